@@ -1,0 +1,93 @@
+// Loading and saving a large project against plain reading and writing of the
+// same number of bytes. Compare the *_Load/*_Save times with *_PlainRead/*_PlainWrite.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "model/atomic_file.hpp"
+#include "model/document.hpp"
+#include "tests/support/project_builder.hpp"
+
+namespace {
+
+using namespace tav;
+
+const std::string& ProjectPath() {
+    static const std::string path = [] {
+        std::vector<TestPoint> points;
+        points.reserve(2000);
+        for (int i = 0; i < 2000; ++i) {
+            TestPoint tp = testing::WaveformPoint("P" + std::to_string(i / 4 + 1), 1024, static_cast<std::uint32_t>(i));
+            tp.steps.resize(5);
+            for (auto& s : tp.steps) s.opType = kOpFilter;
+            tp.defects.resize(3);
+            for (int d = 0; d < 3; ++d) {
+                tp.defects[static_cast<std::size_t>(d)].type = 2;
+                tp.defects[static_cast<std::size_t>(d)].depth = 2.0f + static_cast<float>(d) * 3.0f;
+            }
+            points.push_back(std::move(tp));
+        }
+        const auto bytes = testing::ProjectImage(testing::MakeHeader("unit", "project"), points, {});
+        const std::string p = "/tmp/tav_bench_project.tav";
+        WriteFileAtomically(p, bytes);
+        return p;
+    }();
+    return path;
+}
+
+std::size_t FileSize(const std::string& path) { return ReadWholeFile(path)->size(); }
+
+void BM_ProjectLoad(benchmark::State& state) {
+    const auto& path = ProjectPath();
+    for (auto _ : state) {
+        CTAV_AnalyserDoc doc;
+        const auto r = doc.OpenFile(path);
+        benchmark::DoNotOptimize(r.status);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
+}
+BENCHMARK(BM_ProjectLoad)->Unit(benchmark::kMillisecond);
+
+void BM_PlainRead(benchmark::State& state) {
+    const auto& path = ProjectPath();
+    const std::size_t size = FileSize(path);
+    std::vector<char> buffer(size);
+    for (auto _ : state) {
+        FILE* f = std::fopen(path.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.data(), 1, size, f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
+
+void BM_ProjectSave(benchmark::State& state) {
+    CTAV_AnalyserDoc doc;
+    doc.OpenFile(ProjectPath());
+    const std::string out = "/tmp/tav_bench_saved.tav";
+    for (auto _ : state) benchmark::DoNotOptimize(doc.SaveToFile(out));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(out)));
+}
+BENCHMARK(BM_ProjectSave)->Unit(benchmark::kMillisecond);
+
+// The same bytes with fwrite; flushed to the disk like the safe save does.
+void BM_PlainWrite(benchmark::State& state) {
+    const auto bytes = *ReadWholeFile(ProjectPath());
+    const std::string out = "/tmp/tav_bench_plain.tav";
+    for (auto _ : state) {
+        FILE* f = std::fopen(out.c_str(), "wb");
+        benchmark::DoNotOptimize(std::fwrite(bytes.data(), 1, bytes.size(), f));
+        std::fflush(f);
+        ::fsync(fileno(f));
+        std::fclose(f);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

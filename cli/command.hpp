@@ -1,0 +1,21 @@
+// tavtool's commands: each file registers its sub-commands on the parser and
+// leaves the code to run; exit codes follow the command-line contract.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <string>
+
+namespace tav::cli {
+
+enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitInvalidData = 2, kExitIo = 3 };
+
+using Runner = std::function<int()>;
+
+// Sets `run` to the chosen command's code when that command is parsed.
+void RegisterFileCommands(CLI::App& app, Runner& run);
+
+// One clear line on stderr: "tavtool: <file>: <what>".
+void ReportError(const std::string& file, const std::string& what);
+
+}  // namespace tav::cli

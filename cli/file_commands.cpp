@@ -1,0 +1,141 @@
+// dump, info and convert: loading any project file with the window's rules.
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+#include "analysis/integrity_class.hpp"
+#include "cli/command.hpp"
+#include "cli/json_out.hpp"
+#include "model/document.hpp"
+#include "model/project_file.hpp"
+#include "model/text_codec.hpp"
+
+namespace tav::cli {
+
+void ReportError(const std::string& file, const std::string& what) {
+    std::cerr << "tavtool: " << file << ": " << what << "\n";
+}
+
+namespace {
+
+struct FileOptions {
+    std::string input;
+    std::string output;
+    std::string magnify = "on";
+    bool noSamples = false;
+};
+
+void AddMagnifyOption(CLI::App* cmd, FileOptions& o) {
+    cmd->add_option("--magnify", o.magnify, "raw-data preprocessing flag for version 5 files")
+        ->check(CLI::IsMember({"on", "off"}));
+}
+
+// Loads the file into doc; an I/O failure is reported and gives exit code 3.
+int Load(CTAV_AnalyserDoc& doc, const FileOptions& o, LoadResult& result) {
+    doc.magnifyOldRecords = o.magnify == "on";
+    result = doc.OpenFile(o.input);
+    if (result.status == LoadStatus::IoError) {
+        ReportError(o.input, "cannot read: " + result.message);
+        return kExitIo;
+    }
+    return kExitOk;
+}
+
+int ExitFor(const LoadResult& r, const std::string& file) {
+    if (r.status == LoadStatus::Ok) return kExitOk;
+    ReportError(file, std::string(LoadStatusName(r.status)) + ": " + r.message);
+    return kExitInvalidData;
+}
+
+int Dump(const FileOptions& o) {
+    CTAV_AnalyserDoc doc;
+    LoadResult r;
+    if (int code = Load(doc, o, r)) return code;
+    nlohmann::json out = {{"file", o.input}, {"version", r.version}, {"loadStatus", LoadStatusName(r.status)}};
+    if (r.status == LoadStatus::FaultyPoint) out["faultyPoint"] = r.faultyPoint;
+    out["header"] = HeaderJson(doc.header);
+    nlohmann::json points = nlohmann::json::array();
+    for (const auto& tp : doc.points) points.push_back(PointJson(tp, !o.noSamples));
+    out["points"] = std::move(points);
+    out["backupHeader"] = HeaderJson(doc.backupHeader);
+    nlohmann::json backup = nlohmann::json::array();
+    for (const auto& tp : doc.backupPoints) backup.push_back(PointJson(tp, !o.noSamples));
+    out["backupPoints"] = std::move(backup);
+    std::cout << out.dump(1) << "\n";
+    return ExitFor(r, o.input);
+}
+
+std::string ChainText(const TestPoint& tp) {
+    std::string chain;
+    for (const auto& s : tp.steps) {
+        if (!chain.empty()) chain += ',';
+        const auto name = OperationName(s.opType);
+        chain += name.empty() ? std::to_string(s.opType) : std::string(name);
+    }
+    return chain.empty() ? "-" : chain;
+}
+
+int Info(const FileOptions& o) {
+    CTAV_AnalyserDoc doc;
+    LoadResult r;
+    if (int code = Load(doc, o, r)) return code;
+    std::ostringstream out;
+    out << "文件: " << o.input << "\n";
+    out << "版本: " << (r.version ? std::string(VersionTag(r.version)) : std::string("?")) << " (" << r.version
+        << ")\n";
+    out << "状态: " << LoadStatusName(r.status) << "\n";
+    out << "检测单位: " << Cp936ToUtf8(TextOf(doc.header.testUnit)) << "\n";
+    out << "工程名称: " << Cp936ToUtf8(TextOf(doc.header.projectName)) << "\n";
+    out << "测点数: " << doc.PointCount() << " (备份 " << doc.backupPoints.size() << ")\n";
+    for (std::int32_t i = 0; i < doc.PointCount(); ++i) {
+        const auto& tp = doc.points[static_cast<std::size_t>(i)];
+        char line[512];
+        std::snprintf(line, sizeof line, "[%d] 桩号=%s 采样=%d/%d 处理=%s 桩头=%d 桩底=%d 波速=%d 类别=%s\n", i,
+                      Cp936ToUtf8(TextOf(tp.pileNo)).c_str(), tp.rawCount(), tp.sampleCount(), ChainText(tp).c_str(),
+                      tp.headIndex, tp.toeIndex, tp.waveSpeed, std::string(IntegrityClassText(IntegrityClass(tp))).c_str());
+        out << line;
+    }
+    std::cout << out.str();
+    return ExitFor(r, o.input);
+}
+
+int Convert(const FileOptions& o) {
+    CTAV_AnalyserDoc doc;
+    LoadResult r;
+    if (int code = Load(doc, o, r)) return code;
+    if (r.status != LoadStatus::Ok) {
+        ReportError(o.input, std::string(LoadStatusName(r.status)) + ": " + r.message + "; nothing written");
+        return kExitInvalidData;
+    }
+    std::string error;
+    if (!doc.SaveToFile(o.output, &error)) {
+        ReportError(o.output, "cannot write: " + error);
+        return kExitIo;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void RegisterFileCommands(CLI::App& app, Runner& run) {
+    static FileOptions dump, info, convert;
+
+    auto* d = app.add_subcommand("dump", "print a project file as JSON");
+    d->add_option("FILE", dump.input, "project file")->required();
+    d->add_flag("--no-samples", dump.noSamples, "leave the sample arrays out");
+    AddMagnifyOption(d, dump);
+    d->callback([&] { run = [] { return Dump(dump); }; });
+
+    auto* i = app.add_subcommand("info", "print a readable summary of a project file");
+    i->add_option("FILE", info.input, "project file")->required();
+    AddMagnifyOption(i, info);
+    i->callback([&] { run = [] { return Info(info); }; });
+
+    auto* c = app.add_subcommand("convert", "save a project file of any version as the current version");
+    c->add_option("IN", convert.input, "project file to read")->required();
+    c->add_option("OUT", convert.output, "project file to write")->required();
+    AddMagnifyOption(c, convert);
+    c->callback([&] { run = [] { return Convert(convert); }; });
+}
+
+}  // namespace tav::cli

@@ -1,0 +1,32 @@
+#include <iostream>
+
+#include "cli/command.hpp"
+
+int main(int argc, char** argv) {
+    using namespace tav::cli;
+    CLI::App app{"tavtool: batch work on TAV Analyser project files"};
+    app.require_subcommand(1);
+    app.set_help_all_flag("", "");
+    Runner run;
+    app.add_subcommand("help", "print this usage")->callback([&] {
+        run = [&] {
+            std::cout << app.help();
+            return kExitOk;
+        };
+    });
+    RegisterFileCommands(app, run);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        if (argc <= 1) {
+            std::cout << app.help();
+            return kExitUsage;
+        }
+        std::cerr << "tavtool: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    return run ? run() : kExitUsage;
+}

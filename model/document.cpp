@@ -1,0 +1,438 @@
+#include "model/document.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <strings.h>
+
+#include "app/vocabulary.hpp"
+#include "model/atomic_file.hpp"
+#include "model/byte_io.hpp"
+#include "model/numeric.hpp"
+#include "model/pile_head.hpp"
+#include "model/project_file.hpp"
+#include "model/text_codec.hpp"
+
+namespace tav {
+
+std::string_view LoadStatusName(LoadStatus status) {
+    switch (status) {
+        case LoadStatus::Ok: return "ok";
+        case LoadStatus::UnknownVersion: return "unknown-version";
+        case LoadStatus::InvalidCount: return "invalid-count";
+        case LoadStatus::FaultyPoint: return "faulty-point";
+        case LoadStatus::NotYetSupported: return "not-yet-supported";
+        case LoadStatus::IoError: return "io-error";
+    }
+    return "unknown";
+}
+
+DocumentEvents& CTAV_AnalyserDoc::SilentEvents() {
+    static DocumentEvents silent;
+    return silent;
+}
+
+// ---- list primitives ------------------------------------------------------
+
+void CTAV_AnalyserDoc::InsertPoint(std::int32_t position, const TestPoint& record) {
+    if (position < 0 || position > PointCount()) return;
+    TestPoint copy;
+    CopyTestPoint(record, copy);
+    points.insert(points.begin() + position, std::move(copy));
+    header.pointCount = PointCount();
+    hasPoints = 1;
+}
+
+void CTAV_AnalyserDoc::DeletePoint(std::int32_t index) {
+    if (!ValidIndex(index)) return;
+    points.erase(points.begin() + index);
+    header.pointCount = PointCount();
+    if (points.empty()) {
+        points.shrink_to_fit();
+        hasPoints = 0;
+        Events().RefreshPointList();
+    }
+}
+
+void CTAV_AnalyserDoc::MovePoint(std::int32_t from, std::int32_t to) {
+    if (!ValidIndex(from) || !ValidIndex(to)) return;
+    TestPoint moving;
+    CopyTestPoint(points[static_cast<std::size_t>(from)], moving);
+    DeletePoint(from);
+    InsertPoint(to, moving);
+}
+
+void CTAV_AnalyserDoc::ClearDocument() {
+    points.clear();
+    backupPoints.clear();
+    header.pointCount = 0;
+    backupHeader.pointCount = 0;
+    header.magic.fill(0);
+    hasPoints = 0;
+    selectionMode = 0;
+    currentIndex = -1;
+    currentPile = -1;
+    checkedIndices.clear();
+    pileMembers.clear();
+    undoList.clear();
+    redoList.clear();
+}
+
+int CTAV_AnalyserDoc::PileNumberExists(std::int32_t count, std::string_view pileNo) const {
+    count = std::min(count, PointCount());
+    for (std::int32_t i = 0; i < count; ++i)
+        if (TextOf(points[static_cast<std::size_t>(i)].pileNo) == pileNo) return 0;
+    return 1;
+}
+
+// ---- piles and selection --------------------------------------------------
+
+namespace {
+
+bool SamePile(const TestPoint& a, const TestPoint& b) { return TextOf(a.pileNo) == TextOf(b.pileNo); }
+
+}  // namespace
+
+std::int32_t CTAV_AnalyserDoc::PileOrdinal(std::int32_t index) const {
+    if (!ValidIndex(index)) return -1;
+    std::int32_t ordinal = 0;
+    for (std::int32_t i = 1; i <= index; ++i)
+        if (!SamePile(points[static_cast<std::size_t>(i - 1)], points[static_cast<std::size_t>(i)])) ++ordinal;
+    return ordinal;
+}
+
+std::int32_t CTAV_AnalyserDoc::FirstPointOfPile(std::int32_t ordinal) const {
+    if (ordinal < 0 || points.empty()) return -1;
+    std::int32_t current = 0;
+    if (ordinal == 0) return 0;
+    for (std::int32_t i = 1; i < PointCount(); ++i) {
+        if (!SamePile(points[static_cast<std::size_t>(i - 1)], points[static_cast<std::size_t>(i)]) &&
+            ++current == ordinal)
+            return i;
+    }
+    return -1;
+}
+
+std::vector<std::int32_t> CTAV_AnalyserDoc::PileGroup(std::int32_t index) const {
+    std::vector<std::int32_t> group;
+    if (!ValidIndex(index)) return group;
+    std::int32_t first = index;
+    while (first > 0 && SamePile(points[static_cast<std::size_t>(first - 1)], points[static_cast<std::size_t>(index)]))
+        --first;
+    std::int32_t last = index;
+    while (last + 1 < PointCount() &&
+           SamePile(points[static_cast<std::size_t>(last + 1)], points[static_cast<std::size_t>(index)]))
+        ++last;
+    for (std::int32_t i = first; i <= last; ++i) group.push_back(i);
+    return group;
+}
+
+std::int32_t CTAV_AnalyserDoc::PileCount() const { return points.empty() ? 0 : PileOrdinal(PointCount() - 1) + 1; }
+
+void CTAV_AnalyserDoc::SelectPoint(std::int32_t index) {
+    selectionMode = 1;
+    currentIndex = ValidIndex(index) ? index : -1;
+    currentPile = PileOrdinal(currentIndex);
+    pileMembers = PileGroup(currentIndex);
+    if (currentIndex < 0) selectionMode = 0;
+}
+
+void CTAV_AnalyserDoc::SelectPile(std::int32_t ordinal) {
+    selectionMode = 2;
+    currentPile = ordinal;
+    currentIndex = FirstPointOfPile(ordinal);
+    pileMembers = PileGroup(currentIndex);
+    if (currentIndex < 0) selectionMode = 0;
+}
+
+void CTAV_AnalyserDoc::RebuildCheckedList() {
+    checkedIndices.clear();
+    for (std::int32_t i = 0; i < PointCount(); ++i)
+        if (points[static_cast<std::size_t>(i)].checked != 0) checkedIndices.push_back(i);
+}
+
+std::string CTAV_AnalyserDoc::PileTypeText(std::int32_t index) const {
+    if (!ValidIndex(index)) return {};
+    const auto& tp = points[static_cast<std::size_t>(index)];
+    const auto& table = AppVocabulary().pileTypes;
+    if (tp.pileTypeIndex >= 0 && static_cast<std::size_t>(tp.pileTypeIndex) < table.size())
+        return std::string(table[static_cast<std::size_t>(tp.pileTypeIndex)]);
+    return Cp936ToUtf8(TextOf(tp.pileTypeName));
+}
+
+std::string CTAV_AnalyserDoc::SensorTypeText(std::int32_t index) const {
+    if (!ValidIndex(index)) return {};
+    const auto& table = AppVocabulary().sensorTypes;
+    const auto type = points[static_cast<std::size_t>(index)].sensorType;
+    if (type >= 0 && static_cast<std::size_t>(type) < table.size()) return std::string(table[static_cast<std::size_t>(type)]);
+    return std::string(table[0]);
+}
+
+void SetPileTypeByName(TestPoint& record, std::string_view name) {
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    name = name.substr(0, Cp936SafePrefix(name, 49));
+    const auto& table = AppVocabulary().pileTypes;
+    record.pileTypeIndex = kUnlistedPileType;
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (Utf8ToCp936(table[i]) == name) record.pileTypeIndex = static_cast<std::int16_t>(i);
+    SetText(record.pileTypeName, name);
+}
+
+// ---- display ranges ---------------------------------------------------------
+
+namespace {
+
+void StoreRange(TestPoint& tp, const DisplayRange& range) {
+    const float v = RoundDisplayMax(range.max);
+    tp.lastParams.viewMax = v;
+    tp.lastParams.viewMin = -v;
+}
+
+}  // namespace
+
+void CTAV_AnalyserDoc::RefreshDisplayRanges() {
+    for (auto& tp : points) {
+        if (tp.rawCount() <= 0) continue;
+        const auto [head, toe] = HeadAndToe(tp);
+        StoreRange(tp, WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe));
+    }
+}
+
+void CTAV_AnalyserDoc::ResetDisplayRange(std::span<const std::int32_t> indices) {
+    for (const auto i : indices) {
+        if (!ValidIndex(i)) continue;
+        auto& tp = points[static_cast<std::size_t>(i)];
+        if (tp.rawCount() <= 0) continue;
+        StoreRange(tp, WindowDisplayRange(tp.samples.data(), tp.sampleCount(), -1, 0));
+    }
+}
+
+// ---- loading ------------------------------------------------------------------
+
+namespace {
+
+// "P1" taken by a carried-over test point becomes "P1a", "P1b", ... "P1z".
+void MakePileNumberUnique(const CTAV_AnalyserDoc& doc, std::int32_t carried, TestPoint& tp) {
+    const std::string base(TextOf(tp.pileNo));
+    if (doc.PileNumberExists(carried, base) != 0) return;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        std::string candidate = base + letter;
+        if (candidate.size() > tp.pileNo.size() - 1) return;
+        if (doc.PileNumberExists(carried, candidate) != 0) {
+            SetText(tp.pileNo, candidate);
+            return;
+        }
+    }
+}
+
+void LocateHead(TestPoint& tp) {
+    if (tp.headIndex != 0 && tp.headValid == 1) return;
+    const std::int32_t head = FindPileHead(tp.samples.data(), tp.sampleCount());
+    if (WrapInt16(head) >= 0) {
+        tp.headIndex = WrapInt16(head);
+        tp.headValid = 1;
+    }
+}
+
+}  // namespace
+
+LoadResult CTAV_AnalyserDoc::LoadStopped(LoadResult result) {
+    Events().EndWait();
+    return result;
+}
+
+LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bool lastOfBatch) {
+    Events().BeginWait();
+    ByteReader in(bytes);
+    LoadResult result;
+
+    std::vector<TestPoint> carried = appending_ ? std::move(carried_) : std::vector<TestPoint>{};
+    std::vector<TestPoint> carriedBackup = appending_ ? std::move(carriedBackup_) : std::vector<TestPoint>{};
+    carried_.clear();
+    carriedBackup_.clear();
+    const auto a = static_cast<std::int32_t>(carried.size());
+
+    points.clear();
+    backupPoints.clear();
+    result.version = ReadProjectHeader(in, header);
+    if (result.version == 0) {
+        result.status = LoadStatus::UnknownVersion;
+        result.message = "unknown version tag";
+        header.pointCount = 0;
+        return LoadStopped(result);
+    }
+    const std::int64_t total = static_cast<std::int64_t>(a) + header.pointCount;
+    char line[128];
+    std::snprintf(line, sizeof line, "打开文件==>测点个数：%lld，版本：%d", static_cast<long long>(total), result.version);
+    Events().Log(line);
+    if (total < 1 || total > kMaxPointCount) {
+        Events().Log("打开文件==>测点数非法，终止读取");
+        result.status = LoadStatus::InvalidCount;
+        result.message = "invalid test point count " + std::to_string(total);
+        header.pointCount = 0;
+        return LoadStopped(result);
+    }
+    if (!IsRecordLayout(result.version)) {
+        result.status = LoadStatus::NotYetSupported;
+        result.message = "version " + std::string(VersionTag(result.version)) + " is not yet supported";
+        header.pointCount = 0;
+        return LoadStopped(result);
+    }
+    header.pointCount = static_cast<std::int32_t>(total);
+
+    points.resize(static_cast<std::size_t>(total));
+    for (std::int32_t k = 0; k < a; ++k) CopyTestPoint(carried[static_cast<std::size_t>(k)], points[static_cast<std::size_t>(k)]);
+    for (std::int32_t k = a; k < total; ++k) {
+        TestPoint& tp = points[static_cast<std::size_t>(k)];
+        const int ok = ReadTestPoint(in, result.version, tp);
+        if (!ok) {
+            tp = TestPoint{};
+            Events().Log("打开文件==>测点信息错误，终止读取");
+            result.status = LoadStatus::FaultyPoint;
+            result.faultyPoint = k;
+            result.message = "test point " + std::to_string(k) + " is faulty or cut short";
+            return LoadStopped(result);
+        }
+        MakePileNumberUnique(*this, a, tp);
+        LocateHead(tp);
+    }
+
+    if (IsRecordLayout(result.version)) {
+        const auto b = static_cast<std::int32_t>(carriedBackup.size());
+        ReadProjectHeader(in, backupHeader);
+        const std::int64_t backupTotal = static_cast<std::int64_t>(b) + backupHeader.pointCount;
+        if (backupTotal >= 1 && backupTotal <= kMaxPointCount) {
+            backupHeader.pointCount = static_cast<std::int32_t>(backupTotal);
+            backupPoints.resize(static_cast<std::size_t>(backupTotal));
+            for (std::int32_t k = 0; k < b; ++k)
+                CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
+            for (std::int32_t k = b; k < backupTotal; ++k) {
+                if (!ReadTestPoint(in, result.version, backupPoints[static_cast<std::size_t>(k)])) {
+                    // The backup set keeps what could be read; the rest stays constructed.
+                    backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
+                    break;
+                }
+            }
+        } else {
+            backupHeader.pointCount = 0;
+        }
+    } else {
+        backupHeader = header;
+        backupPoints.resize(points.size());
+        for (std::size_t k = 0; k < points.size(); ++k) CopyTestPoint(points[k], backupPoints[k]);
+    }
+
+    hasPoints = 1;
+    Events().Log("打开文件==>打开文件完成");
+    if (lastOfBatch) {
+        RefreshDisplayRanges();
+        RebuildCheckedList();
+        if (!points.empty()) SelectPoint(0);
+        Events().RefreshPointList();
+        Events().RefreshViews();
+    }
+    return LoadStopped(result);
+}
+
+LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
+    Events().Log("打开文件==>“" + path + "”");
+    std::string error;
+    const auto bytes = ReadWholeFile(path, &error);
+    if (!bytes) {
+        LoadResult result;
+        result.status = LoadStatus::IoError;
+        result.message = "文件路径错误 (" + error + ")";
+        return result;
+    }
+    ClearDocument();
+    modified = false;
+    if (!appending_) projectFiles = {path};
+    return LoadProject(*bytes);
+}
+
+std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {
+    std::vector<std::string> chosen;
+    for (const auto& p : paths) {
+        const bool known = std::any_of(projectFiles.begin(), projectFiles.end(),
+                                       [&](const std::string& f) { return strcasecmp(f.c_str(), p.c_str()) == 0; });
+        const bool twice = std::any_of(chosen.begin(), chosen.end(),
+                                       [&](const std::string& f) { return strcasecmp(f.c_str(), p.c_str()) == 0; });
+        if (!known && !twice) chosen.push_back(p);
+    }
+    std::vector<LoadResult> results;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const bool last = i + 1 == chosen.size();
+        std::string error;
+        const auto bytes = ReadWholeFile(chosen[i], &error);
+        Events().Log("打开文件==>“" + chosen[i] + "”");
+        if (!bytes) {
+            results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误 (" + error + ")"});
+            continue;
+        }
+        // Keep the current sets aside: the load puts them first. When the chosen
+        // file is not a project at all, they come back unchanged.
+        ProjectHeader keptHeader = header;
+        ProjectHeader keptBackupHeader = backupHeader;
+        carried_ = points;
+        carriedBackup_ = backupPoints;
+        std::vector<TestPoint> keptPoints = points;
+        std::vector<TestPoint> keptBackup = backupPoints;
+        appending_ = true;
+        projectFiles.push_back(chosen[i]);
+        LoadResult r = LoadProject(*bytes, last);
+        appending_ = false;
+        if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount ||
+            r.status == LoadStatus::NotYetSupported) {
+            header = keptHeader;
+            backupHeader = keptBackupHeader;
+            points = std::move(keptPoints);
+            backupPoints = std::move(keptBackup);
+            projectFiles.pop_back();
+            if (last) {
+                RefreshDisplayRanges();
+                RebuildCheckedList();
+                if (!points.empty()) SelectPoint(0);
+                Events().RefreshPointList();
+                Events().RefreshViews();
+            }
+        } else {
+            modified = true;
+        }
+        results.push_back(std::move(r));
+    }
+    return results;
+}
+
+// ---- saving -----------------------------------------------------------------
+
+std::vector<std::uint8_t> CTAV_AnalyserDoc::SaveProject() {
+    SetText(header.magic, "TAV15");
+    SetText(backupHeader.magic, "TAV15");
+    header.pointCount = PointCount();
+    backupHeader.pointCount = static_cast<std::int32_t>(backupPoints.size());
+    return SerializeProject(header, points, backupHeader, backupPoints);
+}
+
+bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
+    const auto bytes = SaveProject();
+    if (!WriteFileAtomically(path, bytes, error)) return false;
+    modified = false;
+    return true;
+}
+
+int CTAV_AnalyserDoc::SaveSubset(const std::string& path, std::span<const std::int32_t> indices) const {
+    std::vector<TestPoint> chosen;
+    std::vector<TestPoint> partners;
+    for (const auto i : indices) {
+        if (!ValidIndex(i)) continue;
+        chosen.push_back(points[static_cast<std::size_t>(i)]);
+        // A working index beyond the backup set takes the working test point as its partner.
+        partners.push_back(static_cast<std::size_t>(i) < backupPoints.size() ? backupPoints[static_cast<std::size_t>(i)]
+                                                                              : points[static_cast<std::size_t>(i)]);
+    }
+    if (chosen.empty()) return 0;
+    const auto bytes = SerializeProject(header, chosen, header, partners);
+    return WriteFileAtomically(path, bytes) ? 1 : 0;
+}
+
+}  // namespace tav

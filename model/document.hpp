@@ -1,0 +1,115 @@
+// The project document: header, working and backup sets of test points, the
+// selection, the checked list and the primitive operations on the list.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/document_events.hpp"
+#include "model/project_header.hpp"
+#include "model/snapshot.hpp"
+#include "model/test_point.hpp"
+
+namespace tav {
+
+enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, NotYetSupported, IoError };
+
+// The stable name of a status ("ok", "unknown-version", ...).
+std::string_view LoadStatusName(LoadStatus status);
+
+struct LoadResult {
+    LoadStatus status = LoadStatus::Ok;
+    int version = 0;
+    std::int32_t faultyPoint = -1;  // index in the working set with FaultyPoint
+    std::string message;            // why, for people (UTF-8)
+};
+
+class CTAV_AnalyserDoc {
+public:
+    ProjectHeader header;
+    std::vector<TestPoint> points;
+    ProjectHeader backupHeader;
+    std::vector<TestPoint> backupPoints;
+    std::int32_t hasPoints = 0;
+    std::int32_t selectionMode = 0;  // 0 none, 1 by test point, 2 by pile
+    std::int32_t currentIndex = -1;
+    std::int32_t currentPile = -1;
+    std::vector<std::int32_t> checkedIndices;
+    std::vector<std::int32_t> pileMembers;
+    std::vector<Snapshot> undoList;
+    std::vector<Snapshot> redoList;
+    std::int32_t stepInsertMode = 0;  // 0 append, 1 replace, 2 insert before
+    std::int32_t stepInsertPos = -1;
+
+    bool modified = false;
+    std::vector<std::string> projectFiles;  // the files that make up the project
+    // The raw-data preprocessing flag "波形放大" consulted when version 5 files load.
+    bool magnifyOldRecords = true;
+
+    CTAV_AnalyserDoc() = default;
+    CTAV_AnalyserDoc(const CTAV_AnalyserDoc&) = delete;
+    CTAV_AnalyserDoc& operator=(const CTAV_AnalyserDoc&) = delete;
+
+    void SetEvents(DocumentEvents* events) { events_ = events ? events : &SilentEvents(); }
+    DocumentEvents& Events() { return *events_; }
+
+    std::int32_t PointCount() const { return static_cast<std::int32_t>(points.size()); }
+    bool ValidIndex(std::int32_t i) const { return i >= 0 && i < PointCount(); }
+
+    // List primitives (working set only); an index out of range does nothing.
+    void InsertPoint(std::int32_t position, const TestPoint& record);
+    void DeletePoint(std::int32_t index);
+    void MovePoint(std::int32_t from, std::int32_t to);
+    void ClearDocument();
+    // 0 when one of the first count test points has exactly this pile number, else 1.
+    int PileNumberExists(std::int32_t count, std::string_view pileNo) const;
+
+    // Piles: maximal runs of neighbours with the same pile number.
+    std::int32_t PileOrdinal(std::int32_t index) const;
+    std::int32_t FirstPointOfPile(std::int32_t ordinal) const;
+    std::vector<std::int32_t> PileGroup(std::int32_t index) const;
+    std::int32_t PileCount() const;
+    void SelectPoint(std::int32_t index);
+    void SelectPile(std::int32_t ordinal);
+    void RebuildCheckedList();
+
+    // UTF-8 texts for display.
+    std::string PileTypeText(std::int32_t index) const;
+    std::string SensorTypeText(std::int32_t index) const;
+
+    void RefreshDisplayRanges();
+    void ResetDisplayRange(std::span<const std::int32_t> indices);
+
+    // Reading: a whole file image; the carried-over sets of an append-open go first.
+    LoadResult LoadProject(std::span<const std::uint8_t> bytes, bool lastOfBatch = true);
+    // The open path: replaces the document with the file (nothing changes when
+    // the file cannot be read).
+    LoadResult OpenFile(const std::string& path);
+    // Append-open: each file not yet part of the project is loaded behind the
+    // current test points. Returns one result per file loaded.
+    std::vector<LoadResult> AppendOpen(std::span<const std::string> paths);
+
+    // Writing: sets both tags to "TAV15" and returns the file image.
+    std::vector<std::uint8_t> SaveProject();
+    bool SaveToFile(const std::string& path, std::string* error = nullptr);
+    // A "TAV15" file of the listed test points (and their backup partners).
+    int SaveSubset(const std::string& path, std::span<const std::int32_t> indices) const;
+
+private:
+    LoadResult LoadStopped(LoadResult result);
+
+    static DocumentEvents& SilentEvents();
+
+    DocumentEvents* events_ = &SilentEvents();
+    bool appending_ = false;
+    std::vector<TestPoint> carried_;
+    std::vector<TestPoint> carriedBackup_;
+};
+
+// Looks the trimmed name (code page 936, cut to 49 bytes) up in the pile type table.
+void SetPileTypeByName(TestPoint& record, std::string_view cp936Name);
+
+}  // namespace tav

@@ -1,0 +1,212 @@
+#include "model/project_file.hpp"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "model/byte_io.hpp"
+#include "model/numeric.hpp"
+#include "model/text_codec.hpp"
+
+namespace tav {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kTags = {"", "CWH01", "TAV02", "TAV03", "TAV04", "TAV05", "TAV15"};
+
+// Version 5 keeps the header texts as 25 UTF-16 characters; they are held in
+// code page 936, at most 50 bytes, trailing blanks removed.
+void ReadWideText(ByteReader& in, TextField<50>& field) {
+    std::array<char, 50> wide{};
+    if (!in.Bytes(wide)) return;
+    std::string text = Utf16LeToCp936(std::string_view(wide.data(), wide.size()), 49);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    SetText(field, text);
+}
+
+// A count announced by the file: inside 0..16384 and backed by the bytes
+// that remain (elementBytes each) before anything is allocated.
+bool ReadCount(ByteReader& in, std::int32_t& count, std::size_t elementBytes) {
+    if (!in.I32(count)) {
+        count = 0;
+        return false;
+    }
+    if (count < 0 || count > kMaxArrayCount || static_cast<std::size_t>(count) > in.Remaining() / elementBytes) {
+        count = 0;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string_view VersionTag(int version) {
+    return version >= 1 && version <= 6 ? kTags[static_cast<std::size_t>(version)] : std::string_view{};
+}
+
+int ReadProjectHeader(ByteReader& in, ProjectHeader& h) {
+    h = ProjectHeader{};
+    if (!in.Bytes(h.magic.data(), 5)) return 0;
+    const std::string_view tag(h.magic.data(), 5);
+    int version = 0;
+    for (int v = 1; v <= 6; ++v)
+        if (tag == kTags[static_cast<std::size_t>(v)]) version = v;
+    if (version == 0) return 0;
+
+    if (IsRecordLayout(version)) {
+        in.I32(h.pointCount);
+    } else {
+        std::int16_t count = 0;
+        in.I16(count);
+        h.pointCount = count;
+    }
+    if (in.Failed()) {
+        h.pointCount = 0;
+        return version;
+    }
+    if (version == 5) {
+        ReadWideText(in, h.testUnit);
+        ReadWideText(in, h.projectName);
+    } else {
+        in.Bytes(h.testUnit);
+        in.Bytes(h.projectName.data(), version <= 3 ? 20 : 50);
+    }
+    if (IsRecordLayout(version)) in.Bytes(h.reserved);
+    return version;
+}
+
+void WriteProjectHeader(ByteWriter& out, const ProjectHeader& h) {
+    out.Bytes(h.magic.data(), 5);
+    out.I32(h.pointCount);
+    out.Bytes(h.testUnit);
+    out.Bytes(h.projectName);
+    out.Bytes(h.reserved);
+}
+
+int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
+    tp.toePending = 1;
+    tp.scalePending = 1;
+    if (!IsRecordLayout(version)) return 0;
+
+    const bool headRead = version == 6 ? ReadRecordHead(in, tp) : ReadShortRecordHead(in, tp);
+    if (!headRead) return 0;
+
+    std::int32_t count = 0;
+    const bool rawOk = ReadCount(in, count, 4);
+    in.F32Array(tp.rawSamples, static_cast<std::size_t>(count));
+    if (!rawOk) return 0;
+
+    tp.samples.clear();
+    tp.steps.clear();
+    tp.defects.clear();
+    tp.spectrumMarks.clear();
+    tp.correlationMarks.clear();
+    tp.waveletMarkLevels.clear();
+    tp.waveletMarkPositions.clear();
+    tp.checked = 0;
+    tp.headValid = 0;
+    tp.toeValid = 0;
+    {
+        // lastParams starts as all zero bytes, not as a constructed record.
+        static const std::array<std::uint8_t, kProcessStepBytes> kZero{};
+        ByteReader z(kZero);
+        ReadProcessStep(z, tp.lastParams);
+    }
+
+    // A file that ends right after the raw samples: the processed samples are
+    // the raw ones and nothing else is stored.
+    if (in.Remaining() < 4) {
+        tp.samples = tp.rawSamples;
+        return 1;
+    }
+    if (!ReadCount(in, count, 4)) return 0;
+    in.F32Array(tp.samples, static_cast<std::size_t>(count));
+
+    if (!ReadCount(in, count, kProcessStepBytes)) return 0;
+    tp.steps.resize(static_cast<std::size_t>(count));
+    for (auto& s : tp.steps) ReadProcessStep(in, s);
+    if (!ReadProcessStep(in, tp.lastParams)) return 0;
+
+    if (!ReadCount(in, count, kDefectMarkBytes)) return 0;
+    tp.defects.resize(static_cast<std::size_t>(count));
+    for (auto& d : tp.defects) ReadDefectMark(in, d);
+
+    if (!ReadCount(in, count, 4)) return 0;
+    in.I32Array(tp.spectrumMarks, static_cast<std::size_t>(count));
+    if (!ReadCount(in, count, 4)) return 0;
+    in.I32Array(tp.correlationMarks, static_cast<std::size_t>(count));
+    if (!ReadCount(in, count, 8)) return 0;
+    in.I32Array(tp.waveletMarkLevels, static_cast<std::size_t>(count));
+    in.I32Array(tp.waveletMarkPositions, static_cast<std::size_t>(count));
+
+    in.I32(tp.checked);
+    in.I32(tp.headValid);
+    in.I32(tp.toeValid);
+    in.Bytes(tp.note);
+    if (in.Failed()) return 0;
+
+    // Defects are placed by depth: their positions follow the current head,
+    // wave speed and sampling interval.
+    for (auto& d : tp.defects) {
+        const float travel = d.depth / static_cast<float>(tp.waveSpeed) / tp.sampleInterval * 2000000.0f;
+        if (const auto samples = TruncToInt32(travel)) d.position = tp.headIndex + *samples;
+    }
+    return 1;
+}
+
+void WriteTestPoint(ByteWriter& out, const TestPoint& tp) {
+    WriteRecordHead(out, tp);
+    out.I32(tp.rawCount());
+    out.F32Array(tp.rawSamples);
+    out.I32(tp.sampleCount());
+    out.F32Array(tp.samples);
+    out.I32(tp.stepCount());
+    for (const auto& s : tp.steps) WriteProcessStep(out, s);
+    WriteProcessStep(out, tp.lastParams);
+    out.I32(tp.defectCount());
+    for (const auto& d : tp.defects) WriteDefectMark(out, d);
+    out.I32(static_cast<std::int32_t>(tp.spectrumMarks.size()));
+    out.I32Array(tp.spectrumMarks);
+    out.I32(static_cast<std::int32_t>(tp.correlationMarks.size()));
+    out.I32Array(tp.correlationMarks);
+    out.I32(tp.waveletMarkCount());
+    out.I32Array(tp.waveletMarkLevels);
+    out.I32Array(tp.waveletMarkPositions);
+    out.I32(tp.checked);
+    out.I32(tp.headValid);
+    out.I32(tp.toeValid);
+    out.Bytes(tp.note);
+}
+
+namespace {
+
+std::size_t PointBytes(const TestPoint& tp) {
+    return head_layout::kSize + 4 * 7 + tp.rawSamples.size() * 4 + tp.samples.size() * 4 +
+           (tp.steps.size() + 1) * kProcessStepBytes + tp.defects.size() * kDefectMarkBytes +
+           (tp.spectrumMarks.size() + tp.correlationMarks.size() + 2 * tp.waveletMarkPositions.size()) * 4 + 12 +
+           50;
+}
+
+void WriteSet(ByteWriter& out, ProjectHeader header, std::span<const TestPoint> points) {
+    SetText(header.magic, kCurrentTag);
+    header.pointCount = static_cast<std::int32_t>(points.size());
+    WriteProjectHeader(out, header);
+    for (const auto& tp : points) WriteTestPoint(out, tp);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> SerializeProject(const ProjectHeader& header, std::span<const TestPoint> points,
+                                           const ProjectHeader& backupHeader, std::span<const TestPoint> backup) {
+    std::size_t total = 2 * kCurrentHeaderBytes;
+    for (const auto& tp : points) total += PointBytes(tp);
+    for (const auto& tp : backup) total += PointBytes(tp);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(total);
+    ByteWriter out(bytes);
+    WriteSet(out, header, points);
+    WriteSet(out, backupHeader, backup);
+    return bytes;
+}
+
+}  // namespace tav

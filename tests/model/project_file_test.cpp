@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "model/byte_io.hpp"
+#include "model/document.hpp"
+#include "model/pile_head.hpp"
+#include "model/project_file.hpp"
+#include "tests/support/project_builder.hpp"
+
+namespace tav {
+namespace {
+
+using testing::MakeHeader;
+using testing::ProjectImage;
+using testing::RandomPoint;
+using testing::WaveformPoint;
+
+std::vector<std::uint8_t> Reload(const std::vector<std::uint8_t>& image) {
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(image);
+    EXPECT_EQ(r.status, LoadStatus::Ok) << r.message;
+    return doc.SaveProject();
+}
+
+TEST(ProjectFile, RecordSizesMatchTheStoredLayout) {
+    TestPoint tp;
+    std::vector<std::uint8_t> bytes;
+    ByteWriter out(bytes);
+    WriteRecordHead(out, tp);
+    EXPECT_EQ(bytes.size(), 128u);
+    bytes.clear();
+    WriteProcessStep(out, ProcessStep{});
+    EXPECT_EQ(bytes.size(), 1112u);
+    bytes.clear();
+    WriteDefectMark(out, DefectMark{});
+    EXPECT_EQ(bytes.size(), 164u);
+    bytes.clear();
+    WriteProjectHeader(out, ProjectHeader{});
+    EXPECT_EQ(bytes.size(), 209u);
+}
+
+TEST(ProjectFile, FieldsSitAtTheirOffsets) {
+    TestPoint tp;
+    SetText(tp.pileNo, "P7");
+    tp.pileLength = 12.5f;
+    tp.waveSpeed = 3800;
+    tp.sampleInterval = 20.0f;
+    tp.toeIndex = 0x1234;
+    std::vector<std::uint8_t> bytes;
+    ByteWriter out(bytes);
+    WriteRecordHead(out, tp);
+    EXPECT_EQ(bytes[2], 'P');
+    EXPECT_EQ(bytes[3], '7');
+    float len = 0;
+    std::memcpy(&len, &bytes[108], 4);
+    EXPECT_EQ(len, 12.5f);
+    EXPECT_EQ(bytes[112] | bytes[113] << 8, 3800);
+    EXPECT_EQ(bytes[124] | bytes[125] << 8, 0x1234);
+
+    ProcessStep s;
+    s.opType = kOpFilter;
+    s.viewMax = 8.0f;
+    s.displayBlocks[25].vFactor = 2.0f;
+    bytes.clear();
+    WriteProcessStep(out, s);
+    std::memcpy(&len, &bytes[12], 4);
+    EXPECT_EQ(len, 300.0f);
+    std::memcpy(&len, &bytes[1052], 4);
+    EXPECT_EQ(len, 8.0f);
+    std::memcpy(&len, &bytes[116 + 25 * 36 + 32], 4);
+    EXPECT_EQ(len, 2.0f);
+}
+
+TEST(ProjectFile, ConstructedStepHasItsDefaults) {
+    const ProcessStep s;
+    EXPECT_EQ(s.filterKind, 1);
+    EXPECT_EQ(s.filterUpperHz, 300.0f);
+    EXPECT_EQ(s.magnifyFactor, 1.0f);
+    EXPECT_EQ(s.smoothPoints, 1);
+    EXPECT_EQ(s.rotateScale, 1.0f);
+    EXPECT_EQ(s.scaleFactor, 1.0f);
+    for (const auto& b : s.displayBlocks) EXPECT_EQ(b, (DisplayBlock{0, 0, 0, 1, 0, 1, 1.0f, 0, 1.0f}));
+    const TestPoint tp;
+    EXPECT_EQ(tp.headValid, 1);
+    EXPECT_EQ(tp.toeValid, 1);
+    EXPECT_EQ(tp.rawCount(), 0);
+}
+
+TEST(ProjectFile, RandomProjectsRoundTripByteForByte) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<TestPoint> points, backup;
+        const int n = 1 + static_cast<int>(rng() % 6);
+        for (int i = 0; i < n; ++i) points.push_back(RandomPoint(rng));
+        const int m = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < m; ++i) backup.push_back(RandomPoint(rng));
+        ProjectHeader h = MakeHeader("unit", "name");
+        for (auto& b : h.reserved) b = static_cast<std::uint8_t>(rng());
+        h.testUnit[40] = 'x';  // bytes behind the terminator are kept
+        const auto image = ProjectImage(h, points, backup);
+        ASSERT_EQ(Reload(image), image) << "round " << round;
+    }
+}
+
+TEST(ProjectFile, Version4ReadsAsTheSameContentAndSavesAsVersion6) {
+    std::mt19937 rng(4);
+    std::vector<TestPoint> points;
+    for (int i = 0; i < 4; ++i) {
+        TestPoint tp = RandomPoint(rng);
+        SetText(tp.pileNo, "PILE-" + std::to_string(i));  // fits the 10-byte field
+        tp.padding114 = {};
+        tp.padding126 = {};
+        points.push_back(tp);
+    }
+    const auto v4 = ProjectImage(MakeHeader("u", "p"), points, points, true);
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(v4);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    EXPECT_EQ(r.version, 4);
+    EXPECT_EQ(doc.SaveProject(), ProjectImage(MakeHeader("u", "p"), points, points));
+}
+
+TEST(ProjectFile, HeaderCountsAreChecked) {
+    const auto ok = ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P1")}, {});
+    for (std::int32_t bad : {0, -1, 16384, 0x7fffffff}) {
+        auto image = ok;
+        std::memcpy(&image[5], &bad, 4);
+        CTAV_AnalyserDoc doc;
+        EXPECT_EQ(doc.LoadProject(image).status, LoadStatus::InvalidCount) << bad;
+        EXPECT_EQ(doc.PointCount(), 0);
+        EXPECT_EQ(doc.hasPoints, 0);
+    }
+    auto image = ok;
+    image[0] = 'X';
+    CTAV_AnalyserDoc doc;
+    EXPECT_EQ(doc.LoadProject(image).status, LoadStatus::UnknownVersion);
+}
+
+TEST(ProjectFile, ClaimsBeyondTheBytesAreRefusedWithoutAllocating) {
+    // 16,000 test points of 16,384 samples claimed in 200 bytes.
+    std::vector<std::uint8_t> image(200, 0);
+    std::memcpy(image.data(), "TAV15", 5);
+    const std::int32_t count = 16000;
+    std::memcpy(&image[5], &count, 4);
+    const std::int32_t samples = 16384;
+    image.resize(209 + 128 + 4);
+    std::memcpy(&image[209 + 128], &samples, 4);  // the first raw count
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(image);
+    EXPECT_EQ(r.status, LoadStatus::FaultyPoint);
+    EXPECT_EQ(r.faultyPoint, 0);
+    for (const auto& tp : doc.points) EXPECT_EQ(tp.rawCount(), 0);
+}
+
+TEST(ProjectFile, FileEndingAfterRawSamplesIsAccepted) {
+    TestPoint tp = WaveformPoint("P1", 100);
+    std::vector<std::uint8_t> image;
+    ByteWriter out(image);
+    ProjectHeader h = MakeHeader("u", "p");
+    h.pointCount = 1;
+    WriteProjectHeader(out, h);
+    WriteRecordHead(out, tp);
+    out.I32(tp.rawCount());
+    out.F32Array(tp.rawSamples);
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(image);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    const auto& got = doc.points[0];
+    EXPECT_EQ(got.samples, tp.rawSamples);
+    EXPECT_EQ(got.stepCount(), 0);
+    EXPECT_EQ(got.checked, 0);
+    EXPECT_EQ(got.toeValid, 0);
+    EXPECT_EQ(got.headValid, 1) << "the head search supplies the head";
+    EXPECT_EQ(got.headIndex, FindPileHead(got.samples.data(), got.sampleCount()));
+}
+
+}  // namespace
+}  // namespace tav
