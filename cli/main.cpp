@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "cli/analyze_command.hpp"
 #include "cli/command.hpp"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
         };
     });
     RegisterFileCommands(app, run);
+    RegisterAnalyzeCommand(app, run);
 
     try {
         app.parse(argc, argv);
