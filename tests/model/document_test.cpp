@@ -1,0 +1,316 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "analysis/positions.hpp"
+#include "app/vocabulary.hpp"
+#include "model/atomic_file.hpp"
+#include "model/document.hpp"
+#include "model/pile_head.hpp"
+#include "model/text_codec.hpp"
+#include "tests/support/project_builder.hpp"
+#include "tests/support/tool_runner.hpp"
+
+namespace tav {
+namespace {
+
+using testing::MakeHeader;
+using testing::ProjectImage;
+using testing::TempDir;
+using testing::WaveformPoint;
+
+void Fill(CTAV_AnalyserDoc& doc, std::initializer_list<const char*> piles) {
+    for (const char* p : piles) doc.InsertPoint(doc.PointCount(), WaveformPoint(p, 64));
+}
+
+std::vector<std::string> PileNumbers(const CTAV_AnalyserDoc& doc) {
+    std::vector<std::string> out;
+    for (const auto& tp : doc.points) out.emplace_back(TextOf(tp.pileNo));
+    return out;
+}
+
+TEST(Document, InsertDeleteAndMoveKeepTheListConsistent) {
+    CTAV_AnalyserDoc doc;
+    Fill(doc, {"B"});
+    doc.InsertPoint(0, WaveformPoint("A", 64));
+    doc.InsertPoint(2, WaveformPoint("C", 64));
+    doc.InsertPoint(9, WaveformPoint("X", 64));  // out of range: ignored
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(doc.header.pointCount, 3);
+    doc.MovePoint(0, 2);
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"B", "C", "A"}));
+    doc.MovePoint(2, 0);
+    doc.DeletePoint(1);
+    doc.DeletePoint(5);
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"A", "C"}));
+    doc.DeletePoint(0);
+    doc.DeletePoint(0);
+    EXPECT_EQ(doc.PointCount(), 0);
+    EXPECT_EQ(doc.hasPoints, 0);
+}
+
+TEST(Document, PilesAreRunsOfNeighbours) {
+    CTAV_AnalyserDoc doc;
+    Fill(doc, {"A", "A", "B", "A"});
+    EXPECT_EQ(doc.PileOrdinal(0), 0);
+    EXPECT_EQ(doc.PileOrdinal(1), 0);
+    EXPECT_EQ(doc.PileOrdinal(2), 1);
+    EXPECT_EQ(doc.PileOrdinal(3), 2);
+    EXPECT_EQ(doc.PileOrdinal(4), -1);
+    EXPECT_EQ(doc.FirstPointOfPile(2), 3);
+    EXPECT_EQ(doc.FirstPointOfPile(3), -1);
+    EXPECT_EQ(doc.PileCount(), 3);
+    EXPECT_EQ(doc.PileGroup(1), (std::vector<std::int32_t>{0, 1}));
+
+    doc.SelectPoint(1);
+    EXPECT_EQ(doc.selectionMode, 1);
+    EXPECT_EQ(doc.currentPile, 0);
+    EXPECT_EQ(doc.pileMembers, (std::vector<std::int32_t>{0, 1}));
+    doc.SelectPile(2);
+    EXPECT_EQ(doc.selectionMode, 2);
+    EXPECT_EQ(doc.currentIndex, 3);
+    doc.SelectPile(7);
+    EXPECT_EQ(doc.selectionMode, 0);
+    EXPECT_EQ(doc.currentIndex, -1);
+    doc.SelectPoint(-3);
+    EXPECT_EQ(doc.selectionMode, 0);
+
+    EXPECT_EQ(doc.PileNumberExists(4, "B"), 0);
+    EXPECT_EQ(doc.PileNumberExists(2, "B"), 1);
+    EXPECT_EQ(doc.PileNumberExists(0, "A"), 1);
+}
+
+TEST(Document, CopiesAreDeepAndLeaveThePendingFlags) {
+    TestPoint a = WaveformPoint("P1", 32);
+    SetText(a.note, "note");
+    a.defects.resize(2);
+    a.waveletMarkLevels = {1};
+    a.waveletMarkPositions = {5};
+    a.toePending = 1;
+    TestPoint b;
+    CopyTestPoint(a, b);
+    EXPECT_EQ(TextOf(b.note), "note");
+    EXPECT_EQ(b.defectCount(), 2);
+    EXPECT_EQ(b.toePending, 0);
+    b.rawSamples[0] = 99.0f;
+    EXPECT_NE(a.rawSamples[0], 99.0f);
+    ReleaseTestPoint(b);
+    EXPECT_EQ(b.rawCount(), 0);
+    EXPECT_EQ(b.waveletMarkCount(), 0);
+    EXPECT_EQ(TextOf(b.pileNo), "P1") << "the record head stays";
+}
+
+TEST(Document, PileTypeByName) {
+    TestPoint tp;
+    SetPileTypeByName(tp, "  " + Utf8ToCp936("钻孔灌注桩") + " ");
+    EXPECT_EQ(tp.pileTypeIndex, 1);
+    EXPECT_EQ(Cp936ToUtf8(TextOf(tp.pileTypeName)), "钻孔灌注桩");
+    SetPileTypeByName(tp, "H-steel");
+    EXPECT_EQ(tp.pileTypeIndex, kUnlistedPileType);
+    EXPECT_EQ(TextOf(tp.pileTypeName), "H-steel");
+    SetPileTypeByName(tp, std::string(60, 'x'));
+    EXPECT_EQ(TextOf(tp.pileTypeName).size(), 49u);
+    // A two-byte character is never cut in half.
+    std::string many = "x";
+    for (int i = 0; i < 25; ++i) many += Utf8ToCp936("桩");
+    SetPileTypeByName(tp, many);
+    EXPECT_EQ(TextOf(tp.pileTypeName).size(), 49u);
+    EXPECT_EQ(Cp936ToUtf8(TextOf(tp.pileTypeName)).find("\xEF\xBF\xBD"), std::string::npos);
+
+    CTAV_AnalyserDoc doc;
+    doc.InsertPoint(0, tp);
+    EXPECT_EQ(doc.PileTypeText(0).substr(0, 1), "x");
+    doc.points[0].sensorType = 7;
+    EXPECT_EQ(doc.SensorTypeText(0), "加速度");
+    doc.points[0].sensorType = 2;
+    EXPECT_EQ(doc.SensorTypeText(0), "加速度→速度");
+    EXPECT_EQ(doc.SensorTypeText(3), "");
+}
+
+TEST(PileHead, SearchFindsTheFirstStrongHalfWave) {
+    std::vector<float> x(40, 0.0f);
+    EXPECT_EQ(FindPileHead(x.data(), 10), 0);
+    EXPECT_EQ(FindPileHead(x.data(), 40), 0) << "all zero";
+    x[3] = 100.0f;  // before sample 10: never considered
+    EXPECT_EQ(FindPileHead(x.data(), 40), 0);
+    // A small wiggle, a strong pulse, a negative swing, an unfinished tail.
+    x[12] = 0.2f;
+    x[14] = -0.1f;
+    x[16] = 1.0f;
+    x[17] = 3.0f;
+    x[18] = 2.0f;
+    x[20] = -1.0f;
+    x[25] = 5.0f;  // the unfinished last half-wave does not count
+    EXPECT_EQ(FindPileHead(x.data(), 40), 17);
+    x[30] = -0.5f;  // now the 5.0 half-wave is complete and the largest: 3 × 2 > 5
+    EXPECT_EQ(FindPileHead(x.data(), 40), 17);
+    x[25] = 7.0f;  // 3 × 2 < 7: the head moves to the big one
+    EXPECT_EQ(FindPileHead(x.data(), 40), 25);
+}
+
+TEST(PileHead, DisplayRangeAndRounding) {
+    const std::vector<float> x = {1.0f, -9.0f, 2.0f, 4.0f, -3.0f};
+    auto r = WindowDisplayRange(x.data(), 5, 2, 4);
+    EXPECT_EQ(r.max, 4.0f);
+    EXPECT_EQ(r.min, -4.0f);
+    r = WindowDisplayRange(x.data(), 5, -1, 4);
+    EXPECT_EQ(r.max, 9.0f);
+    r = WindowDisplayRange(x.data(), 5, 2, 100);  // a toe beyond the record stops at its end
+    EXPECT_EQ(r.max, 4.0f);
+    EXPECT_EQ(RoundDisplayMax(4.0f), 6.0f);   // 4.4 -> 6
+    EXPECT_EQ(RoundDisplayMax(10.0f), 12.0f); // 11.0 -> 12
+    EXPECT_EQ(RoundDisplayMax(0.0f), 0.0f);
+    EXPECT_EQ(RoundDisplayMax(0.5f), 2.0f);
+}
+
+TEST(PileHead, DefaultToeAndPositions) {
+    TestPoint tp;
+    tp.headIndex = 100;
+    tp.pileLength = 20.0f;
+    tp.waveSpeed = 4000;
+    tp.sampleInterval = 20.0f;
+    EXPECT_EQ(DefaultToe(tp), 600);
+    EXPECT_FLOAT_EQ(SampleToDepth(tp, 600, false), 20.0f);
+    EXPECT_EQ(DepthToSample(tp, 20.0f, false), 600);
+    EXPECT_EQ(DepthToSample(tp, 20.0f, true), 500);
+    EXPECT_DOUBLE_EQ(SampleTimeMs(tp, 600), 12.0);
+    tp.waveSpeed = 0;
+    EXPECT_EQ(DefaultToe(tp), 0) << "no speed, no toe";
+    EXPECT_EQ(DepthToSample(tp, 3.0f, false), 100);
+    CTAV_AnalyserDoc doc;
+    EXPECT_EQ(DepthToSample(doc, 0, 1.0f, false), 0);
+    EXPECT_EQ(SampleToDepth(doc, 0, 5, false), 0.0f);
+}
+
+TEST(Loading, HeadSearchAndDisplayRange) {
+    TestPoint searched = WaveformPoint("P1", 256);
+    searched.headValid = 0;
+    searched.headIndex = 7;
+    TestPoint kept = WaveformPoint("P2", 256);
+    kept.headIndex = 3;
+    CTAV_AnalyserDoc doc;
+    ASSERT_EQ(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {searched, kept}, {})).status, LoadStatus::Ok);
+    EXPECT_EQ(doc.points[0].headIndex, 40);
+    EXPECT_EQ(doc.points[0].headValid, 1);
+    EXPECT_EQ(doc.points[1].headIndex, 3);
+    EXPECT_EQ(doc.points[0].toePending, 1);
+    EXPECT_EQ(doc.currentIndex, 0);
+    EXPECT_GT(doc.points[0].lastParams.viewMax, 1.0f);
+    EXPECT_EQ(doc.points[0].lastParams.viewMin, -doc.points[0].lastParams.viewMax);
+}
+
+TEST(Loading, CheckedListAndEmptyBackupHeader) {
+    TestPoint a = WaveformPoint("P1", 64), b = WaveformPoint("P2", 64), c = WaveformPoint("P3", 64);
+    a.checked = 1;
+    c.checked = 5;
+    CTAV_AnalyserDoc doc;
+    ASSERT_EQ(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {a, b, c}, {})).status, LoadStatus::Ok);
+    EXPECT_EQ(doc.checkedIndices, (std::vector<std::int32_t>{0, 2}));
+    EXPECT_TRUE(doc.backupPoints.empty()) << "a backup count of 0 leaves the set empty";
+}
+
+TEST(Loading, EveryTruncationIsHandled) {
+    TestPoint a = WaveformPoint("P1", 24);
+    a.steps.resize(1);
+    a.defects.resize(1);
+    a.spectrumMarks = {3};
+    a.waveletMarkLevels = {1};
+    a.waveletMarkPositions = {2};
+    const auto image = ProjectImage(MakeHeader("u", "p"), {a, a}, {a});
+    for (std::size_t cut = 0; cut < image.size(); ++cut) {
+        const std::vector<std::uint8_t> part(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
+        CTAV_AnalyserDoc doc;
+        const auto r = doc.LoadProject(part);
+        if (r.status == LoadStatus::FaultyPoint) {
+            ASSERT_EQ(doc.PointCount(), 2) << cut;
+            for (std::int32_t i = r.faultyPoint; i < 2; ++i) EXPECT_EQ(doc.points[static_cast<std::size_t>(i)].rawCount(), 0);
+        } else if (r.status == LoadStatus::Ok) {
+            EXPECT_EQ(doc.PointCount(), 2) << cut;
+        } else {
+            EXPECT_EQ(doc.PointCount(), 0) << cut;
+        }
+    }
+}
+
+TEST(Loading, AppendOpenRenamesTakenPileNumbers) {
+    TempDir dir;
+    const auto first = dir.File("a.tav");
+    const auto second = dir.File("b.tav");
+    WriteFileAtomically(first, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P1", 64), WaveformPoint("P2", 64)},
+                                            {WaveformPoint("B1", 64)}));
+    WriteFileAtomically(second, ProjectImage(MakeHeader("u2", "p2"), {WaveformPoint("P1", 64), WaveformPoint("P2", 64),
+                                                                     WaveformPoint("P3", 64)},
+                                             {WaveformPoint("B2", 64)}));
+    CTAV_AnalyserDoc doc;
+    ASSERT_EQ(doc.OpenFile(first).status, LoadStatus::Ok);
+    const std::vector<std::string> again = {first, second, second};
+    const auto results = doc.AppendOpen(again);
+    ASSERT_EQ(results.size(), 1u) << "files already in the project are skipped";
+    EXPECT_EQ(results[0].status, LoadStatus::Ok);
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1", "P2", "P1a", "P2a", "P3"}));
+    EXPECT_EQ(doc.backupPoints.size(), 2u);
+    EXPECT_EQ(doc.header.pointCount, 5);
+    EXPECT_EQ(doc.projectFiles.size(), 2u);
+
+    // A pile number taken with every letter a..z stays as it is.
+    CTAV_AnalyserDoc full;
+    std::vector<TestPoint> taken = {WaveformPoint("Q", 16)};
+    for (char c = 'a'; c <= 'z'; ++c) taken.push_back(WaveformPoint(std::string("Q") + c, 16));
+    const auto third = dir.File("c.tav");
+    const auto fourth = dir.File("d.tav");
+    WriteFileAtomically(third, ProjectImage(MakeHeader("u", "p"), taken, {}));
+    WriteFileAtomically(fourth, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("Q", 16)}, {}));
+    full.OpenFile(third);
+    const std::vector<std::string> one = {fourth};
+    full.AppendOpen(one);
+    EXPECT_EQ(TextOf(full.points.back().pileNo), "Q");
+}
+
+TEST(Loading, AppendOfAFileThatIsNoProjectKeepsTheDocument) {
+    TempDir dir;
+    const auto first = dir.File("a.tav");
+    WriteFileAtomically(first, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P1", 64)}, {}));
+    WriteFileAtomically(dir.File("junk.tav"), std::vector<std::uint8_t>(300, 'x'));
+    CTAV_AnalyserDoc doc;
+    doc.OpenFile(first);
+    const std::vector<std::string> junk = {dir.File("junk.tav"), dir.File("missing.tav")};
+    const auto results = doc.AppendOpen(junk);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].status, LoadStatus::UnknownVersion);
+    EXPECT_EQ(results[1].status, LoadStatus::IoError);
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1"}));
+    EXPECT_EQ(doc.projectFiles.size(), 1u);
+}
+
+TEST(Saving, SubsetAndAFailedSaveLeavesTheOldFile) {
+    TempDir dir;
+    CTAV_AnalyserDoc doc;
+    Fill(doc, {"A", "B", "C"});
+    doc.backupPoints = {WaveformPoint("bA", 16)};
+    const std::vector<std::int32_t> picks = {2, 0};
+    ASSERT_EQ(doc.SaveSubset(dir.File("sub.tav"), picks), 1);
+    CTAV_AnalyserDoc sub;
+    ASSERT_EQ(sub.OpenFile(dir.File("sub.tav")).status, LoadStatus::Ok);
+    EXPECT_EQ(PileNumbers(sub), (std::vector<std::string>{"C", "A"}));
+    ASSERT_EQ(sub.backupPoints.size(), 2u);
+    EXPECT_EQ(TextOf(sub.backupPoints[0].pileNo), "C") << "beyond the backup set: the working test point";
+    EXPECT_EQ(TextOf(sub.backupPoints[1].pileNo), "bA");
+    EXPECT_EQ(doc.SaveSubset(dir.File("none.tav"), {}), 0);
+    EXPECT_EQ(doc.SaveSubset("/nonexistent/x.tav", picks), 0);
+
+    const auto target = dir.File("keep.tav");
+    ASSERT_TRUE(doc.SaveToFile(target));
+    const auto before = *ReadWholeFile(target);
+    ::chmod(dir.path().c_str(), 0500);  // the folder refuses the temporary file
+    std::string error;
+    const bool saved = doc.SaveToFile(target, &error);
+    ::chmod(dir.path().c_str(), 0700);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(saved);
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(*ReadWholeFile(target), saved ? doc.SaveProject() : before);
+}
+
+}  // namespace
+}  // namespace tav
