@@ -1,0 +1,53 @@
+#include "analysis/analysis_entry.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "model/document.hpp"
+#include "model/text_codec.hpp"
+
+namespace tav {
+
+std::string PointCaption(const TestPoint& tp) { return Cp936ToUtf8(TextOf(tp.pileNo)); }
+
+AnalysisEntry WaveformEntry(const CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t blockNumber) {
+    AnalysisEntry e;
+    const auto& tp = doc.points[static_cast<std::size_t>(index)];
+    e.caption = PointCaption(tp);
+    e.pointIndex = index;
+    CopyTestPoint(tp, e.copy);
+    e.kind = kKindWaveform;
+    e.blockNumber = blockNumber;
+    e.block = tp.lastParams.displayBlocks[static_cast<std::size_t>(blockNumber)];
+    e.shownCount = tp.sampleCount();
+    return e;
+}
+
+DisplayBlock MergedBlock(const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets,
+                         std::int32_t blockNumber) {
+    const DisplayBlock* common = nullptr;
+    for (const auto i : targets) {
+        if (!doc.ValidIndex(i)) continue;
+        const auto& b = doc.points[static_cast<std::size_t>(i)].lastParams.displayBlocks[static_cast<std::size_t>(blockNumber)];
+        if (!common)
+            common = &b;
+        else if (!(*common == b))
+            return DisplayBlock{};
+    }
+    return common ? *common : DisplayBlock{};
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size > 0) std::vsnprintf(out.data(), out.size() + 1, format, again);
+    va_end(again);
+    return out;
+}
+
+}  // namespace tav
