@@ -8,10 +8,82 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 namespace tav {
+
+// Little-endian loads and stores at a cursor whose bounds were checked once for
+// a whole fixed-size record.
+class LeLoad {
+public:
+    explicit LeLoad(const std::uint8_t* p) : p_(p) {}
+    template <typename T>
+    LeLoad& operator>>(T& v) {
+        if constexpr (std::is_same_v<T, float>) {
+            v = std::bit_cast<float>(Get<std::uint32_t>());
+        } else {
+            v = static_cast<T>(Get<std::make_unsigned_t<T>>());
+        }
+        return *this;
+    }
+    template <std::size_t N, typename C>
+    LeLoad& operator>>(std::array<C, N>& a) {
+        static_assert(sizeof(C) == 1);
+        std::memcpy(a.data(), p_, N);
+        p_ += N;
+        return *this;
+    }
+    void Skip(std::size_t n) { p_ += n; }
+
+private:
+    template <typename U>
+    U Get() {
+        U u;
+        std::memcpy(&u, p_, sizeof u);
+        if constexpr (std::endian::native == std::endian::big) u = ByteSwap(u);
+        p_ += sizeof u;
+        return u;
+    }
+    template <typename U>
+    static U ByteSwap(U u) {
+        U r = 0;
+        for (std::size_t i = 0; i < sizeof(U); ++i) r = static_cast<U>((r << 8) | ((u >> (8 * i)) & 0xFF));
+        return r;
+    }
+    const std::uint8_t* p_;
+};
+
+class LeStore {
+public:
+    explicit LeStore(std::uint8_t* p) : p_(p) {}
+    template <typename T>
+    LeStore& operator<<(const T& v) {
+        if constexpr (std::is_same_v<T, float>) {
+            Put(std::bit_cast<std::uint32_t>(v));
+        } else {
+            Put(static_cast<std::make_unsigned_t<T>>(v));
+        }
+        return *this;
+    }
+    template <std::size_t N, typename C>
+    LeStore& operator<<(const std::array<C, N>& a) {
+        static_assert(sizeof(C) == 1);
+        std::memcpy(p_, a.data(), N);
+        p_ += N;
+        return *this;
+    }
+
+private:
+    template <typename U>
+    void Put(U u) {
+        for (std::size_t i = 0; i < sizeof(U); ++i) p_[i] = static_cast<std::uint8_t>(u >> (8 * i));
+        p_ += sizeof u;
+    }
+    std::uint8_t* p_;
+};
 
 class ByteReader {
 public:
@@ -29,6 +101,17 @@ public:
         if (!Has(n)) return Fail();
         pos_ += n;
         return true;
+    }
+
+    // The next n bytes, or nullptr (and the failed state) when they are not there.
+    const std::uint8_t* Take(std::size_t n) {
+        if (!Has(n)) {
+            Fail();
+            return nullptr;
+        }
+        const std::uint8_t* p = bytes_.data() + pos_;
+        pos_ += n;
+        return p;
     }
 
     bool Bytes(void* out, std::size_t n) {
@@ -58,13 +141,14 @@ public:
     // bytes are not there.
     bool F32Array(std::vector<float>& out, std::size_t n) {
         if (n > Remaining() / 4) return Fail();
-        out.resize(n);
+        const std::uint8_t* p = bytes_.data() + pos_;
         if constexpr (std::endian::native == std::endian::little) {
-            if (n > 0) std::memcpy(out.data(), bytes_.data() + pos_, n * 4);
-            pos_ += n * 4;
+            out.resize(n);
+            if (n > 0) std::memcpy(out.data(), p, n * 4);
         } else {
-            for (auto& v : out) F32(v);
+            out.assign(FloatIterator{p}, FloatIterator{p + n * 4});
         }
+        pos_ += n * 4;
         return true;
     }
     bool I32Array(std::vector<std::int32_t>& out, std::size_t n) {
@@ -75,6 +159,32 @@ public:
     }
 
 private:
+    // Walks stored floats; lets a vector be filled in one pass without zeroing it first.
+    struct FloatIterator {
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = float;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const float*;
+        using reference = float;
+        const std::uint8_t* p;
+        float operator*() const {
+            float f;
+            LeLoad(p) >> f;
+            return f;
+        }
+        FloatIterator& operator++() {
+            p += 4;
+            return *this;
+        }
+        FloatIterator operator++(int) {
+            FloatIterator t = *this;
+            p += 4;
+            return t;
+        }
+        difference_type operator-(const FloatIterator& o) const { return (p - o.p) / 4; }
+        bool operator==(const FloatIterator& o) const { return p == o.p; }
+    };
+
     template <typename T>
     bool Le(T& v) {
         if (!Has(sizeof(T))) return Fail();
@@ -101,6 +211,12 @@ public:
     explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(out) {}
 
     std::size_t Size() const { return out_.size(); }
+    // n new bytes at the end, for a record stored with LeStore.
+    std::uint8_t* Extend(std::size_t n) {
+        const std::size_t at = out_.size();
+        out_.resize(at + n);
+        return out_.data() + at;
+    }
     void Bytes(const void* p, std::size_t n) {
         const auto* b = static_cast<const std::uint8_t*>(p);
         out_.insert(out_.end(), b, b + n);

@@ -337,8 +337,8 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
 LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     Events().Log("打开文件==>“" + path + "”");
     std::string error;
-    const auto bytes = ReadWholeFile(path, &error);
-    if (!bytes) {
+    MappedFile file;
+    if (!file.Open(path, &error)) {
         LoadResult result;
         result.status = LoadStatus::IoError;
         result.message = "文件路径错误 (" + error + ")";
@@ -347,7 +347,7 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     ClearDocument();
     modified = false;
     if (!appending_) projectFiles = {path};
-    return LoadProject(*bytes);
+    return LoadProject(file.Bytes());
 }
 
 std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {
@@ -363,9 +363,9 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const bool last = i + 1 == chosen.size();
         std::string error;
-        const auto bytes = ReadWholeFile(chosen[i], &error);
+        MappedFile file;
         Events().Log("打开文件==>“" + chosen[i] + "”");
-        if (!bytes) {
+        if (!file.Open(chosen[i], &error)) {
             results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误 (" + error + ")"});
             continue;
         }
@@ -379,7 +379,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         std::vector<TestPoint> keptBackup = backupPoints;
         appending_ = true;
         projectFiles.push_back(chosen[i]);
-        LoadResult r = LoadProject(*bytes, last);
+        LoadResult r = LoadProject(file.Bytes(), last);
         appending_ = false;
         if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount ||
             r.status == LoadStatus::NotYetSupported) {
@@ -406,16 +406,26 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
 // ---- saving -----------------------------------------------------------------
 
 std::vector<std::uint8_t> CTAV_AnalyserDoc::SaveProject() {
-    SetText(header.magic, "TAV15");
-    SetText(backupHeader.magic, "TAV15");
+    SetText(header.magic, kCurrentTag);
+    SetText(backupHeader.magic, kCurrentTag);
     header.pointCount = PointCount();
     backupHeader.pointCount = static_cast<std::int32_t>(backupPoints.size());
     return SerializeProject(header, points, backupHeader, backupPoints);
 }
 
 bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
-    const auto bytes = SaveProject();
-    if (!WriteFileAtomically(path, bytes, error)) return false;
+    SetText(header.magic, kCurrentTag);
+    SetText(backupHeader.magic, kCurrentTag);
+    header.pointCount = PointCount();
+    backupHeader.pointCount = static_cast<std::int32_t>(backupPoints.size());
+    AtomicFileWriter out(path);
+    const bool ok = StreamProject([&](std::span<const std::uint8_t> piece) { return out.Write(piece); }, header,
+                                  points, backupHeader, backupPoints) &&
+                    out.Commit();
+    if (!ok) {
+        if (error) *error = out.Error();
+        return false;
+    }
     modified = false;
     return true;
 }

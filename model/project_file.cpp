@@ -180,32 +180,50 @@ void WriteTestPoint(ByteWriter& out, const TestPoint& tp) {
 
 namespace {
 
-std::size_t PointBytes(const TestPoint& tp) {
-    return head_layout::kSize + 4 * 7 + tp.rawSamples.size() * 4 + tp.samples.size() * 4 +
-           (tp.steps.size() + 1) * kProcessStepBytes + tp.defects.size() * kDefectMarkBytes +
-           (tp.spectrumMarks.size() + tp.correlationMarks.size() + 2 * tp.waveletMarkPositions.size()) * 4 + 12 +
-           50;
-}
-
-void WriteSet(ByteWriter& out, ProjectHeader header, std::span<const TestPoint> points) {
+void WriteHeaderOfSet(ByteWriter& out, ProjectHeader header, std::size_t count) {
     SetText(header.magic, kCurrentTag);
-    header.pointCount = static_cast<std::int32_t>(points.size());
+    header.pointCount = static_cast<std::int32_t>(count);
     WriteProjectHeader(out, header);
-    for (const auto& tp : points) WriteTestPoint(out, tp);
 }
 
 }  // namespace
 
+bool StreamProject(const ByteSink& sink, const ProjectHeader& header, std::span<const TestPoint> points,
+                   const ProjectHeader& backupHeader, std::span<const TestPoint> backup) {
+    // Pieces of about a megabyte: the buffer is reused, so a large project
+    // never needs its whole image in memory.
+    constexpr std::size_t kPiece = 1 << 20;
+    std::vector<std::uint8_t> buffer;
+    buffer.reserve(kPiece + 128 * 1024);
+    ByteWriter out(buffer);
+    auto flush = [&](bool force) {
+        if (buffer.empty() || (!force && buffer.size() < kPiece)) return true;
+        const bool ok = sink(buffer);
+        buffer.clear();
+        return ok;
+    };
+    WriteHeaderOfSet(out, header, points.size());
+    for (const auto& tp : points) {
+        WriteTestPoint(out, tp);
+        if (!flush(false)) return false;
+    }
+    WriteHeaderOfSet(out, backupHeader, backup.size());
+    for (const auto& tp : backup) {
+        WriteTestPoint(out, tp);
+        if (!flush(false)) return false;
+    }
+    return flush(true);
+}
+
 std::vector<std::uint8_t> SerializeProject(const ProjectHeader& header, std::span<const TestPoint> points,
                                            const ProjectHeader& backupHeader, std::span<const TestPoint> backup) {
-    std::size_t total = 2 * kCurrentHeaderBytes;
-    for (const auto& tp : points) total += PointBytes(tp);
-    for (const auto& tp : backup) total += PointBytes(tp);
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(total);
-    ByteWriter out(bytes);
-    WriteSet(out, header, points);
-    WriteSet(out, backupHeader, backup);
+    StreamProject(
+        [&](std::span<const std::uint8_t> piece) {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+            return true;
+        },
+        header, points, backupHeader, backup);
     return bytes;
 }
 

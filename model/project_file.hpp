@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -37,8 +38,14 @@ void WriteProjectHeader(ByteWriter& out, const ProjectHeader& header);
 int ReadTestPoint(ByteReader& in, int version, TestPoint& tp);
 void WriteTestPoint(ByteWriter& out, const TestPoint& tp);
 
+// Receives a file image piece by piece; false stops the writing.
+using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
+
 // A whole "TAV15" file image: header, points, backup header, backup points.
-// The tags written are "TAV15" whatever the headers hold.
+// The tags written are "TAV15" whatever the headers hold; the counts are the
+// sets' sizes.
+bool StreamProject(const ByteSink& sink, const ProjectHeader& header, std::span<const TestPoint> points,
+                   const ProjectHeader& backupHeader, std::span<const TestPoint> backup);
 std::vector<std::uint8_t> SerializeProject(const ProjectHeader& header, std::span<const TestPoint> points,
                                            const ProjectHeader& backupHeader, std::span<const TestPoint> backup);
 

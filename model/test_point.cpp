@@ -1,5 +1,7 @@
 #include "model/test_point.hpp"
 
+#include <cstring>
+
 #include "model/byte_io.hpp"
 
 namespace tav {
@@ -15,91 +17,49 @@ std::size_t Cp936SafePrefix(std::string_view text, std::size_t maxBytes) {
     return i;
 }
 
-namespace {
-
-void ReadHeadTail(ByteReader& in, TestPoint& tp) {
-    in.I16(tp.pileTypeIndex);
-    in.Bytes(tp.pileTypeName);
-    in.I16(tp.diameter);
-    in.Bytes(tp.testDate);
-    in.I16(tp.sensorType);
-    in.I16(tp.gain);
-    in.I16(tp.triggerLevel);
-    in.Bytes(tp.instrumentValue);
-    in.F32(tp.pileLength);
-    in.I16(tp.waveSpeed);
+bool ReadRecordHead(ByteReader& reader, TestPoint& tp) {
+    const std::uint8_t* p = reader.Take(head_layout::kSize);
+    if (p == nullptr) return false;
+    LeLoad in(p);
+    in >> tp.recordNo >> tp.pileNo >> tp.pileTypeIndex >> tp.pileTypeName >> tp.diameter >> tp.testDate >>
+        tp.sensorType >> tp.gain >> tp.triggerLevel >> tp.instrumentValue >> tp.pileLength >> tp.waveSpeed >>
+        tp.padding114 >> tp.sampleInterval >> tp.headSampleCount >> tp.headIndex >> tp.toeIndex >> tp.padding126;
+    return true;
 }
 
-}  // namespace
-
-bool ReadRecordHead(ByteReader& in, TestPoint& tp) {
-    if (!in.Has(head_layout::kSize)) return in.Skip(head_layout::kSize);
-    in.I16(tp.recordNo);
-    in.Bytes(tp.pileNo);
-    ReadHeadTail(in, tp);
-    in.Bytes(tp.padding114);
-    in.F32(tp.sampleInterval);
-    in.I16(tp.headSampleCount);
-    in.I16(tp.headIndex);
-    in.I16(tp.toeIndex);
-    in.Bytes(tp.padding126);
-    return !in.Failed();
-}
-
-bool ReadShortRecordHead(ByteReader& in, TestPoint& tp) {
-    if (!in.Has(head_layout::kShortSize)) return in.Skip(head_layout::kShortSize);
-    in.I16(tp.recordNo);
+bool ReadShortRecordHead(ByteReader& reader, TestPoint& tp) {
+    const std::uint8_t* p = reader.Take(head_layout::kShortSize);
+    if (p == nullptr) return false;
+    LeLoad in(p);
+    in >> tp.recordNo;
     tp.pileNo.fill(0);
-    in.Bytes(tp.pileNo.data(), 10);
-    ReadHeadTail(in, tp);
+    std::memcpy(tp.pileNo.data(), p + 2, 10);
+    in.Skip(10);
+    in >> tp.pileTypeIndex >> tp.pileTypeName >> tp.diameter >> tp.testDate >> tp.sensorType >> tp.gain >>
+        tp.triggerLevel >> tp.instrumentValue >> tp.pileLength >> tp.waveSpeed;
     in.Skip(2);
-    in.F32(tp.sampleInterval);
-    in.I16(tp.headSampleCount);
-    in.I16(tp.headIndex);
-    in.I16(tp.toeIndex);
-    in.Skip(2);
-    return !in.Failed();
+    in >> tp.sampleInterval >> tp.headSampleCount >> tp.headIndex >> tp.toeIndex;
+    return true;
 }
 
-void WriteRecordHead(ByteWriter& out, const TestPoint& tp) {
-    out.I16(tp.recordNo);
-    out.Bytes(tp.pileNo);
-    out.I16(tp.pileTypeIndex);
-    out.Bytes(tp.pileTypeName);
-    out.I16(tp.diameter);
-    out.Bytes(tp.testDate);
-    out.I16(tp.sensorType);
-    out.I16(tp.gain);
-    out.I16(tp.triggerLevel);
-    out.Bytes(tp.instrumentValue);
-    out.F32(tp.pileLength);
-    out.I16(tp.waveSpeed);
-    out.Bytes(tp.padding114);
-    out.F32(tp.sampleInterval);
-    out.I16(tp.headSampleCount);
-    out.I16(tp.headIndex);
-    out.I16(tp.toeIndex);
-    out.Bytes(tp.padding126);
+void WriteRecordHead(ByteWriter& writer, const TestPoint& tp) {
+    LeStore out(writer.Extend(head_layout::kSize));
+    out << tp.recordNo << tp.pileNo << tp.pileTypeIndex << tp.pileTypeName << tp.diameter << tp.testDate
+        << tp.sensorType << tp.gain << tp.triggerLevel << tp.instrumentValue << tp.pileLength << tp.waveSpeed
+        << tp.padding114 << tp.sampleInterval << tp.headSampleCount << tp.headIndex << tp.toeIndex << tp.padding126;
 }
 
-bool ReadDefectMark(ByteReader& in, DefectMark& d) {
-    if (!in.Has(kDefectMarkBytes)) return in.Skip(kDefectMarkBytes);
-    in.I32(d.position);
-    in.I32(d.type);
-    in.Bytes(d.name);
-    in.Bytes(d.description);
-    in.F32(d.depth);
-    in.Bytes(d.unused);
-    return !in.Failed();
+bool ReadDefectMark(ByteReader& reader, DefectMark& d) {
+    const std::uint8_t* p = reader.Take(kDefectMarkBytes);
+    if (p == nullptr) return false;
+    LeLoad in(p);
+    in >> d.position >> d.type >> d.name >> d.description >> d.depth >> d.unused;
+    return true;
 }
 
-void WriteDefectMark(ByteWriter& out, const DefectMark& d) {
-    out.I32(d.position);
-    out.I32(d.type);
-    out.Bytes(d.name);
-    out.Bytes(d.description);
-    out.F32(d.depth);
-    out.Bytes(d.unused);
+void WriteDefectMark(ByteWriter& writer, const DefectMark& d) {
+    LeStore out(writer.Extend(kDefectMarkBytes));
+    out << d.position << d.type << d.name << d.description << d.depth << d.unused;
 }
 
 void CopyTestPoint(const TestPoint& source, TestPoint& target) {
