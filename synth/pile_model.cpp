@@ -1,0 +1,122 @@
+#include "synth/pile_model.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "synth/random.hpp"
+
+namespace tav::synth {
+
+double HammerBlow::ForceAt(double t) const {
+    const double s = t - start;
+    if (width <= 0.0 || s < 0.0 || s > width) return 0.0;
+    return force * std::sin(std::numbers::pi * s / width);
+}
+
+PileModel::PileModel(const PileParams& pile, double segmentTime)
+    : tau_(segmentTime), toeDamping_(pile.toeDamping), toeStiffness_(pile.toeStiffness) {
+    const double segmentLength = pile.waveSpeed * segmentTime;
+    const int n = std::max(1, static_cast<int>(std::lround(pile.length / segmentLength)));
+    const double z = pile.Impedance();
+    impedance_.assign(static_cast<std::size_t>(n), z);
+    for (const auto& zone : pile.zones) {
+        // A segment belongs to a stretch when its centre does; a stretch
+        // shorter than a segment still takes the segment around its middle.
+        bool any = false;
+        for (int i = 0; i < n; ++i) {
+            const double centre = (i + 0.5) * segmentLength;
+            if (centre >= zone.top && centre < zone.bottom) {
+                impedance_[static_cast<std::size_t>(i)] = z * zone.ratio;
+                any = true;
+            }
+        }
+        if (!any) {
+            const int i = std::clamp(static_cast<int>(0.5 * (zone.top + zone.bottom) / segmentLength), 0, n - 1);
+            impedance_[static_cast<std::size_t>(i)] = z * zone.ratio;
+        }
+    }
+    jointDamping_.assign(static_cast<std::size_t>(n), pile.shaftDamping * segmentLength);
+    jointStiffness_.assign(static_cast<std::size_t>(n), pile.shaftStiffness * segmentLength);
+    jointDisplacement_.assign(static_cast<std::size_t>(n), 0.0);
+    down_.assign(static_cast<std::size_t>(n), 0.0);
+    up_ = nextDown_ = nextUp_ = down_;
+}
+
+double PileModel::Step(double headForce) {
+    const std::size_t n = impedance_.size();
+    const double* z = impedance_.data();
+
+    // Head: the force is imposed, the arriving up-going wave is reflected.
+    const double headVelocity = (headForce - 2.0 * up_[0]) / z[0];
+    nextDown_[0] = headForce - up_[0];
+
+    // Joints: force balance with the shaft resistance, one velocity.
+    for (std::size_t j = 1; j < n; ++j) {
+        const double a = down_[j - 1];
+        const double b = up_[j];
+        const double k = jointStiffness_[j];
+        const double v = (2.0 * (a - b) - k * jointDisplacement_[j]) /
+                         (z[j - 1] + z[j] + jointDamping_[j] + k * tau_);
+        nextUp_[j - 1] = a - z[j - 1] * v;
+        nextDown_[j] = b + z[j] * v;
+        jointDisplacement_[j] += v * tau_;
+    }
+
+    // Toe on the base soil.
+    const double a = down_[n - 1];
+    const double v = (2.0 * a - toeStiffness_ * toeDisplacement_) / (z[n - 1] + toeDamping_ + toeStiffness_ * tau_);
+    nextUp_[n - 1] = a - z[n - 1] * v;
+    toeDisplacement_ += v * tau_;
+
+    down_.swap(nextDown_);
+    up_.swap(nextUp_);
+    return headVelocity;
+}
+
+double PileModel::Energy() const {
+    double e = 0.0;
+    for (std::size_t i = 0; i < impedance_.size(); ++i)
+        e += (down_[i] * down_[i] + up_[i] * up_[i]) / impedance_[i] * tau_;
+    for (std::size_t j = 1; j < impedance_.size(); ++j)
+        e += 0.5 * jointStiffness_[j] * jointDisplacement_[j] * jointDisplacement_[j];
+    e += 0.5 * toeStiffness_ * toeDisplacement_ * toeDisplacement_;
+    return e;
+}
+
+std::vector<double> SimulateHeadVelocity(const PileParams& pile, const HammerBlow& blow, double segmentTime,
+                                         int steps) {
+    PileModel model(pile, segmentTime);
+    std::vector<double> v(static_cast<std::size_t>(std::max(steps, 0)));
+    for (int s = 0; s < steps; ++s) v[static_cast<std::size_t>(s)] = model.Step(blow.ForceAt(s * segmentTime));
+    return v;
+}
+
+std::vector<float> SynthesizeRecord(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options) {
+    const int n = std::max(options.samples, 0);
+    const int m = std::max(options.stepsPerSample, 1);
+    const double tau = options.sampleInterval * 1e-6 / m;
+    // One step beyond the last sample for the central difference.
+    const auto v = SimulateHeadVelocity(pile, blow, tau, n * m + 2);
+    const double scale = options.sensitivity * options.gain;
+
+    Random rng(options.noiseSeed);
+    std::vector<float> x(static_cast<std::size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        const auto s = static_cast<std::size_t>(k * m);
+        double value;
+        if (options.sensor == SensorKind::Velocity) {
+            value = v[s] * 1000.0 * scale;  // m/s → mm/s
+        } else {
+            const double a = s == 0 ? (v[1] - v[0]) / tau : (v[s + 1] - v[s - 1]) / (2.0 * tau);
+            value = a * scale;
+        }
+        if (options.noiseRms > 0.0) value += options.noiseRms * rng.Normal();
+        value += options.dcOffset;
+        if (n > 1) value += options.trend * k / (n - 1);
+        x[static_cast<std::size_t>(k)] = static_cast<float>(value);
+    }
+    return x;
+}
+
+}  // namespace tav::synth
