@@ -1,0 +1,61 @@
+// The pile parameter bar above the waveform: the fields "波速" (m/s) and
+// "桩长" (m), what editing them does to the shown test points, and what the
+// fields show. The widget only reads BarFields and forwards the edits.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tav {
+
+class CTAV_AnalyserDoc;
+class UserPrompts;
+
+// The display settings list "桩长/波速：" and the RecomputeMode it drives.
+struct RecomputeSettings {
+    std::int32_t mode = 1;    // RecomputeMode: 1 the pile length stands, 2 the wave speed stands
+    std::int32_t choice = 0;  // 0 "自动调整", 1 "桩长不变", 2 "波速不变"
+};
+
+// Choosing "桩长不变" or "波速不变" puts that mode in force; "自动调整" leaves
+// the mode as the edits set it.
+void ChooseRecompute(RecomputeSettings& settings, std::int32_t choice);
+
+// What the bar works on.
+struct BarScope {
+    std::span<const std::int32_t> shown;  // test points shown in the display
+    std::int32_t current = -1;            // the current test point
+    bool allWaveforms = false;            // the operation scope "全部波形"
+
+    // Several waveforms shown with the scope all waveforms: edits change them all.
+    bool EditsAll() const { return allWaveforms && shown.size() > 1; }
+};
+
+inline constexpr std::uint32_t kBarMixedColour = 0x808080;  // a field whose shown values differ
+
+struct BarFields {
+    bool enabled = false;
+    std::string speedText;
+    std::string lengthText;
+    bool speedGrey = false;
+    bool lengthGrey = false;
+};
+
+BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope);
+
+// "%f" without trailing zeros and then without a trailing point: 12.5 → "12.5", 12 → "12".
+std::string FormatBarLength(float length);
+
+// The wave speed entered: the toe follows from the pile length. A zero value
+// on the all-waveforms path first asks "波速设置值为零，是否继续？". A value a
+// 16-bit field cannot hold is refused. true when something changed.
+bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t speed, UserPrompts& prompts);
+
+// The pile length entered: the wave speed follows from head and toe, and the
+// RecomputeMode becomes 1 unless the settings fix it. A zero value on the
+// all-waveforms path first asks "桩长设置值为零，是否继续？".
+bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, RecomputeSettings& settings,
+                    UserPrompts& prompts);
+
+}  // namespace tav
