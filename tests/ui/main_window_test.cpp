@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTreeWidget>
+
+#include "model/atomic_file.hpp"
+#include "tests/support/project_builder.hpp"
+#include "tests/support/tool_runner.hpp"
+#include "ui/main_window.hpp"
+#include "ui/project_docks.hpp"
+
+namespace tav {
+namespace {
+
+using testing::TempDir;
+
+struct RecordingPrompts : UserPrompts {
+    std::vector<std::string> messages;
+    void Message(std::string_view text) override { messages.emplace_back(text); }
+    bool YesNo(std::string_view text) override {
+        messages.emplace_back(text);
+        return false;
+    }
+};
+
+std::string WriteDemo(const TempDir& dir) {
+    const std::string path = dir.File("demo.tav");
+    WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"),
+                                                    {testing::WaveformPoint("P1", 256, 1),
+                                                     testing::WaveformPoint("P1", 256, 2),
+                                                     testing::WaveformPoint("P2", 256, 3)},
+                                                    {}));
+    return path;
+}
+
+TEST(MainWindow, OpeningAMissingFileSaysSo) {
+    ui::MainWindow window;
+    RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    EXPECT_FALSE(window.OpenPath(QStringLiteral("/nonexistent/x.tav")));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "文件路径错误");
+}
+
+TEST(MainWindow, CommandsCarryTheirTexts) {
+    ui::MainWindow window;
+    QAction* filter = window.Action(32781);
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->statusTip(), QStringLiteral("对波形数据进行数字滤波处理"));
+    EXPECT_EQ(filter->toolTip(), QStringLiteral("滤波"));
+    EXPECT_FALSE(filter->isEnabled()) << "the filter waits for its panel";
+    EXPECT_EQ(window.Action(32873)->text(), QStringLiteral("撤销[波形处理]"));
+}
+
+TEST(MainWindow, IntegrationFromTheMenuChangesChainAndSamples) {
+    TempDir dir;
+    ui::MainWindow window;
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteDemo(dir))));
+    EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("demo.tav")));
+    auto& doc = window.Document();
+    const auto before = doc.points[0].samples;
+    ASSERT_TRUE(window.Action(32784)->isEnabled());
+    window.Action(32784)->trigger();
+    ASSERT_EQ(doc.points[0].stepCount(), 1);
+    EXPECT_EQ(doc.points[0].steps[0].opType, kOpIntegrate);
+    EXPECT_NE(doc.points[0].samples, before);
+    EXPECT_EQ(doc.points[1].stepCount(), 0) << "scope: the current waveform";
+    EXPECT_TRUE(doc.modified);
+
+    window.Action(32794)->trigger();
+    EXPECT_EQ(doc.points[0].stepCount(), 2);
+    window.Action(32873)->trigger();  // undo the last step
+    EXPECT_EQ(doc.points[0].stepCount(), 1);
+    EXPECT_EQ(doc.points[0].steps[0].opType, kOpIntegrate);
+}
+
+TEST(MainWindow, TicksAndSavingTwiceGivesTheSameFile) {
+    TempDir dir;
+    ui::MainWindow window;
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteDemo(dir))));
+    auto* tree = window.findChild<ui::PointListDock*>()->Tree();
+    QTreeWidgetItem* second = tree->topLevelItem(0)->child(1);
+    second->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(window.Document().points[1].checked, 1);
+    EXPECT_EQ(window.Document().checkedIndices, (std::vector<std::int32_t>{1}));
+
+    const QString a = QString::fromStdString(dir.File("a.tav"));
+    const QString b = QString::fromStdString(dir.File("b.tav"));
+    ASSERT_TRUE(window.SaveTo(a));
+    ASSERT_TRUE(window.SaveTo(b));
+    EXPECT_EQ(*ReadWholeFile(a.toStdString()), *ReadWholeFile(b.toStdString()));
+    EXPECT_FALSE(window.Document().modified);
+
+    ui::MainWindow again;
+    ASSERT_TRUE(again.OpenPath(a));
+    EXPECT_EQ(again.Document().checkedIndices, (std::vector<std::int32_t>{1}));
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,36 @@
+// Every command of the workstation: its id, menu text, status-bar prompt and
+// short name. Menus and toolbars are built from this one table.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace tav::ui {
+
+struct CommandInfo {
+    int id;
+    std::string_view menu;       // menu text, with its accelerator letter
+    std::string_view prompt;     // status-bar prompt
+    std::string_view shortName;  // tooltip
+    std::string_view group;      // the menu that holds it
+};
+
+std::span<const CommandInfo> CommandTable();
+const CommandInfo* FindCommand(int id);
+
+// Standard ids of the frame's own commands (outside the workstation's range).
+enum StandardCommand {
+    kCmdFileOpen = 57601,
+    kCmdFileSave = 57603,
+    kCmdFileSaveAs = 57604,
+    kCmdAppExit = 57665,
+    kCmdAppAbout = 57664,
+    kCmdEditCopy = 57634,
+    kCmdEditCut = 57635,
+    kCmdEditPaste = 57637,
+    kCmdEditUndo = 57643,
+    kCmdEditRedo = 57644,
+    kCmdHelp = 57670,
+};
+
+}  // namespace tav::ui

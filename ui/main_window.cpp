@@ -1,0 +1,382 @@
+#include "ui/main_window.hpp"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include "processing/chain.hpp"
+#include "ui/command_table.hpp"
+#include "ui/project_docks.hpp"
+#include "ui/qt_text.hpp"
+#include "ui/waveform_view.hpp"
+
+namespace tav::ui {
+
+namespace {
+
+const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
+constexpr int kRecentCount = 4;
+
+// Commands that work in this build; the others are shown but disabled.
+bool Implemented(int id) {
+    switch (id) {
+        case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout:
+        case 32895:
+        case 32784: case 32785: case 32794:                  // chain operations without a panel
+        case 32824: case 32825: case 32833: case 32915: case 32932:
+        case 32845: case 32847: case 32873: case 32907: case 32906:
+        case 32863: case 32864:
+        case 32854: case 32855: case 32856:
+            return true;
+        default: return false;
+    }
+}
+
+// A desktop program standing in for the calculator, paint and notepad commands.
+QString ToolProgram(int id) {
+    QStringList names;
+    if (id == 32854) names = {"gnome-calculator", "kcalc", "galculator", "mate-calc", "xcalc"};
+    if (id == 32855) names = {"kolourpaint", "pinta", "mtpaint", "gimp"};
+    if (id == 32856) names = {"gedit", "mousepad", "kate", "xed", "pluma", "gnome-text-editor"};
+    for (const auto& n : names) {
+        const QString found = QStandardPaths::findExecutable(n);
+        if (!found.isEmpty()) return found;
+    }
+    return {};
+}
+
+QSettings& Recent() {
+    static QSettings settings(
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tav-analyser/recent.ini",
+        QSettings::IniFormat);
+    return settings;
+}
+
+}  // namespace
+
+void MessageBoxPrompts::Message(std::string_view utf8Text) {
+    QMessageBox::information(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text));
+}
+
+bool MessageBoxPrompts::YesNo(std::string_view utf8Text) {
+    return QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+MainWindow::MainWindow(DocumentEvents* events, QWidget* parent) : QMainWindow(parent) {
+    doc_.SetEvents(events);
+    setObjectName(QStringLiteral("mainWindow"));
+    setAcceptDrops(true);
+    view_ = new WaveformView(doc_, this);
+    setCentralWidget(view_);
+    pointList_ = new PointListDock(doc_, this);
+    chain_ = new ChainDock(doc_, this);
+    info_ = new InfoDock(doc_, this);
+    addDockWidget(Qt::LeftDockWidgetArea, pointList_);
+    addDockWidget(Qt::LeftDockWidgetArea, chain_);
+    addDockWidget(Qt::BottomDockWidgetArea, info_);
+    BuildCommands();
+
+    connect(pointList_, &PointListDock::pointChosen, this, [this](int index) {
+        doc_.SelectPoint(index);
+        view_->ClearCursor();
+        RefreshAll();
+    });
+    connect(pointList_, &PointListDock::pileChosen, this, [this](int ordinal) {
+        doc_.SelectPile(ordinal);
+        view_->ClearCursor();
+        RefreshAll();
+    });
+    connect(pointList_, &PointListDock::checksChanged, this, [this] { UpdateTitle(); });
+    connect(chain_, &ChainDock::commandRequested, this, [this](int id) { Run(id); });
+    connect(chain_->List(), &QListWidget::currentRowChanged, this, [this] { UpdateCommandStates(); });
+    statusBar()->showMessage(QStringLiteral("就绪"));
+    resize(1280, 800);
+    RefreshAll();
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction* MainWindow::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::BuildCommands() {
+    std::map<std::string_view, QMenu*> menus;
+    QMenu* insertMenu = nullptr;
+    for (const auto& c : CommandTable()) {
+        auto* action = new QAction(FromUtf8(c.menu), this);
+        action->setStatusTip(FromUtf8(c.prompt));
+        action->setToolTip(FromUtf8(c.shortName));
+        action->setData(c.id);
+        actions_[c.id] = action;
+        const int id = c.id;
+        connect(action, &QAction::triggered, this, [this, id] { Run(id); });
+        if (c.group == "处理列表") continue;  // the chain list's own menu
+        QMenu*& menu = menus[c.group];
+        if (!menu) {
+            if (c.group == "插入处理") {
+                insertMenu = menus["波形处理"]->addMenu(QStringLiteral("插入"));
+                menu = insertMenu;
+            } else if (c.group == "缺陷") {
+                menu = menus["波形分析"]->addMenu(QStringLiteral("缺陷"));
+            } else {
+                menu = menuBar()->addMenu(FromUtf8(c.group));
+            }
+        }
+        menu->addAction(action);
+        if (c.id == 32849) menu->addSeparator();
+        if (c.id == 32872) {
+            recentMenu_ = menu->addMenu(QStringLiteral("最近的文件"));
+            menu->addSeparator();
+        }
+    }
+    Action(kCmdFileOpen)->setShortcut(QKeySequence::Open);
+    Action(kCmdFileSave)->setShortcut(QKeySequence::Save);
+    Action(32895)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    auto* scope = new QActionGroup(this);
+    for (int id : {32863, 32864}) {
+        Action(id)->setCheckable(true);
+        scope->addAction(Action(id));
+    }
+    Action(32863)->setChecked(true);
+
+    QToolBar* bar = addToolBar(QStringLiteral("标准"));
+    bar->setObjectName(QStringLiteral("standardBar"));
+    for (int id : {int{kCmdFileOpen}, int{kCmdFileSave}, 32781, 32784, 32785, 32794, 32873, 32863, 32864, 32771, 32772})
+        bar->addAction(Action(id));
+    RebuildRecentMenu();
+}
+
+void MainWindow::UpdateCommandStates() {
+    const bool any = doc_.PointCount() > 0;
+    const bool current = doc_.ValidIndex(doc_.currentIndex);
+    const bool row = chain_->SelectedRow() >= 0;
+    const bool rows = chain_->RowCount() > 0;
+    for (auto& [id, action] : actions_) {
+        bool on = Implemented(id);
+        switch (id) {
+            case kCmdFileSave: case kCmdFileSaveAs: case 32895: on = on && (any || !path_.isEmpty()); break;
+            case 32784: case 32785: case 32794: on = on && current; break;
+            case 32824: case 32825: case 32833: case 32915: case 32932: case 32845: case 32907: on = on && row; break;
+            case 32847: case 32906: case 32873: on = on && rows; break;
+            case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
+            default: break;
+        }
+        if (id == 32895) on = Implemented(id);
+        action->setEnabled(on);
+    }
+}
+
+std::vector<std::int32_t> MainWindow::Targets() const {
+    // The plain view shows the current waveform only.
+    std::vector<std::int32_t> shown;
+    if (doc_.ValidIndex(doc_.currentIndex)) shown.push_back(doc_.currentIndex);
+    return BuildTargetSet(doc_, shown, scopeAll_);
+}
+
+void MainWindow::RefreshAll() {
+    pointList_->Rebuild();
+    chain_->Rebuild(Targets());
+    info_->Rebuild();
+    view_->update();
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+void MainWindow::UpdateTitle() {
+    const QString name = path_.isEmpty() ? QString() : QFileInfo(path_).fileName();
+    setWindowTitle(name.isEmpty() ? QString::fromUtf8(kAppTitle)
+                                  : QStringLiteral("%1 - [%2]").arg(QString::fromUtf8(kAppTitle), name) +
+                                        (doc_.modified ? QStringLiteral(" *") : QString()));
+}
+
+bool MainWindow::MaySave() {
+    if (!doc_.modified) return true;
+    const QString name = path_.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path_).fileName();
+    const auto answer = QMessageBox::question(this, QString::fromUtf8(kAppTitle),
+                                              QStringLiteral("是否保存对“%1”的修改？").arg(name),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::Yes) {
+        if (path_.isEmpty()) {
+            const QString to = QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), {}, kFilter);
+            return !to.isEmpty() && SaveTo(to);
+        }
+        return SaveTo(path_);
+    }
+    return true;
+}
+
+bool MainWindow::OpenPath(const QString& path) {
+    if (!MaySave()) return false;
+    if (!QFileInfo(path).isFile()) {
+        prompts_->Message("文件路径错误");
+        return false;
+    }
+    const LoadResult r = doc_.OpenFile(path.toStdString());
+    path_ = path;
+    AddRecent(path);
+    view_->ClearCursor();
+    RefreshAll();
+    if (r.status != LoadStatus::Ok) statusBar()->showMessage(FromUtf8(r.message));
+    return r.status == LoadStatus::Ok;
+}
+
+bool MainWindow::AppendPaths(const QStringList& paths) {
+    std::vector<std::string> files;
+    for (const auto& p : paths) files.push_back(p.toStdString());
+    const auto results = doc_.AppendOpen(files);
+    RefreshAll();
+    bool ok = true;
+    for (const auto& r : results) ok = ok && r.status == LoadStatus::Ok;
+    return ok;
+}
+
+bool MainWindow::SaveTo(const QString& path) {
+    std::string error;
+    if (!doc_.SaveToFile(path.toStdString(), &error)) {
+        prompts_->Message("保存失败：" + error);
+        return false;
+    }
+    path_ = path;
+    doc_.projectFiles = {path.toStdString()};
+    AddRecent(path);
+    UpdateTitle();
+    UpdateCommandStates();
+    return true;
+}
+
+void MainWindow::RunChainCommand(int opType) {
+    const auto targets = Targets();
+    if (targets.empty()) return;
+    // These operations have no parameter panel: confirmed at once.
+    const ProcessStep step = PrefillNewStep(doc_, targets, opType, view_->Cursor());
+    FinishNewStep(doc_, targets, step, true);
+    RefreshAll();
+}
+
+void MainWindow::Run(int id) {
+    if (!Action(id) || !Action(id)->isEnabled()) return;
+    const auto targets = Targets();
+    switch (id) {
+        case kCmdFileOpen: {
+            const QString p = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), {}, kFilter);
+            if (!p.isEmpty()) OpenPath(p);
+            break;
+        }
+        case 32895: {
+            const QStringList ps = QFileDialog::getOpenFileNames(this, QStringLiteral("追加打开"), {}, kFilter);
+            if (!ps.isEmpty()) AppendPaths(ps);
+            break;
+        }
+        case kCmdFileSave:
+            if (path_.isEmpty()) {
+                Run(kCmdFileSaveAs);
+            } else {
+                SaveTo(path_);
+            }
+            break;
+        case kCmdFileSaveAs: {
+            QString p = QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), path_, kFilter);
+            if (p.isEmpty()) break;
+            if (QFileInfo(p).suffix().isEmpty()) p += QStringLiteral(".tav");
+            SaveTo(p);
+            break;
+        }
+        case kCmdAppExit: close(); break;
+        case kCmdAppAbout:
+            QMessageBox::about(this, QStringLiteral("关于"),
+                               QStringLiteral("%1\n低应变反射波法基桩完整性检测分析").arg(QString::fromUtf8(kAppTitle)));
+            break;
+        case 32784: RunChainCommand(kOpIntegrate); break;
+        case 32785: RunChainCommand(kOpDifferentiate); break;
+        case 32794: RunChainCommand(kOpReverse); break;
+        case 32824: case 32915:
+        case 32825:
+        case 32833: case 32932: {
+            const int op = (id == 32824 || id == 32915) ? kOpIntegrate : id == 32825 ? kOpDifferentiate : kOpReverse;
+            ProcessStep step;
+            step.opType = op;
+            FinishInsertedStep(doc_, targets, step, chain_->SelectedRow(), true);
+            RefreshAll();
+            break;
+        }
+        case 32845: case 32907:
+            DeleteStepCommand(doc_, targets, chain_->SelectedRow());
+            RefreshAll();
+            break;
+        case 32906:
+            if (QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("确实要清除所有处理过程吗？"),
+                                      QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
+                break;
+            [[fallthrough]];
+        case 32847:
+            ClearStepsCommand(doc_, targets);
+            RefreshAll();
+            break;
+        case 32873:
+            UndoLastStepCommand(doc_, targets);
+            RefreshAll();
+            break;
+        case 32863: scopeAll_ = false; RefreshAll(); break;
+        case 32864: scopeAll_ = true; RefreshAll(); break;
+        case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
+        default: break;
+    }
+}
+
+void MainWindow::AddRecent(const QString& path) {
+    QStringList files = Recent().value("recent").toStringList();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentCount) files.removeLast();
+    Recent().setValue("recent", files);
+    RebuildRecentMenu();
+}
+
+void MainWindow::RebuildRecentMenu() {
+    if (!recentMenu_) return;
+    recentMenu_->clear();
+    const QStringList files = Recent().value("recent").toStringList();
+    int n = 0;
+    for (const auto& f : files) {
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(++n).arg(f));
+        connect(a, &QAction::triggered, this, [this, f] { OpenPath(f); });
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (MaySave()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const auto urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.front().isLocalFile()) OpenPath(urls.front().toLocalFile());
+}
+
+}  // namespace tav::ui

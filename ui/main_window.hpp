@@ -1,0 +1,84 @@
+// The workstation's frame: menus and toolbar built from the command table, the
+// docked panels, the waveform view and the file commands. One project at a time.
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <vector>
+
+#include "app/user_prompts.hpp"
+#include "model/document.hpp"
+
+class QAction;
+class QMenu;
+
+namespace tav::ui {
+
+class PointListDock;
+class ChainDock;
+class InfoDock;
+class WaveformView;
+
+// Questions and messages in message boxes, over the main window.
+class MessageBoxPrompts : public UserPrompts {
+public:
+    explicit MessageBoxPrompts(QWidget* owner) : owner_(owner) {}
+    void Message(std::string_view utf8Text) override;
+    bool YesNo(std::string_view utf8Text) override;
+
+private:
+    QWidget* owner_;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(DocumentEvents* events = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    CTAV_AnalyserDoc& Document() { return doc_; }
+    QAction* Action(int id) const;
+    // Runs a command as its menu entry would.
+    void Run(int id);
+
+    // The open path: asks about unsaved changes first; "文件路径错误" for a missing file.
+    bool OpenPath(const QString& path);
+    bool AppendPaths(const QStringList& paths);
+    bool SaveTo(const QString& path);
+    const QString& Path() const { return path_; }
+    // The prompts the window shows; tests replace them with recorders.
+    void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
+    // Refreshes every panel and the view from the document.
+    void RefreshAll();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildCommands();
+    void UpdateCommandStates();
+    void UpdateTitle();
+    bool MaySave();
+    std::vector<std::int32_t> Targets() const;
+    void AddRecent(const QString& path);
+    void RebuildRecentMenu();
+    void RunChainCommand(int opType);
+
+    CTAV_AnalyserDoc doc_;
+    MessageBoxPrompts boxes_{this};
+    UserPrompts* prompts_ = &boxes_;
+    QString path_;
+    bool scopeAll_ = false;
+    std::map<int, QAction*> actions_;
+    QMenu* recentMenu_ = nullptr;
+    PointListDock* pointList_ = nullptr;
+    ChainDock* chain_ = nullptr;
+    InfoDock* info_ = nullptr;
+    WaveformView* view_ = nullptr;
+};
+
+inline constexpr const char* kAppTitle = "TAV Analyser";
+
+}  // namespace tav::ui

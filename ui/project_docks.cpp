@@ -1,0 +1,202 @@
+#include "ui/project_docks.hpp"
+
+#include <QHeaderView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "analysis/integrity_class.hpp"
+#include "model/document.hpp"
+#include "processing/chain_list.hpp"
+#include "ui/command_table.hpp"
+#include "ui/qt_text.hpp"
+
+namespace tav::ui {
+
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole;       // test point index, or -1 on a pile entry
+constexpr int kPileRole = Qt::UserRole + 1;    // pile ordinal
+
+int WorstClass(const CTAV_AnalyserDoc& doc, const std::vector<std::int32_t>& members) {
+    int worst = 0;
+    for (auto i : members) worst = std::max(worst, IntegrityClass(doc.points[static_cast<std::size_t>(i)]));
+    return worst;
+}
+
+}  // namespace
+
+// ---- test point list ---------------------------------------------------------
+
+PointListDock::PointListDock(CTAV_AnalyserDoc& doc, QWidget* parent)
+    : QDockWidget(QStringLiteral("测点列表"), parent), doc_(doc), tree_(new QTreeWidget(this)) {
+    setObjectName(QStringLiteral("pointListDock"));
+    tree_->setColumnCount(2);
+    tree_->setHeaderLabels({QStringLiteral("桩号/测点"), QStringLiteral("类别")});
+    tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    setWidget(tree_);
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
+    connect(tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });
+}
+
+void PointListDock::Rebuild() {
+    rebuilding_ = true;
+    tree_->clear();
+    QTreeWidgetItem* pile = nullptr;
+    QTreeWidgetItem* current = nullptr;
+    int ordinal = -1;
+    for (int i = 0; i < doc_.PointCount(); ++i) {
+        const auto& tp = doc_.points[static_cast<std::size_t>(i)];
+        if (doc_.PileOrdinal(i) != ordinal) {
+            ordinal = doc_.PileOrdinal(i);
+            pile = new QTreeWidgetItem(tree_);
+            pile->setText(0, FieldText(tp.pileNo));
+            pile->setText(1, FromUtf8(IntegrityClassText(WorstClass(doc_, doc_.PileGroup(i)))));
+            pile->setData(0, kIndexRole, -1);
+            pile->setData(0, kPileRole, ordinal);
+            pile->setExpanded(true);
+            if (doc_.selectionMode == 2 && doc_.currentPile == ordinal) current = pile;
+        }
+        auto* item = new QTreeWidgetItem(pile);
+        item->setText(0, QStringLiteral("[%1] %2 %3")
+                             .arg(i + 1)
+                             .arg(FieldText(tp.pileNo))
+                             .arg(FieldText(tp.testDate).left(10)));
+        item->setText(1, FromUtf8(IntegrityClassText(IntegrityClass(tp))));
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, tp.checked ? Qt::Checked : Qt::Unchecked);
+        item->setData(0, kIndexRole, i);
+        item->setData(0, kPileRole, ordinal);
+        if (doc_.selectionMode == 1 && doc_.currentIndex == i) current = item;
+    }
+    if (current) tree_->setCurrentItem(current);
+    rebuilding_ = false;
+}
+
+void PointListDock::OnCurrentChanged(QTreeWidgetItem* item) {
+    if (rebuilding_ || !item) return;
+    const int index = item->data(0, kIndexRole).toInt();
+    if (index >= 0) {
+        emit pointChosen(index);
+    } else {
+        emit pileChosen(item->data(0, kPileRole).toInt());
+    }
+}
+
+void PointListDock::OnItemChanged(QTreeWidgetItem* item, int column) {
+    if (rebuilding_ || column != 0) return;
+    const int index = item->data(0, kIndexRole).toInt();
+    if (!doc_.ValidIndex(index)) return;
+    const int ticked = item->checkState(0) == Qt::Checked ? 1 : 0;
+    auto& tp = doc_.points[static_cast<std::size_t>(index)];
+    if (tp.checked == ticked) return;
+    tp.checked = ticked;
+    doc_.RebuildCheckedList();
+    doc_.modified = true;
+    emit checksChanged();
+}
+
+// ---- chain list --------------------------------------------------------------
+
+ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
+    : QDockWidget(QStringLiteral("处理过程"), parent), doc_(doc), list_(new QListWidget), detail_(new QPlainTextEdit) {
+    setObjectName(QStringLiteral("chainDock"));
+    detail_->setReadOnly(true);
+    detail_->setMaximumBlockCount(20);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(list_);
+    split->addWidget(detail_);
+    setWidget(split);
+    connect(list_, &QListWidget::currentRowChanged, this, [this] { ShowDetail(); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { emit commandRequested(32904); });
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu;
+        auto add = [&](QMenu* m, int id) {
+            const CommandInfo* c = FindCommand(id);
+            QAction* a = m->addAction(FromUtf8(c ? c->menu : ""));
+            connect(a, &QAction::triggered, this, [this, id] { emit commandRequested(id); });
+            return a;
+        };
+        add(&menu, 32904);
+        QMenu* insert = menu.addMenu(QStringLiteral("插入"));
+        for (int id : {32911, 32912, 32913, 32914, 32915, 32916, 32932}) add(insert, id)->setEnabled(false);
+        insert->actions().at(4)->setEnabled(true);  // integration needs no panel
+        insert->actions().at(6)->setEnabled(true);  // nor does reversal
+        add(&menu, 32907);
+        add(&menu, 32906);
+        menu.exec(list_->mapToGlobal(at));
+    });
+}
+
+void ChainDock::Rebuild(const std::vector<int>& targets) {
+    targets_ = targets;
+    const int keep = list_->currentRow();
+    list_->clear();
+    const ChainList chain = BuildChainList(doc_, TargetSet(targets.begin(), targets.end()));
+    for (int row = 0; row < chain.RowCount(); ++row)
+        list_->addItem(QStringLiteral("%1. %2").arg(row + 1).arg(FromUtf8(chain.RowName(row))));
+    if (keep >= 0 && keep < list_->count()) list_->setCurrentRow(keep);
+    ShowDetail();
+}
+
+int ChainDock::SelectedRow() const { return list_->currentRow(); }
+int ChainDock::RowCount() const { return list_->count(); }
+
+void ChainDock::ShowDetail() {
+    const int row = list_->currentRow();
+    if (targets_.empty() || row < 0) {
+        detail_->clear();
+        return;
+    }
+    const ChainList chain = BuildChainList(doc_, TargetSet(targets_.begin(), targets_.end()));
+    if (!chain.ValidRow(row) || !chain.Editable(row)) {
+        detail_->clear();
+        return;
+    }
+    detail_->setPlainText(FromUtf8(StepDetailText(doc_, targets_.front(), chain.rows[static_cast<std::size_t>(row)])));
+}
+
+// ---- information panel ----------------------------------------------------------
+
+InfoDock::InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
+    : QDockWidget(QStringLiteral("信息"), parent), doc_(doc), table_(new QTableWidget(this)) {
+    setObjectName(QStringLiteral("infoDock"));
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setWidget(table_);
+}
+
+void InfoDock::Rebuild() {
+    const QStringList headings = {QStringLiteral("序号"),   QStringLiteral("桩号"),     QStringLiteral("桩型"),
+                                  QStringLiteral("桩径(mm)"), QStringLiteral("桩长(m)"), QStringLiteral("波速(m/s)"),
+                                  QStringLiteral("检测日期"), QStringLiteral("传感器"),  QStringLiteral("增益"),
+                                  QStringLiteral("采样间隔(μs)"), QStringLiteral("采样长度")};
+    table_->clear();
+    table_->setColumnCount(static_cast<int>(headings.size()));
+    table_->setHorizontalHeaderLabels(headings);
+    table_->setRowCount(doc_.PointCount());
+    for (int i = 0; i < doc_.PointCount(); ++i) {
+        const auto& tp = doc_.points[static_cast<std::size_t>(i)];
+        const QStringList cells = {QString::number(i + 1),
+                                   FieldText(tp.pileNo),
+                                   FromUtf8(doc_.PileTypeText(i)),
+                                   QString::number(tp.diameter),
+                                   QString::number(static_cast<double>(tp.pileLength), 'f', 2),
+                                   QString::number(tp.waveSpeed),
+                                   FieldText(tp.testDate).left(10),
+                                   FromUtf8(doc_.SensorTypeText(i)),
+                                   QString::number(tp.gain),
+                                   QString::number(static_cast<double>(tp.sampleInterval), 'g', 6),
+                                   QString::number(tp.headSampleCount)};
+        for (int c = 0; c < cells.size(); ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
+    }
+    table_->resizeColumnsToContents();
+    setWindowTitle(QStringLiteral("信息 - %1 / %2").arg(FieldText(doc_.header.projectName), FieldText(doc_.header.testUnit)));
+}
+
+}  // namespace tav::ui
