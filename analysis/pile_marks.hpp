@@ -4,7 +4,7 @@
 //
 // Every operation takes the test point by its index in the project; an index
 // outside the project makes it return 0 without effect. Messages and questions
-// go through the UserPrompts given; pass a SilentPrompts for the silent form
+// go through the UserPrompts given; pass SilentPrompts() for the silent form
 // (dragging a line), which shows nothing and answers No.
 #pragma once
 
