@@ -1,0 +1,10 @@
+#include "app/user_prompts.hpp"
+
+namespace tav {
+
+UserPrompts& SilentPrompts() {
+    static UserPrompts silent;
+    return silent;
+}
+
+}  // namespace tav
