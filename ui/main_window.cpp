@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "analysis/pile_marks.hpp"
 #include "processing/chain.hpp"
 #include "ui/command_table.hpp"
 #include "ui/project_docks.hpp"
@@ -27,6 +28,29 @@
 namespace tav::ui {
 
 namespace {
+
+// The defect code each defect command places.
+int DefectCodeOfCommand(int id) {
+    switch (id) {
+        case 32773: return 1;
+        case 32774: return 2;
+        case 32778: return 3;
+        case 32777: return 4;
+        case 32775: return 5;
+        case 32776: return 6;
+        case 32779: return 7;
+        case 32882: return 11;
+        case 32883: return 12;
+        case 32886: return 14;
+        case 32884: return 15;
+        case 32885: return 16;
+        case 32881: return 17;
+        case 32901: return 18;
+        case 32902: return 19;
+        case 32903: return 20;
+        default: return 0;
+    }
+}
 
 const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
 constexpr int kRecentCount = 4;
@@ -41,8 +65,9 @@ bool Implemented(int id) {
         case 32845: case 32847: case 32873: case 32907: case 32906:
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
+        case 32771: case 32772: case 32838: case 32839:
             return true;
-        default: return false;
+        default: return DefectCodeOfCommand(id) > 0;
     }
 }
 
@@ -104,6 +129,7 @@ MainWindow::MainWindow(DocumentEvents* events, QWidget* parent) : QMainWindow(pa
     connect(pointList_, &PointListDock::checksChanged, this, [this] { UpdateTitle(); });
     connect(chain_, &ChainDock::commandRequested, this, [this](int id) { Run(id); });
     connect(chain_->List(), &QListWidget::currentRowChanged, this, [this] { UpdateCommandStates(); });
+    connect(view_, &WaveformView::cursorMoved, this, [this] { UpdateCommandStates(); });
     statusBar()->showMessage(QStringLiteral("就绪"));
     resize(1280, 800);
     RefreshAll();
@@ -176,7 +202,12 @@ void MainWindow::UpdateCommandStates() {
             case 32824: case 32825: case 32833: case 32915: case 32932: case 32845: case 32907: on = on && row; break;
             case 32847: case 32906: case 32873: on = on && rows; break;
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
-            default: break;
+            case 32771: case 32772: on = on && current && view_->Cursor().has_value(); break;
+            case 32838: on = on && current && view_->SelectedDefect().has_value(); break;
+            case 32839: on = on && current; break;
+            default:
+                if (DefectCodeOfCommand(id) > 0) on = current && view_->Cursor().has_value();
+                break;
         }
         if (id == 32895) on = Implemented(id);
         action->setEnabled(on);
@@ -337,7 +368,38 @@ void MainWindow::Run(int id) {
         case 32863: scopeAll_ = false; RefreshAll(); break;
         case 32864: scopeAll_ = true; RefreshAll(); break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
-        default: break;
+        case 32771: case 32772: {
+            const auto at = view_->Cursor();
+            if (!at) break;
+            for (const auto i : targets) {
+                const int ok = id == 32771 ? SetPileHead(doc_, i, *at, recomputeMode_, *prompts_)
+                                           : SetPileToe(doc_, i, *at, recomputeMode_, *prompts_);
+                if (ok) doc_.modified = true;
+            }
+            RefreshAll();
+            break;
+        }
+        case 32838: {
+            const auto picked = view_->SelectedDefect();
+            if (picked && DeleteDefect(doc_, doc_.currentIndex, *picked)) doc_.modified = true;
+            view_->ClearCursor();
+            RefreshAll();
+            break;
+        }
+        case 32839: {
+            std::vector<MarkedEntry> entries;
+            for (const auto i : targets) entries.push_back({i, 0, 0});
+            if (ClearMarks(doc_, entries, *prompts_)) doc_.modified = true;
+            RefreshAll();
+            break;
+        }
+        default:
+            if (const int code = DefectCodeOfCommand(id); code > 0 && view_->Cursor()) {
+                for (const auto i : targets)
+                    if (AddDefect(doc_, i, *view_->Cursor(), code, {}, {}, *prompts_)) doc_.modified = true;
+                RefreshAll();
+            }
+            break;
     }
 }
 

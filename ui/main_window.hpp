@@ -71,6 +71,7 @@ private:
     UserPrompts* prompts_ = &boxes_;
     QString path_;
     bool scopeAll_ = false;
+    std::int32_t recomputeMode_ = 1;  // a head or toe change recomputes the wave speed
     std::map<int, QAction*> actions_;
     QMenu* recentMenu_ = nullptr;
     PointListDock* pointList_ = nullptr;

@@ -30,6 +30,7 @@ WaveformView::WaveformView(const CTAV_AnalyserDoc& doc, QWidget* parent) : QWidg
 
 void WaveformView::ClearCursor() {
     cursor_.reset();
+    selectedDefect_.reset();
     update();
 }
 
@@ -53,7 +54,14 @@ std::optional<int> WaveformView::SampleAt(int x) const {
 
 void WaveformView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    cursor_ = SampleAt(static_cast<int>(event->position().x()));
+    const double x = event->position().x();
+    cursor_ = SampleAt(static_cast<int>(x));
+    // A click on a defect line picks that defect.
+    selectedDefect_.reset();
+    if (const TestPoint* tp = Current(doc_)) {
+        for (int i = 0; i < tp->defectCount(); ++i)
+            if (std::abs(XOf(tp->defects[static_cast<std::size_t>(i)].position) - x) <= 4.0) selectedDefect_ = i;
+    }
     if (cursor_) emit cursorMoved(*cursor_);
     update();
 }
@@ -116,7 +124,10 @@ void WaveformView::paintEvent(QPaintEvent*) {
     };
     marker(tp->headIndex, Qt::red, QStringLiteral("桩头"));
     marker(tp->toeIndex, Qt::blue, QStringLiteral("桩底"));
-    for (const auto& d : tp->defects) marker(d.position, QColor(0xC0, 0x60, 0x00), FieldText(d.name));
+    for (int i = 0; i < tp->defectCount(); ++i) {
+        const auto& d = tp->defects[static_cast<std::size_t>(i)];
+        marker(d.position, selectedDefect_ == i ? Qt::magenta : QColor(0xC0, 0x60, 0x00), FieldText(d.name));
+    }
     if (cursor_) {
         const int x = static_cast<int>(XOf(*cursor_));
         painter.setPen(QPen(Qt::darkGreen, 1));

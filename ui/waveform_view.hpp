@@ -17,6 +17,8 @@ public:
     explicit WaveformView(const CTAV_AnalyserDoc& doc, QWidget* parent = nullptr);
 
     std::optional<int> Cursor() const { return cursor_; }
+    // The defect of the current test point picked by the last click, if any.
+    std::optional<int> SelectedDefect() const { return selectedDefect_; }
     void ClearCursor();
     // The sample index drawn at a widget x, for the current test point.
     std::optional<int> SampleAt(int x) const;
@@ -35,6 +37,7 @@ private:
 
     const CTAV_AnalyserDoc& doc_;
     std::optional<int> cursor_;
+    std::optional<int> selectedDefect_;
 };
 
 }  // namespace tav::ui

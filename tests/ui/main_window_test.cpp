@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <cmath>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "model/atomic_file.hpp"
@@ -8,6 +10,7 @@
 #include "tests/support/tool_runner.hpp"
 #include "ui/main_window.hpp"
 #include "ui/project_docks.hpp"
+#include "ui/waveform_view.hpp"
 
 namespace tav {
 namespace {
@@ -94,6 +97,37 @@ TEST(MainWindow, TicksAndSavingTwiceGivesTheSameFile) {
     ui::MainWindow again;
     ASSERT_TRUE(again.OpenPath(a));
     EXPECT_EQ(again.Document().checkedIndices, (std::vector<std::int32_t>{1}));
+}
+
+TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
+    TempDir dir;
+    ui::MainWindow window;
+    RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    window.resize(1000, 700);
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteDemo(dir))));
+    auto& tp = window.Document().points[0];
+    auto* view = window.findChild<ui::WaveformView*>();
+    EXPECT_FALSE(window.Action(32771)->isEnabled()) << "no cursor yet";
+    const int target = 20;
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(std::lround(view->XOf(target))), view->height() / 2));
+    ASSERT_EQ(view->Cursor(), target);
+    ASSERT_TRUE(window.Action(32771)->isEnabled());
+    window.Action(32771)->trigger();
+    EXPECT_EQ(tp.headIndex, target);
+    EXPECT_EQ(tp.headValid, 1);
+    // The length stands, the speed follows from the head-to-toe time.
+    EXPECT_EQ(tp.waveSpeed, static_cast<int>(tp.pileLength / ((tp.toeIndex - target) * 20.0 * 1e-6 * 0.5)));
+
+    // A defect at the toe is refused with the system's message.
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(view->XOf(tp.toeIndex)), 10));
+    window.Action(32774)->trigger();
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages.back(), "缺陷位置不能超出桩体！");
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(std::lround(view->XOf(60))), 10));
+    window.Action(32774)->trigger();
+    ASSERT_EQ(tp.defectCount(), 1);
+    EXPECT_EQ(tp.defects[0].type, 2);
 }
 
 }  // namespace
