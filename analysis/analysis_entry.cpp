@@ -37,6 +37,11 @@ DisplayBlock MergedBlock(const CTAV_AnalyserDoc& doc, std::span<const std::int32
     return common ? *common : DisplayBlock{};
 }
 
+double SpanTimeMs(const TestPoint& tp, std::int32_t v, std::int32_t c) {
+    if (c < 2) return 0.0;
+    return static_cast<double>(v) * (tp.rawCount() - 1) * static_cast<double>(tp.sampleInterval) / 1000.0 / (c - 1);
+}
+
 std::string Format(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -44,6 +44,10 @@ AnalysisEntry WaveformEntry(const CTAV_AnalyserDoc& doc, std::int32_t index, std
 DisplayBlock MergedBlock(const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets,
                          std::int32_t blockNumber);
 
+// Time in ms of value v of an analysis result of c values that spans the
+// test point's whole record; 0 when c < 2.
+double SpanTimeMs(const TestPoint& tp, std::int32_t v, std::int32_t c);
+
 // printf-style formatting into UTF-8 text.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
