@@ -12,7 +12,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
@@ -53,7 +52,6 @@ int DefectCodeOfCommand(int id) {
 }
 
 const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
-constexpr int kRecentCount = 4;
 
 // Commands that work in this build; the others are shown but disabled.
 bool Implemented(int id) {
@@ -66,6 +64,7 @@ bool Implemented(int id) {
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
         case 32771: case 32772: case 32838: case 32839:
+        case 32872:
             return true;
         default: return DefectCodeOfCommand(id) > 0;
     }
@@ -84,13 +83,6 @@ QString ToolProgram(int id) {
     return {};
 }
 
-QSettings& Recent() {
-    static QSettings settings(
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tav-analyser/recent.ini",
-        QSettings::IniFormat);
-    return settings;
-}
-
 }  // namespace
 
 void MessageBoxPrompts::Message(std::string_view utf8Text) {
@@ -102,8 +94,11 @@ bool MessageBoxPrompts::YesNo(std::string_view utf8Text) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-MainWindow::MainWindow(DocumentEvents* events, QWidget* parent) : QMainWindow(parent) {
-    doc_.SetEvents(events);
+MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), shell_(shell) {
+    if (shell_) {
+        doc_.SetEvents(&shell_->DocumentEventsFor(nullptr));
+        recent_ = shell_->Registry().ReadRecentFiles();
+    }
     setObjectName(QStringLiteral("mainWindow"));
     setAcceptDrops(true);
     view_ = new WaveformView(doc_, this);
@@ -205,6 +200,7 @@ void MainWindow::UpdateCommandStates() {
             case 32771: case 32772: on = on && current && view_->Cursor().has_value(); break;
             case 32838: on = on && current && view_->SelectedDefect().has_value(); break;
             case 32839: on = on && current; break;
+            case 32872: on = shell_ != nullptr; break;
             default:
                 if (DefectCodeOfCommand(id) > 0) on = current && view_->Cursor().has_value();
                 break;
@@ -368,6 +364,7 @@ void MainWindow::Run(int id) {
         case 32863: scopeAll_ = false; RefreshAll(); break;
         case 32864: scopeAll_ = true; RefreshAll(); break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
+        case 32872: QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(shell_->LogFilePath()))); break;
         case 32771: case 32772: {
             const auto at = view_->Cursor();
             if (!at) break;
@@ -404,24 +401,21 @@ void MainWindow::Run(int id) {
 }
 
 void MainWindow::AddRecent(const QString& path) {
-    QStringList files = Recent().value("recent").toStringList();
-    files.removeAll(path);
-    files.prepend(path);
-    while (files.size() > kRecentCount) files.removeLast();
-    Recent().setValue("recent", files);
+    recent_ = AddRecentFile(recent_, path.toStdString());
+    if (shell_) shell_->Registry().WriteRecentFiles(recent_);
     RebuildRecentMenu();
 }
 
 void MainWindow::RebuildRecentMenu() {
     if (!recentMenu_) return;
     recentMenu_->clear();
-    const QStringList files = Recent().value("recent").toStringList();
     int n = 0;
-    for (const auto& f : files) {
+    for (const auto& file : recent_) {
+        const QString f = QString::fromStdString(file);
         QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(++n).arg(f));
         connect(a, &QAction::triggered, this, [this, f] { OpenPath(f); });
     }
-    recentMenu_->setEnabled(!files.isEmpty());
+    recentMenu_->setEnabled(!recent_.empty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "app/app_shell.hpp"
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
 
@@ -33,7 +34,9 @@ private:
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(DocumentEvents* events = nullptr, QWidget* parent = nullptr);
+    // Without a shell (tests) nothing is logged and the recent-file list lives
+    // only as long as the window.
+    explicit MainWindow(AppShell* shell = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     CTAV_AnalyserDoc& Document() { return doc_; }
@@ -66,7 +69,9 @@ private:
     void RebuildRecentMenu();
     void RunChainCommand(int opType);
 
+    AppShell* shell_;
     CTAV_AnalyserDoc doc_;
+    std::vector<std::string> recent_;
     MessageBoxPrompts boxes_{this};
     UserPrompts* prompts_ = &boxes_;
     QString path_;

@@ -19,9 +19,16 @@ int main(int argc, char** argv) {
     parser.addOption(screenshot);
     parser.process(app);
 
-    tav::ui::MainWindow window;
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty()) window.OpenPath(files.back().trimmed());
+    // Messages of the start-up itself have no window to sit on yet.
+    tav::ui::MessageBoxPrompts startupPrompts(nullptr);
+    tav::AppShellOptions options;
+    for (const auto& a : parser.positionalArguments()) options.arguments.push_back(a.toStdString());
+    options.prompts = &startupPrompts;
+    tav::AppShell shell(options);
+    if (!shell.Startup()) return 1;
+
+    tav::ui::MainWindow window(&shell);
+    if (!shell.FileArgument().empty()) window.OpenPath(QString::fromStdString(shell.FileArgument()));
 
     if (parser.isSet(screenshot)) {
         window.resize(1280, 800);
@@ -33,8 +40,11 @@ int main(int argc, char** argv) {
             return 3;
         }
         std::printf("%s\n", qPrintable(QFileInfo(out).absoluteFilePath()));
+        shell.Shutdown();
         return 0;
     }
     window.showMaximized();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    shell.Shutdown();
+    return code;
 }
