@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
         };
     });
     RegisterFileCommands(app, run);
+    RegisterSynthCommand(app, run);
     RegisterAnalyzeCommand(app, run);
 
     try {

@@ -92,31 +92,46 @@ std::vector<double> SimulateHeadVelocity(const PileParams& pile, const HammerBlo
     return v;
 }
 
-std::vector<float> SynthesizeRecord(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options) {
+std::vector<double> HeadSignal(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options,
+                               std::vector<double>* velocity) {
     const int n = std::max(options.samples, 0);
     const int m = std::max(options.stepsPerSample, 1);
     const double tau = options.sampleInterval * 1e-6 / m;
     // One step beyond the last sample for the central difference.
     const auto v = SimulateHeadVelocity(pile, blow, tau, n * m + 2);
     const double scale = options.sensitivity * options.gain;
-
-    Random rng(options.noiseSeed);
-    std::vector<float> x(static_cast<std::size_t>(n));
+    std::vector<double> x(static_cast<std::size_t>(n));
+    if (velocity) velocity->resize(static_cast<std::size_t>(n));
     for (int k = 0; k < n; ++k) {
         const auto s = static_cast<std::size_t>(k * m);
-        double value;
+        if (velocity) (*velocity)[static_cast<std::size_t>(k)] = v[s];
         if (options.sensor == SensorKind::Velocity) {
-            value = v[s] * 1000.0 * scale;  // m/s → mm/s
+            x[static_cast<std::size_t>(k)] = v[s] * 1000.0 * scale;  // m/s → mm/s
         } else {
+            // The mean acceleration over the sampling interval around the sample.
             const double a = s == 0 ? (v[1] - v[0]) / tau : (v[s + 1] - v[s - 1]) / (2.0 * tau);
-            value = a * scale;
+            x[static_cast<std::size_t>(k)] = a * scale;
         }
-        if (options.noiseRms > 0.0) value += options.noiseRms * rng.Normal();
-        value += options.dcOffset;
-        if (n > 1) value += options.trend * k / (n - 1);
-        x[static_cast<std::size_t>(k)] = static_cast<float>(value);
     }
     return x;
+}
+
+std::vector<float> AddInstrumentNoise(const std::vector<double>& clean, const RecordOptions& options) {
+    const auto n = clean.size();
+    Random rng(options.noiseSeed);
+    std::vector<float> x(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        double value = clean[k];
+        if (options.noiseRms > 0.0) value += options.noiseRms * rng.Normal();
+        value += options.dcOffset;
+        if (n > 1) value += options.trend * static_cast<double>(k) / static_cast<double>(n - 1);
+        x[k] = static_cast<float>(value);
+    }
+    return x;
+}
+
+std::vector<float> SynthesizeRecord(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options) {
+    return AddInstrumentNoise(HeadSignal(pile, blow, options), options);
 }
 
 }  // namespace tav::synth

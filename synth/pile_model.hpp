@@ -100,6 +100,15 @@ struct RecordOptions {
     std::uint64_t noiseSeed = 1;
 };
 
+// The sensor's signal of the blow at the options' sensitivity and gain, mV,
+// before noise; velocity, when given, receives the head velocity (m/s) at
+// every sample whatever the sensor.
+std::vector<double> HeadSignal(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options,
+                               std::vector<double>* velocity = nullptr);
+
+// The instrument's record of a clean signal: noise, offset and drift added.
+std::vector<float> AddInstrumentNoise(const std::vector<double>& clean, const RecordOptions& options);
+
 // The record the instrument would take of the blow, mV.
 std::vector<float> SynthesizeRecord(const PileParams& pile, const HammerBlow& blow, const RecordOptions& options);
 
