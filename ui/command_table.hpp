@@ -31,6 +31,7 @@ enum StandardCommand {
     kCmdEditUndo = 57643,
     kCmdEditRedo = 57644,
     kCmdHelp = 57670,
+    kCmdDisplaySettings = 32999,  // the frame's own: no workstation id is given to it
 };
 
 }  // namespace tav::ui

@@ -20,6 +20,7 @@
 #include "analysis/pile_marks.hpp"
 #include "processing/chain.hpp"
 #include "ui/command_table.hpp"
+#include "ui/display_settings_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/waveform_view.hpp"
@@ -64,7 +65,7 @@ bool Implemented(int id) {
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
         case 32771: case 32772: case 32838: case 32839:
-        case 32872:
+        case 32872: case kCmdDisplaySettings:
             return true;
         default: return DefectCodeOfCommand(id) > 0;
     }
@@ -200,7 +201,7 @@ void MainWindow::UpdateCommandStates() {
             case 32771: case 32772: on = on && current && view_->Cursor().has_value(); break;
             case 32838: on = on && current && view_->SelectedDefect().has_value(); break;
             case 32839: on = on && current; break;
-            case 32872: on = shell_ != nullptr; break;
+            case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default:
                 if (DefectCodeOfCommand(id) > 0) on = current && view_->Cursor().has_value();
                 break;
@@ -364,6 +365,13 @@ void MainWindow::Run(int id) {
         case 32863: scopeAll_ = false; RefreshAll(); break;
         case 32864: scopeAll_ = true; RefreshAll(); break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
+        case kCmdDisplaySettings: {
+            DisplaySettingsDialog dialog(shell_->ShellSettings(), this);
+            if (dialog.exec() != QDialog::Accepted) break;
+            if (SaveDisplaySettingsDialog(shell_->Profile(), shell_->ShellSettings(), dialog.Result())) RefreshAll();
+            shell_->ReloadShellSettings();
+            break;
+        }
         case 32872: QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(shell_->LogFilePath()))); break;
         case 32771: case 32772: {
             const auto at = view_->Cursor();

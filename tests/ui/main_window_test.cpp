@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
 #include <cmath>
 #include <QTest>
 #include <QTreeWidget>
@@ -8,6 +9,7 @@
 #include "model/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
+#include "ui/display_settings_dialog.hpp"
 #include "ui/main_window.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/waveform_view.hpp"
@@ -128,6 +130,27 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     window.Action(32774)->trigger();
     ASSERT_EQ(tp.defectCount(), 1);
     EXPECT_EQ(tp.defects[0].type, 2);
+}
+
+}  // namespace
+}  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(DisplaySettingsDialog, CorrectsTheLimitsAndKeepsTheChoices) {
+    ShellProfile current;
+    current.wheelScale = false;
+    ui::DisplaySettingsDialog dialog(current);
+    dialog.LowField()->setText(QStringLiteral("1500"));
+    dialog.HighField()->setText(QStringLiteral("7000"));
+    ASSERT_TRUE(dialog.Check());
+    EXPECT_EQ(dialog.LowField()->text(), QStringLiteral("2000"));
+    EXPECT_EQ(dialog.HighField()->text(), QStringLiteral("6000"));
+    EXPECT_EQ(dialog.Result().speedLow, 2000);
+    EXPECT_EQ(dialog.Result().speedHigh, 6000);
+    EXPECT_FALSE(dialog.Result().wheelScale);
+    EXPECT_TRUE(dialog.Result().fastSwitch);
 }
 
 }  // namespace
