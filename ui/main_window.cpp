@@ -99,6 +99,9 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     if (shell_) {
         doc_.SetEvents(&shell_->DocumentEventsFor(nullptr));
         recent_ = shell_->Registry().ReadRecentFiles();
+        shell_->Settings().LoadOrCreate(display_);
+        scopeAll_ = display_.operationScope == 1;
+        doc_.magnifyOldRecords = display_.magnifyRaw != 0;
     }
     setObjectName(QStringLiteral("mainWindow"));
     setAcceptDrops(true);
@@ -176,7 +179,7 @@ void MainWindow::BuildCommands() {
         Action(id)->setCheckable(true);
         scope->addAction(Action(id));
     }
-    Action(32863)->setChecked(true);
+    Action(scopeAll_ ? 32864 : 32863)->setChecked(true);
 
     QToolBar* bar = addToolBar(QStringLiteral("标准"));
     bar->setObjectName(QStringLiteral("standardBar"));
@@ -362,8 +365,13 @@ void MainWindow::Run(int id) {
             UndoLastStepCommand(doc_, targets);
             RefreshAll();
             break;
-        case 32863: scopeAll_ = false; RefreshAll(); break;
-        case 32864: scopeAll_ = true; RefreshAll(); break;
+        case 32863:
+        case 32864:
+            scopeAll_ = id == 32864;
+            display_.operationScope = scopeAll_ ? 1 : 0;
+            if (shell_) shell_->Settings().Write(display_);
+            RefreshAll();
+            break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
         case kCmdDisplaySettings: {
             DisplaySettingsDialog dialog(shell_->ShellSettings(), this);

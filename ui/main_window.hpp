@@ -75,6 +75,7 @@ private:
     MessageBoxPrompts boxes_{this};
     UserPrompts* prompts_ = &boxes_;
     QString path_;
+    DisplaySettings display_;  // the analysis view's stored settings
     bool scopeAll_ = false;
     std::int32_t recomputeMode_ = 1;  // a head or toe change recomputes the wave speed
     std::map<int, QAction*> actions_;
