@@ -125,7 +125,12 @@ TruthDefect DrawDefect(Random& rng, DefectKind kind, double pileLength, double t
 std::string DesignPile(const SiteOptions& o, int pile, int& kindCounter, PileDesign& out) {
     Random rng = Random(o.seed).Fork(static_cast<std::uint64_t>(pile) + 1);
     PileDesign p;
-    p.type = rng.Int(0, static_cast<int>(kTraits.size()) - 1);
+    // Bored, driven cast-in-place, precast and pipe piles are what a site
+    // usually has; the others turn up now and then.
+    static constexpr std::array<int, kTraits.size()> kWeights = {3, 4, 2, 1, 1, 3, 3, 1, 1, 2};
+    int pick = rng.Int(0, 20);  // the weights' sum less one
+    p.type = 0;
+    while (pick >= kWeights[static_cast<std::size_t>(p.type)]) pick -= kWeights[static_cast<std::size_t>(p.type++)];
     const auto& t = kTraits[static_cast<std::size_t>(p.type)];
     p.diameter = static_cast<int>(std::lround(rng.Uniform(t.diameterMin, t.diameterMax) / 10.0)) * 10;
     p.waveSpeed = static_cast<int>(std::lround(rng.Uniform(t.speedMin, t.speedMax) / 10.0)) * 10;
