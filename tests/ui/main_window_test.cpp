@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <filesystem>
 #include <QLineEdit>
 #include <cmath>
 #include <QTest>
@@ -151,6 +152,49 @@ TEST(DisplaySettingsDialog, CorrectsTheLimitsAndKeepsTheChoices) {
     EXPECT_EQ(dialog.Result().speedHigh, 6000);
     EXPECT_FALSE(dialog.Result().wheelScale);
     EXPECT_TRUE(dialog.Result().fastSwitch);
+}
+
+}  // namespace
+}  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(MainWindow, StartsOnTheFileGivenOnTheCommandLine) {
+    TempDir dir;
+    const std::string project = WriteDemo(dir);
+    AppShellOptions options;
+    options.arguments = {"  " + project + " "};
+    options.executablePath = dir.File("tav_analyser");
+    options.refreshDesktopDatabases = false;
+    const std::string home = dir.path();
+    options.environment = [home](std::string_view name) -> std::optional<std::string> {
+        if (name == "HOME") return home;
+        if (name == "TMPDIR") return home + "/tmp";
+        return std::nullopt;
+    };
+    std::filesystem::create_directories(home + "/tmp");
+    AppShell shell(options);
+    ASSERT_TRUE(shell.Startup());
+    ui::MainWindow window(&shell);
+    ASSERT_EQ(shell.FileArgument(), project);
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(shell.FileArgument())));
+    EXPECT_EQ(window.Document().PointCount(), 3);
+    window.Run(32864);  // the scope survives in the view settings file
+    shell.Shutdown();
+
+    const auto log = ReadWholeFile(shell.LogFilePath());
+    ASSERT_TRUE(log.has_value());
+    const std::string text(log->begin(), log->end());
+    EXPECT_NE(text.find("软件启动"), std::string::npos);
+    EXPECT_NE(text.find("打开文件==>打开文件完成"), std::string::npos);
+    EXPECT_NE(text.find("软件退出"), std::string::npos);
+
+    AppShell again(options);
+    ASSERT_TRUE(again.Startup());
+    DisplaySettings display;
+    ASSERT_TRUE(again.Settings().Read(display));
+    EXPECT_EQ(display.operationScope, 1);
 }
 
 }  // namespace
