@@ -39,6 +39,10 @@ PileModel::PileModel(const PileParams& pile, double segmentTime)
     jointDamping_.assign(static_cast<std::size_t>(n), pile.shaftDamping * segmentLength);
     jointStiffness_.assign(static_cast<std::size_t>(n), pile.shaftStiffness * segmentLength);
     jointDisplacement_.assign(static_cast<std::size_t>(n), 0.0);
+    jointAdmittance_.assign(static_cast<std::size_t>(n), 0.0);
+    for (std::size_t j = 1; j < static_cast<std::size_t>(n); ++j)
+        jointAdmittance_[j] =
+            1.0 / (impedance_[j - 1] + impedance_[j] + jointDamping_[j] + jointStiffness_[j] * segmentTime);
     down_.assign(static_cast<std::size_t>(n), 0.0);
     up_ = nextDown_ = nextUp_ = down_;
 }
@@ -56,8 +60,7 @@ double PileModel::Step(double headForce) {
         const double a = down_[j - 1];
         const double b = up_[j];
         const double k = jointStiffness_[j];
-        const double v = (2.0 * (a - b) - k * jointDisplacement_[j]) /
-                         (z[j - 1] + z[j] + jointDamping_[j] + k * tau_);
+        const double v = (2.0 * (a - b) - k * jointDisplacement_[j]) * jointAdmittance_[j];
         nextUp_[j - 1] = a - z[j - 1] * v;
         nextDown_[j] = b + z[j] * v;
         jointDisplacement_[j] += v * tau_;

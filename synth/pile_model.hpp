@@ -70,6 +70,7 @@ private:
     std::vector<double> jointDamping_;
     std::vector<double> jointStiffness_;
     std::vector<double> jointDisplacement_;
+    std::vector<double> jointAdmittance_;  // 1 / (Z above + Z below + dashpot + spring × τ)
     double toeDamping_;
     double toeStiffness_;
     double toeDisplacement_ = 0.0;
