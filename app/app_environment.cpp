@@ -77,10 +77,12 @@ AppFolders ResolveAppFolders(const EnvLookup& env, std::string_view executablePa
         f.data = installed;
     } else {
         f.data = installed;
-        // Running from a build folder: the source tree's data folder.
-        for (const char* up : {"data/", "../data/", "../../data/"}) {
-            if (IsFolder(f.program + up)) {
-                f.data = f.program + up;
+        // Running from a build folder: the data folder of the source tree above it.
+        for (const char* up : {"", "../", "../../"}) {
+            const std::string root = f.program + up;
+            struct stat st {};
+            if (::stat((root + "CMakeLists.txt").c_str(), &st) == 0 && IsFolder(root + "data")) {
+                f.data = root + "data/";
                 break;
             }
         }

@@ -33,7 +33,8 @@ struct AppFolders {
 //   temp     $TMPDIR, else /tmp
 //   dataHome $XDG_DATA_HOME, else ~/.local/share
 //   data     TAV_DATA_DIR, else <program>/../share/tav-analyser when it exists,
-//            else the first of <program>/data, <program>/../data, <program>/../../data that exists,
+//            else, from a build folder, the source tree's data folder (the first of
+//            <program>, <program>/.., <program>/../.. holding CMakeLists.txt and data/),
 //            else <program>/../share/tav-analyser
 // XDG variables that are empty or not absolute are ignored, as the XDG rules say.
 // Folders are not created here.

@@ -103,8 +103,9 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     line.value = DecodeValue(line.text.substr(k.size() + 1));
     for (auto& l : lines_) {
         if (!l.isHeader && !l.key.empty() && IniNameEquals(l.section, sec) && IniNameEquals(l.key, k)) {
-            line.section = l.section;
-            l = std::move(line);
+            // The stored spelling of the key stays.
+            l.text = l.key + "=" + EncodeValue(value);
+            l.value = DecodeValue(l.text.substr(l.key.size() + 1));
             return;
         }
     }
