@@ -39,6 +39,9 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     const AnalysisSink sink = [](AnalysisRunner r) { chosen = std::move(r); };
 
     AddClassAnalysis(*a, sink);
+    AddSpectrumAnalyses(*a, sink);
+    AddWaveletAnalysis(*a, sink);
+    AddCorrelationAnalyses(*a, sink);
 
     a->final_callback([&run] {
         run = [] {

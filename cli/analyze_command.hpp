@@ -28,5 +28,8 @@ bool CheckPointIndex(const CTAV_AnalyserDoc& doc, const AnalyzeInput& input, lon
 
 // The analyses, one registration per family of them.
 void AddClassAnalysis(CLI::App& analyze, const AnalysisSink& sink);
+void AddSpectrumAnalyses(CLI::App& analyze, const AnalysisSink& sink);
+void AddWaveletAnalysis(CLI::App& analyze, const AnalysisSink& sink);
+void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 
 }  // namespace tav::cli
