@@ -117,13 +117,37 @@ CorrelationTemplate Correlate(const float* x, const float* y, std::int32_t yCoun
     const auto p = Prepare(x, y, yCount, n);
     const std::int32_t c = p.t.start;
     const std::int32_t h = (p.t.end - c) / 2;
-    // Only the template's window contributes; the rest of the literal sum adds zeros.
-    for (std::int32_t i = 0; i < n; ++i) {
+    const std::int32_t width = 2 * h;
+    // Outside the template's window the literal sum only adds zeros, so each
+    // lag sums over its window alone, in the same order. Lags are taken kBlock
+    // at a time: their sums are independent chains, and where a lag's window
+    // does not reach, it adds the same zeros the literal form adds.
+    constexpr std::int32_t kBlock = 8;
+    // reversed[kBlock - 1 + width - 1 - j] = template[j], zeros around it.
+    std::vector<float> reversed(static_cast<std::size_t>(width + 2 * kBlock), 0.0f);
+    for (std::int32_t j = 0; j < width; ++j)
+        reversed[static_cast<std::size_t>(kBlock - 1 + width - 1 - j)] = p.x[static_cast<std::size_t>(c + j)];
+    const float* yv = p.y.data();
+    std::int32_t i = 0;
+    for (; i + kBlock <= n; i += kBlock) {
+        double sums[kBlock] = {};
+        const std::int32_t from = std::max(i - h, 0);
+        const std::int32_t to = std::min(i + kBlock - 1 + h, n);
+        for (std::int32_t k = from; k < to; ++k) {
+            // Lag i + l takes template[k - (i + l - h)], found at reversed[base + l].
+            const float* r = reversed.data() + (kBlock - 1 + width - 1 - (k - i + h));
+            const double yk = yv[k];
+#pragma GCC unroll 8
+            for (std::int32_t l = 0; l < kBlock; ++l) sums[l] += static_cast<double>(r[l]) * yk;
+        }
+        for (std::int32_t l = 0; l < kBlock; ++l) out[i + l] = static_cast<float>(sums[l] / p.norm);
+    }
+    for (; i < n; ++i) {
         const std::int32_t from = std::max(i - h, 0);
         const std::int32_t to = std::min(i + h, n);
         const float* tx = p.x.data() + c - (i - h);
         double sum = 0.0;
-        for (std::int32_t k = from; k < to; ++k) sum += static_cast<double>(tx[k]) * p.y[static_cast<std::size_t>(k)];
+        for (std::int32_t k = from; k < to; ++k) sum += static_cast<double>(tx[k]) * yv[k];
         out[i] = static_cast<float>(sum / p.norm);
     }
     return p.t;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace tav {
 
@@ -102,14 +103,19 @@ void Fft(float* re, float* im, std::int32_t m, std::int32_t log2m, float* outRe,
 
 void DirectDft(const float* re, const float* im, std::int32_t m, double* outRe, double* outIm, bool inverse) {
     const double sign = inverse ? 1.0 : -1.0;
+    std::vector<double> cs(static_cast<std::size_t>(m)), sn(static_cast<std::size_t>(m));
+    for (std::int32_t t = 0; t < m; ++t) {
+        const double a = sign * 2.0 * std::numbers::pi * t / m;
+        cs[static_cast<std::size_t>(t)] = std::cos(a);
+        sn[static_cast<std::size_t>(t)] = std::sin(a);
+    }
     for (std::int32_t k = 0; k < m; ++k) {
         double sr = 0.0, si = 0.0;
-        for (std::int32_t j = 0; j < m; ++j) {
-            const auto jk = (static_cast<std::int64_t>(j) * k) % m;
-            const double a = sign * 2.0 * std::numbers::pi * static_cast<double>(jk) / m;
-            const double c = std::cos(a), s = std::sin(a);
-            sr += re[j] * c - im[j] * s;
-            si += re[j] * s + im[j] * c;
+        std::int64_t jk = 0;
+        for (std::int32_t j = 0; j < m; ++j, jk += k) {
+            const auto t = static_cast<std::size_t>(jk % m);
+            sr += re[j] * cs[t] - im[j] * sn[t];
+            si += re[j] * sn[t] + im[j] * cs[t];
         }
         outRe[k] = inverse ? sr / m : sr;
         outIm[k] = inverse ? si / m : si;
