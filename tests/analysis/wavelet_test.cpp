@@ -44,6 +44,24 @@ TEST(WaveletTransform, NotAPowerOfTwoAndTheLiteralForm) {
     EXPECT_EQ(fast.smooth.size(), 1022u);
 }
 
+TEST(WaveletTransform, ThousandSamplesSitBehindAThousandZeros) {
+    // X = 2048: the input occupies offsets 1024..2023, so level 1's second
+    // half pairs the input samples and ends in zeros.
+    std::vector<float> x(1000);
+    for (int i = 0; i < 1000; ++i) x[i] = static_cast<float>(i % 13) - 6.0f;
+    WaveletResult r;
+    ASSERT_EQ(WaveletTransform(AppWaveletTable(), x.data(), 1000, r, 0, 0, 1), 1);
+    ASSERT_EQ(r.smooth.size(), 1000u);
+    const float s = 1.0f / std::sqrt(2.0f);
+    for (int j = 0; j < 500; ++j) {
+        ASSERT_NEAR(r.smooth[j], (x[2 * j] + x[2 * j + 1]) * s, 1e-5f) << j;
+        ASSERT_NEAR(r.detail[j], (x[2 * j + 1] - x[2 * j]) * s, 1e-5f) << j;
+    }
+    EXPECT_EQ(r.smooth[500], 0.0f);
+    EXPECT_EQ(r.smooth[511], 0.0f);
+    for (int i = 0; i < 1000; ++i) ASSERT_NEAR(r.reconstructed[i], x[i], 1e-5f);
+}
+
 TEST(WaveletTransform, BiorthogonalUsesTheSameFiltersBothWays) {
     std::vector<float> x(64);
     for (int i = 0; i < 64; ++i) x[i] = std::sin(0.3f * i);
