@@ -1,0 +1,289 @@
+// `tavtool mark IN (-o OUT | --in-place) --point K [--recompute 1|2] [--answer no|yes] OP ...`:
+// head, toe, defect and mark edits through the same rules as the window's
+// commands. The questions get the --answer given; every OP prints "ok",
+// "refused: <message>" or "refused". The file is written with whatever succeeded.
+#include <charconv>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "analysis/pile_marks.hpp"
+#include "app/user_prompts.hpp"
+#include "cli/command.hpp"
+#include "model/document.hpp"
+#include "model/text_codec.hpp"
+
+namespace tav::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "tavtool mark IN (-o OUT | --in-place) --point K [--recompute 1|2] [--answer no|yes] OP ...\n"
+    "OPs, run in the order given:\n"
+    "  --head IDX                          set the pile head at sample IDX\n"
+    "  --toe IDX                           set the pile toe at sample IDX\n"
+    "  --defect IDX:TYPE[:NAME[:DESCR]]    add a defect of code TYPE at sample IDX\n"
+    "  --delete-defect N                   delete the N-th defect (from 0)\n"
+    "  --clear-defects                     delete every defect, without a question\n"
+    "  --mark KIND:POS                     add a mark line (correlation|spectrum),\n"
+    "  --mark wavelet:LEVEL:POS            or a wavelet mark on sub-signal LEVEL\n"
+    "  --delete-mark KIND:N                delete the N-th mark of that kind (from 0)\n";
+
+enum class OpKind { Head, Toe, Defect, DeleteDefect, ClearDefects, Mark, DeleteMark };
+
+struct Op {
+    OpKind kind = OpKind::Head;
+    std::int32_t a = 0;  // position, index or mark kind
+    std::int32_t b = 0;  // type, level or list index
+    std::int32_t c = 0;  // mark position
+    std::string name;         // code page 936
+    std::string description;  // code page 936
+};
+
+struct Request {
+    std::string input;
+    std::string output;
+    bool inPlace = false;
+    std::optional<std::int32_t> point;
+    std::int32_t recompute = kRecomputeWaveSpeed;
+    bool answer = false;
+    std::string magnify = "on";
+    std::vector<Op> ops;
+};
+
+// Answers with --answer and remembers the last message, for the refusal line.
+class AnswerPrompts final : public UserPrompts {
+public:
+    explicit AnswerPrompts(bool answer) : answer_(answer) {}
+    void Message(std::string_view utf8) override { last_ = utf8; }
+    bool YesNo(std::string_view) override { return answer_; }
+    std::string Take() { return std::exchange(last_, std::string{}); }
+
+private:
+    bool answer_;
+    std::string last_;
+};
+
+int Usage(const std::string& what) {
+    std::cerr << "tavtool: mark: " << what << "\n";
+    return kExitUsage;
+}
+
+bool ParseInt(std::string_view s, std::int32_t& v) {
+    const auto* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, v);
+    return !s.empty() && r.ec == std::errc{} && r.ptr == end;
+}
+
+// The first `count` colon-separated fields; the last one takes the rest.
+std::vector<std::string_view> SplitColons(std::string_view s, std::size_t count) {
+    std::vector<std::string_view> parts;
+    while (parts.size() + 1 < count) {
+        const auto at = s.find(':');
+        if (at == std::string_view::npos) break;
+        parts.push_back(s.substr(0, at));
+        s.remove_prefix(at + 1);
+    }
+    parts.push_back(s);
+    return parts;
+}
+
+std::optional<std::int32_t> MarkKind(std::string_view name) {
+    if (name == "correlation") return kMarkCorrelation;
+    if (name == "spectrum") return kMarkSpectrum;
+    if (name == "wavelet") return kMarkWavelet;
+    return std::nullopt;
+}
+
+bool ParseDefect(std::string_view v, Op& op) {
+    const auto p = SplitColons(v, 4);
+    if (p.size() < 2 || !ParseInt(p[0], op.a) || !ParseInt(p[1], op.b)) return false;
+    if (p.size() > 2) op.name = Utf8ToCp936(p[2]);
+    if (p.size() > 3) op.description = Utf8ToCp936(p[3]);
+    return true;
+}
+
+bool ParseMark(std::string_view v, Op& op) {
+    const auto p = SplitColons(v, 3);
+    const auto kind = MarkKind(p[0]);
+    if (!kind) return false;
+    op.a = *kind;
+    if (*kind == kMarkWavelet) return p.size() == 3 && ParseInt(p[1], op.b) && ParseInt(p[2], op.c);
+    return p.size() == 2 && ParseInt(p[1], op.c);
+}
+
+bool ParseDeleteMark(std::string_view v, Op& op) {
+    const auto p = SplitColons(v, 2);
+    const auto kind = MarkKind(p[0]);
+    if (!kind || p.size() != 2 || !ParseInt(p[1], op.b)) return false;
+    op.a = *kind;
+    return true;
+}
+
+std::optional<Request> ParseArguments(const std::vector<std::string>& args, int& exitCode) {
+    Request r;
+    exitCode = kExitUsage;
+    std::size_t i = 0;
+    const auto next = [&](const std::string& option) -> const std::string* {
+        if (i + 1 >= args.size()) {
+            Usage(option + " needs a value");
+            return nullptr;
+        }
+        return &args[++i];
+    };
+    // An OP with one value, parsed by parse().
+    const auto valued = [&](const std::string& option, OpKind kind, auto parse) {
+        const std::string* v = next(option);
+        if (v == nullptr) return false;
+        Op op;
+        op.kind = kind;
+        if (!parse(std::string_view(*v), op)) {
+            Usage("value '" + *v + "' of " + option + " does not parse");
+            return false;
+        }
+        r.ops.push_back(std::move(op));
+        return true;
+    };
+    const auto integer = [](std::string_view v, Op& op) { return ParseInt(v, op.a); };
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            exitCode = kExitOk;
+            return std::nullopt;
+        } else if (a == "-o" || a == "--output") {
+            const std::string* v = next(a);
+            if (v == nullptr) return std::nullopt;
+            r.output = *v;
+        } else if (a == "--in-place") {
+            r.inPlace = true;
+        } else if (a == "--point") {
+            const std::string* v = next(a);
+            std::int32_t k = 0;
+            if (v == nullptr) return std::nullopt;
+            if (!ParseInt(*v, k)) return Usage("test point '" + *v + "' is not an integer"), std::nullopt;
+            r.point = k;
+        } else if (a == "--recompute") {
+            const std::string* v = next(a);
+            if (v == nullptr) return std::nullopt;
+            if (*v != "1" && *v != "2") return Usage("--recompute takes 1 or 2"), std::nullopt;
+            r.recompute = *v == "1" ? kRecomputeWaveSpeed : kRecomputePileLength;
+        } else if (a == "--answer") {
+            const std::string* v = next(a);
+            if (v == nullptr) return std::nullopt;
+            if (*v != "yes" && *v != "no") return Usage("--answer takes yes or no"), std::nullopt;
+            r.answer = *v == "yes";
+        } else if (a == "--magnify") {
+            const std::string* v = next(a);
+            if (v == nullptr) return std::nullopt;
+            if (*v != "on" && *v != "off") return Usage("--magnify takes on or off"), std::nullopt;
+            r.magnify = *v;
+        } else if (a == "--head") {
+            if (!valued(a, OpKind::Head, integer)) return std::nullopt;
+        } else if (a == "--toe") {
+            if (!valued(a, OpKind::Toe, integer)) return std::nullopt;
+        } else if (a == "--defect") {
+            if (!valued(a, OpKind::Defect, ParseDefect)) return std::nullopt;
+        } else if (a == "--delete-defect") {
+            if (!valued(a, OpKind::DeleteDefect, integer)) return std::nullopt;
+        } else if (a == "--clear-defects") {
+            r.ops.emplace_back().kind = OpKind::ClearDefects;
+        } else if (a == "--mark") {
+            if (!valued(a, OpKind::Mark, ParseMark)) return std::nullopt;
+        } else if (a == "--delete-mark") {
+            if (!valued(a, OpKind::DeleteMark, ParseDeleteMark)) return std::nullopt;
+        } else if (!a.empty() && a.front() == '-') {
+            return Usage("unknown option '" + a + "'"), std::nullopt;
+        } else if (r.input.empty()) {
+            r.input = a;
+        } else {
+            return Usage("unexpected argument '" + a + "'"), std::nullopt;
+        }
+    }
+    if (r.input.empty()) return Usage("no input file (IN)"), std::nullopt;
+    if (r.inPlace == !r.output.empty()) return Usage("give exactly one of -o OUT and --in-place"), std::nullopt;
+    if (!r.point) return Usage("--point K is required"), std::nullopt;
+    return r;
+}
+
+// 1 when the OP succeeded.
+int RunOp(CTAV_AnalyserDoc& doc, std::int32_t k, std::int32_t mode, const Op& op, UserPrompts& prompts) {
+    switch (op.kind) {
+        case OpKind::Head: return SetPileHead(doc, k, op.a, mode, prompts);
+        case OpKind::Toe: return SetPileToe(doc, k, op.a, mode, prompts);
+        case OpKind::Defect: return AddDefect(doc, k, op.a, op.b, op.name, op.description, prompts);
+        case OpKind::DeleteDefect: return DeleteDefect(doc, k, op.a);
+        case OpKind::ClearDefects: ClearItems(doc, MarkedEntry{k, 0, 0}); return 1;
+        case OpKind::Mark: {
+            std::vector<std::int32_t> targets{k};
+            if (op.a == kMarkWavelet) targets.push_back(op.b);
+            return AddAnalysisMark(doc, targets, op.a, op.c) > 0 ? 1 : 0;
+        }
+        case OpKind::DeleteMark: return DeleteAnalysisMark(doc, k, op.b, op.a);
+    }
+    return 0;
+}
+
+int Mark(const Request& r) {
+    CTAV_AnalyserDoc doc;
+    doc.magnifyOldRecords = r.magnify == "on";
+    const LoadResult loaded = doc.OpenFile(r.input);
+    if (loaded.status == LoadStatus::IoError) {
+        ReportError(r.input, "cannot read: " + loaded.message);
+        return kExitIo;
+    }
+    if (loaded.status != LoadStatus::Ok) {
+        ReportError(r.input, std::string(LoadStatusName(loaded.status)) + ": " + loaded.message + "; nothing written");
+        return kExitInvalidData;
+    }
+    const std::int32_t k = *r.point;
+    if (!doc.ValidIndex(k)) {
+        ReportError(r.input, "test point " + std::to_string(k) + " is outside the project (0.." +
+                                 std::to_string(doc.PointCount() - 1) + "); nothing written");
+        return kExitInvalidData;
+    }
+    AnswerPrompts prompts(r.answer);
+    std::size_t refused = 0;
+    for (const auto& op : r.ops) {
+        if (RunOp(doc, k, r.recompute, op, prompts)) {
+            prompts.Take();
+            std::cout << "ok\n";
+            continue;
+        }
+        ++refused;
+        const std::string message = prompts.Take();
+        std::cout << (message.empty() ? std::string("refused") : "refused: " + message) << "\n";
+    }
+    const std::string& out = r.inPlace ? r.input : r.output;
+    std::string error;
+    if (!doc.SaveToFile(out, &error)) {
+        ReportError(out, "cannot write: " + error);
+        return kExitIo;
+    }
+    if (refused == 0) return kExitOk;
+    ReportError(r.input, std::to_string(refused) + " of " + std::to_string(r.ops.size()) +
+                             " operations refused; the others were saved to " + out);
+    return kExitInvalidData;
+}
+
+}  // namespace
+
+void RegisterMarkCommand(CLI::App& app, Runner& run) {
+    auto* m = app.add_subcommand("mark", "set head, toe, defects and mark lines and save the result");
+    m->footer(kUsage);
+    // The OPs are ordered and repeatable: everything after "mark" is read here.
+    m->prefix_command();
+    m->callback([m, &run] {
+        const std::vector<std::string> args = m->remaining();
+        run = [args] {
+            int exitCode = kExitUsage;
+            const auto request = ParseArguments(args, exitCode);
+            return request ? Mark(*request) : exitCode;
+        };
+    });
+}
+
+}  // namespace tav::cli
