@@ -33,6 +33,15 @@ enum class SettingsGroup { Edit, Curs, Disp, Selt, Bmp, Print };
 // "QRV_TAV4_EDIT_001", "QRV_TAV4_CURS_001", ...
 std::string_view SettingsTag(SettingsGroup group);
 
+// A record of a group is any type with
+//   static constexpr SettingsGroup kGroup;
+//   bool Load(ByteReader&);        // false when the payload is incomplete
+//   void Store(ByteWriter&) const;
+// and works with SettingsFiles::Read, Write and LoadOrCreate. The records below
+// cover every group; an owner with a richer record of its own (for example the
+// analysis bar's) can give it these three members, or convert to and from the
+// payload record of its group.
+
 // EDIT: what an edit of the test point information changes.
 struct EditScopeSettings {
     static constexpr SettingsGroup kGroup = SettingsGroup::Edit;
