@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/analysis_bar_store.hpp"
 #include "model/atomic_file.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -200,6 +201,24 @@ TEST(SettingsFiles, FailedWriteIsReportedAndValuesStayInForce) {
     EXPECT_EQ(curs.cursorStyle, 2);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "写设置文件失败！");
+}
+
+TEST(SettingsFiles, AnalysisBarSelectionsSurviveARestart) {
+    testing::TempDir dir;
+    SettingsFiles files(dir.path());
+    AnalysisBarSettings bar;
+    EXPECT_FALSE(LoadAnalysisBarSettings(files, bar));
+    bar.analysisType = kAnalysisWavelet;
+    bar.waveletLevel = 8;
+    ASSERT_TRUE(SaveAnalysisBarSettings(files, bar));
+
+    AnalysisBarPayload raw;
+    ASSERT_TRUE(files.Read(raw));
+    EXPECT_EQ(raw.Value(0), 3);
+    EXPECT_EQ(raw.Value(13), 8);
+    AnalysisBarSettings back;
+    EXPECT_TRUE(LoadAnalysisBarSettings(files, back));
+    EXPECT_EQ(back, bar);
 }
 
 }  // namespace
