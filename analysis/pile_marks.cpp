@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -211,6 +212,14 @@ std::int32_t CustomDefectGrade(std::int32_t type) { return IsCustomDefect(type) 
 
 bool IsCustomDefect(std::int32_t type) { return type >= 8 && type <= 10; }
 
+std::string DepthText(float metres, int decimals) {
+    char format[16];
+    std::snprintf(format, sizeof format, "%%.%dfm", decimals);
+    char text[64];
+    std::snprintf(text, sizeof text, format, static_cast<double>(metres));
+    return text;
+}
+
 int EditCustomDefect(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t defectIndex, std::string_view name,
                      std::string_view remark, std::int32_t grade) {
     TestPoint* tp = PointAt(doc, index);
@@ -234,7 +243,8 @@ int AddAnalysisMark(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets
         if (tp == nullptr) return 0;
         for (const std::int32_t level : targets.subspan(1)) {
             bool exists = false;
-            for (std::size_t k = 0; k < tp->waveletMarkPositions.size() && !exists; ++k)
+            const std::size_t count = std::min(tp->waveletMarkLevels.size(), tp->waveletMarkPositions.size());
+            for (std::size_t k = 0; k < count && !exists; ++k)
                 exists = tp->waveletMarkLevels[k] == level && tp->waveletMarkPositions[k] == position;
             if (exists || tp->waveletMarkCount() >= kMaxArrayCount) continue;
             tp->waveletMarkLevels.push_back(level);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "model/test_point.hpp"
@@ -60,6 +61,8 @@ std::int32_t CustomDefectCode(std::int32_t grade);
 // The grade 0..2 of a custom defect code, −1 for other codes.
 std::int32_t CustomDefectGrade(std::int32_t type);
 bool IsCustomDefect(std::int32_t type);
+// The depth shown in the custom defect dialog: "3.25m" with two decimals.
+std::string DepthText(float metres, int decimals = 2);
 
 // Editing a custom defect (codes 8 to 10 only): name and remark are trimmed of
 // blanks; an empty name leaves the defect unchanged. 1 when replaced.

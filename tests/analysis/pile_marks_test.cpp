@@ -202,6 +202,7 @@ TEST_F(PileMarks, EditingACustomDefect) {
     EXPECT_EQ(TextOf(tp().defects[0].name), "poor");
     EXPECT_EQ(TextOf(tp().defects[0].description), "note");
     EXPECT_EQ(tp().defects[0].type, 10);
+    EXPECT_EQ(DepthText(3.25f), "3.25m");
 
     ASSERT_EQ(MoveDefect(doc, 0, 0, 350), 1);
     EXPECT_FLOAT_EQ(tp().defects[0].depth, 10.0f);
