@@ -4,6 +4,8 @@
 #include <sstream>
 
 #include "analysis/integrity_class.hpp"
+#include "app/app_environment.hpp"
+#include "app/settings_files.hpp"
 #include "cli/command.hpp"
 #include "cli/json_out.hpp"
 #include "model/document.hpp"
@@ -21,7 +23,7 @@ namespace {
 struct FileOptions {
     std::string input;
     std::string output;
-    std::string magnify = "on";
+    std::string magnify;  // empty: the user's view settings decide
     bool noSamples = false;
 };
 
@@ -30,9 +32,17 @@ void AddMagnifyOption(CLI::App* cmd, FileOptions& o) {
         ->check(CLI::IsMember({"on", "off"}));
 }
 
+// The window's "波形放大" flag from the view settings file; on without one.
+bool ViewSettingsMagnify() {
+    const AppFolders folders = ResolveAppFolders(ProcessEnvironment(), CurrentExecutablePath());
+    DisplaySettings view;
+    SettingsFiles(folders.temp).Read(view);
+    return view.magnifyRaw != 0;
+}
+
 // Loads the file into doc; an I/O failure is reported and gives exit code 3.
 int Load(CTAV_AnalyserDoc& doc, const FileOptions& o, LoadResult& result) {
-    doc.magnifyOldRecords = o.magnify == "on";
+    doc.magnifyOldRecords = o.magnify.empty() ? ViewSettingsMagnify() : o.magnify == "on";
     result = doc.OpenFile(o.input);
     if (result.status == LoadStatus::IoError) {
         ReportError(o.input, "cannot read: " + result.message);

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     });
     RegisterFileCommands(app, run);
     RegisterSynthCommand(app, run);
+    RegisterMergeCommand(app, run);
     RegisterMarkCommand(app, run);
     RegisterAnalyzeCommand(app, run);
 

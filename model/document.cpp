@@ -8,6 +8,7 @@
 #include "model/atomic_file.hpp"
 #include "model/byte_io.hpp"
 #include "model/numeric.hpp"
+#include "model/old_layout.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
 #include "model/text_codec.hpp"
@@ -20,7 +21,6 @@ std::string_view LoadStatusName(LoadStatus status) {
         case LoadStatus::UnknownVersion: return "unknown-version";
         case LoadStatus::InvalidCount: return "invalid-count";
         case LoadStatus::FaultyPoint: return "faulty-point";
-        case LoadStatus::NotYetSupported: return "not-yet-supported";
         case LoadStatus::IoError: return "io-error";
     }
     return "unknown";
@@ -272,12 +272,6 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
         header.pointCount = 0;
         return LoadStopped(result);
     }
-    if (!IsRecordLayout(result.version)) {
-        result.status = LoadStatus::NotYetSupported;
-        result.message = "version " + std::string(VersionTag(result.version)) + " is not yet supported";
-        header.pointCount = 0;
-        return LoadStopped(result);
-    }
     header.pointCount = static_cast<std::int32_t>(total);
 
     points.resize(static_cast<std::size_t>(total));
@@ -295,6 +289,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
         }
         MakePileNumberUnique(*this, a, tp);
         LocateHead(tp);
+        if (result.version == 5 && magnifyOldRecords) AutoMagnifyOldRecord(tp);
     }
 
     if (IsRecordLayout(result.version)) {
@@ -381,8 +376,8 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         projectFiles.push_back(chosen[i]);
         LoadResult r = LoadProject(file.Bytes(), last);
         appending_ = false;
-        if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount ||
-            r.status == LoadStatus::NotYetSupported) {
+        // A file that stops at a faulty test point keeps what was read, as a plain open does.
+        if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount) {
             header = keptHeader;
             backupHeader = keptBackupHeader;
             points = std::move(keptPoints);

@@ -15,7 +15,7 @@
 
 namespace tav {
 
-enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, NotYetSupported, IoError };
+enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, IoError };
 
 // The stable name of a status ("ok", "unknown-version", ...).
 std::string_view LoadStatusName(LoadStatus status);

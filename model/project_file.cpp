@@ -6,6 +6,7 @@
 
 #include "model/byte_io.hpp"
 #include "model/numeric.hpp"
+#include "model/old_layout.hpp"
 #include "model/text_codec.hpp"
 
 namespace tav {
@@ -84,6 +85,7 @@ void WriteProjectHeader(ByteWriter& out, const ProjectHeader& h) {
 }
 
 int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
+    if (IsOldLayout(version)) return ReadOldTestPoint(in, version, tp);
     tp.toePending = 1;
     tp.scalePending = 1;
     if (!IsRecordLayout(version)) return 0;

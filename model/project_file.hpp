@@ -33,8 +33,10 @@ inline bool IsRecordLayout(int version) { return version == 4 || version == 6; }
 int ReadProjectHeader(ByteReader& in, ProjectHeader& header);
 void WriteProjectHeader(ByteWriter& out, const ProjectHeader& header);
 
-// Reads one test point of the record layouts (versions 4 and 6). 1 on success,
-// 0 when a count is out of range or the bytes it announces are not there.
+// Reads one test point of the given version: the record layouts of versions 4
+// and 6, or the old layout of versions 1, 2, 3 and 5 (see model/old_layout.hpp:
+// the old processing fields become tp's chain, applied). 1 on success, 0 when
+// a count is out of range or the bytes it announces are not there.
 int ReadTestPoint(ByteReader& in, int version, TestPoint& tp);
 void WriteTestPoint(ByteWriter& out, const TestPoint& tp);
 

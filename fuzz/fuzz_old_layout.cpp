@@ -1,0 +1,21 @@
+// Any bytes behind an old version tag, loaded as a project file: the old-layout
+// reader and its chain conversion must end with a status, never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "model/document.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    static const char* const kTags[] = {"CWH01", "TAV02", "TAV03", "TAV05"};
+    const char* tag = kTags[data[0] & 3];
+    std::vector<std::uint8_t> image(tag, tag + 5);
+    image.insert(image.end(), data + 1, data + size);
+    tav::CTAV_AnalyserDoc doc;
+    doc.magnifyOldRecords = (data[0] & 4) == 0;
+    doc.LoadProject(image);
+    if (doc.hasPoints) doc.SaveProject();
+    return 0;
+}

@@ -1,0 +1,303 @@
+#include "model/old_layout.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "analysis/positions.hpp"
+#include "app/vocabulary.hpp"
+#include "model/byte_io.hpp"
+#include "model/numeric.hpp"
+#include "model/pile_head.hpp"
+#include "model/text_codec.hpp"
+#include "processing/chain.hpp"
+
+namespace tav {
+
+namespace {
+
+using namespace old_layout;
+
+// The fields of the old layout that are not record fields themselves.
+struct OldFields {
+    std::int16_t lowPassPasses = 0;
+    std::int16_t magnifyMode = 0;
+    float magnifyFactor = 0.0f;
+    float magnifyStartMetres = 0.0f;
+    float lowPassKHz = 0.0f;
+    std::int16_t rotation = 0;
+    std::array<std::int16_t, kDefectPairs> defectTypes{};
+    std::array<float, kDefectPairs> defectDepths{};
+};
+
+// The old program kept one scratch step and pushed copies of it; every copy
+// therefore also carries the parameters set for the entries collected before
+// it. Stored chains depend on that, so it is kept.
+class Collector {
+public:
+    ProcessStep scratch;
+    std::vector<ProcessStep> entries;
+    void Take(std::int32_t opType) {
+        scratch.opType = opType;
+        entries.push_back(scratch);
+    }
+};
+
+void ReadIdentity(ByteReader& in, int version, TestPoint& tp) {
+    const std::uint8_t* p = in.Take(2);
+    if (!p) return;
+    LeLoad(p) >> tp.recordNo;
+    if (version == 5) {
+        std::array<char, kWidePileNoBytes> wide{};
+        if (!in.Bytes(wide)) return;
+        std::string text = Utf16LeToCp936(std::string_view(wide.data(), wide.size()), kWidePileNoBytes);
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        SetText(tp.pileNo, text);
+    } else if (!in.Bytes(tp.pileNo.data(), 10)) {
+        return;
+    }
+    p = in.Take(kIdentityBytes - 12);
+    if (!p) return;
+    LeLoad(p) >> tp.pileTypeIndex >> tp.diameter >> tp.testDate >> tp.sensorType >> tp.gain >> tp.triggerLevel >>
+        tp.instrumentValue;
+    // CWH01 stored a sensor code of its own: 2 and above were velocity sensors.
+    if (version == 1) tp.sensorType = tp.sensorType >= 2 ? 1 : 0;
+}
+
+void ReadProcessingFields(ByteReader& in, OldFields& f, Collector& c) {
+    const std::uint8_t* p = in.Take(kProcessingFieldBytes);
+    if (!p) return;
+    std::int16_t integrate = 0, frontZero = 0, rearZero = 0, shift = 0;
+    LeLoad(p) >> integrate >> f.lowPassPasses >> frontZero >> rearZero >> shift;
+    if (integrate == 1) c.Take(kOpIntegrate);
+    if (frontZero > 0) {
+        c.scratch.frontZeroPos = frontZero;
+        c.Take(kOpFrontZero);
+    }
+    if (rearZero > 0) {
+        c.scratch.rearZeroPos = rearZero;
+        c.Take(kOpRearZero);
+    }
+    if (shift > 0) {
+        c.scratch.shiftY = static_cast<float>(shift);
+        c.scratch.shiftX = 0;
+        c.scratch.shiftMode = 0;
+        c.Take(kOpShift);
+    }
+}
+
+// Version 3: the check box, the vertical display factor and local scalings.
+bool ReadTav03Fields(ByteReader& in, TestPoint& tp, Collector& c) {
+    const std::uint8_t* p = in.Take(kTav03FixedBytes);
+    if (!p) return false;
+    std::int16_t skipped = 0, displayCode = 0;
+    LeLoad(p) >> tp.checked >> skipped >> displayCode;
+    if (displayCode != 0) {
+        DisplayBlock& block = tp.lastParams.displayBlocks[0];
+        block.vMode = 1;
+        block.vFactor = displayCode == -10 ? 0.0f : static_cast<float>(1.0 / (displayCode * 0.1 + 1.0));
+    }
+    std::int32_t count = 0;
+    if (!in.I32(count)) return false;
+    if (count < 0 || count > kMaxArrayCount || static_cast<std::size_t>(count) > in.Remaining() / kLocalScaleBytes)
+        return false;
+    for (std::int32_t k = 0; k < count; ++k) {
+        p = in.Take(kLocalScaleBytes);
+        std::int16_t start = 0, end = 0;
+        LeLoad(p) >> c.scratch.scaleFactor >> start >> end;
+        c.scratch.scaleStart = start;
+        c.scratch.scaleEnd = end;
+        c.Take(kOpLocalScale);
+    }
+    return true;
+}
+
+bool ReadWaveFields(ByteReader& in, TestPoint& tp, OldFields& f, Collector& c) {
+    const std::uint8_t* p = in.Take(kWaveBytes);
+    if (!p) return false;
+    LeLoad load(p);
+    float highPassKHz = 0.0f;
+    std::int16_t skipped = 0, smoothPoints = 0;
+    load >> tp.pileLength >> tp.waveSpeed >> tp.sampleInterval >> tp.headSampleCount >> f.magnifyMode >>
+        f.magnifyFactor >> f.magnifyStartMetres >> f.lowPassKHz >> highPassKHz >> f.rotation >> tp.headIndex >> skipped;
+    for (int k = 0; k < kDefectPairs; ++k)
+        load >> f.defectTypes[static_cast<std::size_t>(k)] >> f.defectDepths[static_cast<std::size_t>(k)];
+    load.Skip(12);
+    load >> smoothPoints;
+    if (smoothPoints > 0) {
+        c.scratch.smoothPoints = smoothPoints;
+        c.Take(kOpSmooth);
+    }
+    return true;
+}
+
+std::string DefectName(std::int16_t type) {
+    const auto& names = AppVocabulary().defectNames;
+    if (type < 0 || static_cast<std::size_t>(type) >= names.size()) return Utf8ToCp936("缺陷");
+    return Utf8ToCp936(names[static_cast<std::size_t>(type)]);
+}
+
+void AddDefects(TestPoint& tp, const OldFields& f) {
+    for (int k = 0; k < kDefectPairs; ++k) {
+        const std::int16_t type = f.defectTypes[static_cast<std::size_t>(k)];
+        if (type == 0) continue;
+        DefectMark d;
+        d.type = type;
+        d.depth = f.defectDepths[static_cast<std::size_t>(k)];
+        SetText(d.name, DefectName(type));
+        if (tp.headIndex >= 0) {
+            const float travel = d.depth / static_cast<float>(tp.waveSpeed) / tp.sampleInterval * 2000000.0f;
+            if (const auto samples = TruncToInt32(travel)) d.position = tp.headIndex + *samples;
+        }
+        tp.defects.push_back(d);
+    }
+}
+
+// The entries that the old program derived once the whole record was known.
+void CollectLateEntries(const TestPoint& tp, const OldFields& f, Collector& c) {
+    if (f.lowPassKHz > 1e-10f) {
+        for (std::int16_t k = 0; k < f.lowPassPasses; ++k) {
+            c.scratch.filterKind = kLowPass;
+            c.scratch.filterUpperHz = f.lowPassKHz * 1000.0f;
+            c.Take(kOpFilter);
+        }
+    }
+    if (f.magnifyFactor > 1.0f) {
+        c.scratch.magnifyMode = f.magnifyMode;
+        c.scratch.magnifyFactor = f.magnifyFactor;
+        c.scratch.magnifyStart = DepthToSample(tp, f.magnifyStartMetres, false);
+        c.Take(kOpMagnify);
+    }
+    if (f.rotation != 0) {
+        c.scratch.rotateMode = 0;
+        c.scratch.rotateAngle = static_cast<float>(std::atan(static_cast<double>(f.rotation) / 1024.0));
+        c.Take(kOpRotate);
+    }
+}
+
+void Append(TestPoint& tp, const ProcessStep& step) {
+    tp.steps.push_back(step);
+    CopyToLastParams(tp, step);
+}
+
+void Apply(TestPoint& tp) { ApplyChain(tp, tp.stepCount(), tp.steps.data()); }
+
+// The old records kept the waveform's zero line where the instrument left it:
+// a shift removes the mean of the first five processed samples.
+void AppendBaselineShift(TestPoint& tp) {
+    if (tp.sampleCount() < 5) return;
+    float sum = 0.0f;
+    for (int k = 0; k < 5; ++k) sum += tp.samples[static_cast<std::size_t>(k)];
+    const float mean = sum * 0.2f;
+    if (!(std::fabs(mean) >= 0.01f)) return;
+    ProcessStep shift;
+    shift.opType = kOpShift;
+    shift.shiftY = -mean;
+    shift.shiftX = 0;
+    shift.shiftMode = 0;
+    Append(tp, shift);
+}
+
+}  // namespace
+
+void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collected) {
+    if (tp.sampleCount() <= 10) return;
+    auto appendAll = [&](std::int32_t opType) {
+        for (const auto& s : collected)
+            if (s.opType == opType) Append(tp, s);
+    };
+    appendAll(kOpLocalScale);
+    Apply(tp);
+    AppendBaselineShift(tp);
+    for (const auto& s : collected)
+        if (s.opType == kOpFilter && s.filterKind == kLowPass) Append(tp, s);
+    for (const std::int32_t opType : {kOpIntegrate, kOpFrontZero, kOpRearZero, kOpMagnify, kOpRotate, kOpSmooth})
+        appendAll(opType);
+    Apply(tp);
+    AppendBaselineShift(tp);
+    // The old vertical shift was in screen units of a 297-pixel-high trace
+    // spanning twice the waveform's range.
+    const DisplayRange range = WindowDisplayRange(tp.samples.data(), tp.sampleCount(), -1, 0);
+    for (const auto& s : collected) {
+        if (s.opType != kOpShift) continue;
+        ProcessStep scaled = s;
+        scaled.shiftY *= (2.0f * range.max) * 0.0026936026f;
+        Append(tp, scaled);
+    }
+    Apply(tp);
+}
+
+int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp) {
+    tp = TestPoint{};
+    tp.toePending = 1;
+    tp.scalePending = 1;
+    if (!IsOldLayout(version)) return 0;
+
+    OldFields f;
+    Collector c;
+    ReadIdentity(in, version, tp);
+    if (version == 1) {
+        in.Skip(kCwhSkippedBytes);
+    } else {
+        ReadProcessingFields(in, f, c);
+        if (version == 3 && !ReadTav03Fields(in, tp, c)) return 0;
+        in.Skip(kReservedBytes);
+    }
+    if (!ReadWaveFields(in, tp, f, c)) return 0;
+
+    const std::int32_t n = tp.headSampleCount;
+    if (n < 0 || n > kMaxArrayCount) return 0;
+    if (!in.F32Array(tp.rawSamples, static_cast<std::size_t>(n))) return 0;
+    tp.samples = tp.rawSamples;
+
+    std::int16_t markCount = 0;
+    if (!in.I16(markCount)) return 0;
+    if (markCount < 0 || static_cast<std::size_t>(markCount) > in.Remaining() / 2) return 0;
+    tp.spectrumMarks.resize(static_cast<std::size_t>(markCount));
+    for (auto& m : tp.spectrumMarks) {
+        std::int16_t v = 0;
+        in.I16(v);
+        m = v;
+    }
+    if (in.Failed()) return 0;
+
+    AddDefects(tp, f);
+    CollectLateEntries(tp, f, c);
+    // A chain longer than a file may hold could be saved but never read back.
+    if (c.entries.size() + 2 > static_cast<std::size_t>(kMaxArrayCount)) return 0;
+    BuildChainFromOldFields(tp, c.entries);
+    return 1;
+}
+
+void AutoMagnifyOldRecord(TestPoint& tp) {
+    const std::int32_t n = tp.sampleCount();
+    const std::int32_t h = tp.headIndex;
+    if (h < 0 || h >= n) return;
+    const float* x = tp.samples.data();
+    const std::int32_t t = tp.toeIndex != 0 ? tp.toeIndex : DefaultToe(tp);
+
+    std::int32_t z = h - 1;
+    while (z >= 0 && !(x[z] > -0.001f && x[z] < 0.001f)) --z;
+    const std::int32_t w = h - z;
+
+    // The toe sample counts with its sign; one outside the record does not count.
+    float peak = t >= 0 && t < n ? x[t] : 0.0f;
+    const std::int64_t from = std::max<std::int64_t>(0, static_cast<std::int64_t>(t) - w);
+    const std::int64_t to = std::min<std::int64_t>(n, static_cast<std::int64_t>(t) + w);
+    for (std::int64_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(x[i]));
+    if (!(peak >= 0.00001f)) return;
+
+    const float factor = std::trunc(std::max(1.0f, std::fabs(x[h]) * 0.4f / peak));
+    if (!std::isfinite(factor) || factor < 2.0f) return;
+    ProcessStep magnify;
+    magnify.opType = kOpMagnify;
+    magnify.magnifyMode = 0;
+    magnify.magnifyFactor = factor;
+    magnify.magnifyStart = static_cast<std::int32_t>((static_cast<std::int64_t>(t) + h) / 2);
+    Append(tp, magnify);
+    Apply(tp);
+}
+
+}  // namespace tav
