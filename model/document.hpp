@@ -89,7 +89,10 @@ public:
     // the file cannot be read).
     LoadResult OpenFile(const std::string& path);
     // Append-open: each file not yet part of the project is loaded behind the
-    // current test points. Returns one result per file loaded.
+    // current test points. Returns one result per file loaded. A file with an
+    // unknown tag or an invalid count leaves the project as it was and does not
+    // join its files; one that stops at a faulty test point keeps the test
+    // points read before it, as a plain open does.
     std::vector<LoadResult> AppendOpen(std::span<const std::string> paths);
 
     // Writing: sets both tags to "TAV15" and returns the file image.
