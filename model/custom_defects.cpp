@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/user_prompts.hpp"
 #include "model/atomic_file.hpp"
@@ -89,6 +91,11 @@ std::vector<CustomDefect> LoadCustomDefects(const std::string& folder) {
 }
 
 bool SaveCustomDefects(const std::string& folder, std::span<const CustomDefect> list, std::string* error) {
+    // On a first run the configuration folder may not exist yet.
+    if (!folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
     return WriteFileAtomically(CustomDefectFilePath(folder), SerializeCustomDefects(list), error);
 }
 

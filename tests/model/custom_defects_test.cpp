@@ -178,9 +178,18 @@ TEST(CustomDefectDialog, DeleteAsksAndWaitsForOk) {
     EXPECT_EQ(LoadCustomDefects(dir.path()).size(), 2u);
 }
 
+TEST(CustomDefectDialog, FirstRunCreatesTheFolder) {
+    TempDir dir;
+    CustomDefectDialogModel dialog(dir.File("config/tav"), "new", 0);
+    Recorder ask;
+    EXPECT_TRUE(dialog.Ok(ask).close);
+    EXPECT_EQ(LoadCustomDefects(dir.File("config/tav")).size(), 1u);
+}
+
 TEST(CustomDefectDialog, UnwritableFolderKeepsTheDialogAndTheList) {
     TempDir dir;
-    const std::string folder = dir.File("missing");
+    const std::string folder = dir.File("plain-file");
+    WriteFileAtomically(folder, std::vector<std::uint8_t>{1});
     CustomDefectDialogModel dialog(folder, "new", 0);
     Recorder ask;
     const auto r = dialog.Ok(ask);
