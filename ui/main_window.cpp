@@ -6,7 +6,10 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QFileDialog>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -18,8 +21,10 @@
 #include <QUrl>
 
 #include "analysis/pile_marks.hpp"
+#include "analysis/positions.hpp"
 #include "processing/chain.hpp"
 #include "ui/command_table.hpp"
+#include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
@@ -66,6 +71,7 @@ bool Implemented(int id) {
         case 32854: case 32855: case 32856:
         case 32771: case 32772: case 32838: case 32839:
         case 32872: case kCmdDisplaySettings:
+        case 32899: case 32837:
             return true;
         default: return DefectCodeOfCommand(id) > 0;
     }
@@ -129,6 +135,7 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     connect(chain_, &ChainDock::commandRequested, this, [this](int id) { Run(id); });
     connect(chain_->List(), &QListWidget::currentRowChanged, this, [this] { UpdateCommandStates(); });
     connect(view_, &WaveformView::cursorMoved, this, [this] { UpdateCommandStates(); });
+    BuildParameterBar();
     statusBar()->showMessage(QStringLiteral("就绪"));
     resize(1280, 800);
     RefreshAll();
@@ -203,6 +210,15 @@ void MainWindow::UpdateCommandStates() {
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
             case 32771: case 32772: on = on && current && view_->Cursor().has_value(); break;
             case 32838: on = on && current && view_->SelectedDefect().has_value(); break;
+            case 32899: on = on && current && view_->Cursor().has_value(); break;
+            case 32837: {
+                const auto picked = view_->SelectedDefect();
+                on = on && current && picked &&
+                     IsCustomDefect(doc_.points[static_cast<std::size_t>(doc_.currentIndex)]
+                                        .defects[static_cast<std::size_t>(*picked)]
+                                        .type);
+                break;
+            }
             case 32839: on = on && current; break;
             case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default:
@@ -226,8 +242,108 @@ void MainWindow::RefreshAll() {
     chain_->Rebuild(Targets());
     info_->Rebuild();
     view_->update();
+    UpdateParameterBar();
     UpdateTitle();
     UpdateCommandStates();
+}
+
+// ---- pile parameter bar -------------------------------------------------------
+
+BarScope MainWindow::ParameterScope(std::vector<std::int32_t>& shown) const {
+    shown.clear();
+    if (doc_.ValidIndex(doc_.currentIndex)) shown.push_back(doc_.currentIndex);
+    BarScope scope;
+    scope.shown = shown;
+    scope.current = doc_.currentIndex;
+    scope.allWaveforms = scopeAll_;
+    return scope;
+}
+
+void MainWindow::BuildParameterBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("桩参数"));
+    bar->setObjectName(QStringLiteral("pileParameterBar"));
+    speedField_ = new QLineEdit;
+    lengthField_ = new QLineEdit;
+    speedField_->setObjectName(QStringLiteral("speedField"));
+    lengthField_->setObjectName(QStringLiteral("lengthField"));
+    for (auto* f : {speedField_, lengthField_}) f->setMaximumWidth(90);
+    recomputeChoice_ = new QComboBox;
+    recomputeChoice_->addItems({QStringLiteral("自动调整"), QStringLiteral("桩长不变"), QStringLiteral("波速不变")});
+    bar->addWidget(new QLabel(QStringLiteral(" 波速 ")));
+    bar->addWidget(speedField_);
+    bar->addWidget(new QLabel(QStringLiteral(" m/s  桩长 ")));
+    bar->addWidget(lengthField_);
+    bar->addWidget(new QLabel(QStringLiteral(" m  桩长/波速：")));
+    bar->addWidget(recomputeChoice_);
+    connect(speedField_, &QLineEdit::editingFinished, this, [this] {
+        if (!speedField_->isModified()) return;
+        speedField_->setModified(false);
+        std::vector<std::int32_t> shown;
+        if (EditWaveSpeed(doc_, ParameterScope(shown), speedField_->text().toInt(), *prompts_)) doc_.modified = true;
+        RefreshAll();
+    });
+    connect(lengthField_, &QLineEdit::editingFinished, this, [this] {
+        if (!lengthField_->isModified()) return;
+        lengthField_->setModified(false);
+        std::vector<std::int32_t> shown;
+        if (EditPileLength(doc_, ParameterScope(shown), lengthField_->text().toFloat(), recompute_, *prompts_))
+            doc_.modified = true;
+        RefreshAll();
+    });
+    connect(recomputeChoice_, &QComboBox::currentIndexChanged, this,
+            [this](int choice) { ChooseRecompute(recompute_, choice); });
+}
+
+void MainWindow::UpdateParameterBar() {
+    if (!speedField_) return;
+    std::vector<std::int32_t> shown;
+    const BarFields f = ParameterBarFields(doc_, ParameterScope(shown));
+    auto show = [](QLineEdit* field, const std::string& text, bool grey, bool enabled) {
+        if (!field->hasFocus()) field->setText(FromUtf8(text));
+        QPalette p = field->palette();
+        p.setColor(QPalette::Text, grey ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black));
+        field->setPalette(p);
+        field->setEnabled(enabled);
+    };
+    show(speedField_, f.speedText, f.speedGrey, f.enabled);
+    show(lengthField_, f.lengthText, f.lengthGrey, f.enabled);
+}
+
+// ---- custom defects --------------------------------------------------------------
+
+std::string MainWindow::ConfigFolder() const {
+    if (shell_) return shell_->ConfigFolder();
+    return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tav-analyser/").toStdString();
+}
+
+void MainWindow::AddCustomDefect() {
+    const auto at = view_->Cursor();
+    if (!at || !doc_.ValidIndex(doc_.currentIndex)) return;
+    const auto& tp = doc_.points[static_cast<std::size_t>(doc_.currentIndex)];
+    const QString depth = QString::asprintf("%.2fm", static_cast<double>(SampleToDepth(tp, *at, false)));
+    CustomDefectDialog dialog(ConfigFolder(), depth, {}, {}, -1, *prompts_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    for (const auto i : Targets())
+        if (AddDefect(doc_, i, *at, CustomDefectCode(dialog.Grade()), dialog.NameCp936(), dialog.RemarkCp936(),
+                      *prompts_))
+            doc_.modified = true;
+    RefreshAll();
+}
+
+void MainWindow::EditCustomDefect() {
+    const auto picked = view_->SelectedDefect();
+    if (!picked || !doc_.ValidIndex(doc_.currentIndex)) return;
+    const auto& tp = doc_.points[static_cast<std::size_t>(doc_.currentIndex)];
+    const auto& d = tp.defects[static_cast<std::size_t>(*picked)];
+    if (!IsCustomDefect(d.type)) return;
+    const QString depth = QString::asprintf("%.2fm", static_cast<double>(d.depth));
+    CustomDefectDialog dialog(ConfigFolder(), depth, FieldText(d.name), FieldText(d.description),
+                              CustomDefectGrade(d.type), *prompts_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (tav::EditCustomDefect(doc_, doc_.currentIndex, *picked, dialog.NameCp936(), dialog.RemarkCp936(),
+                              dialog.Grade()))
+        doc_.modified = true;
+    RefreshAll();
 }
 
 void MainWindow::UpdateTitle() {
@@ -373,6 +489,8 @@ void MainWindow::Run(int id) {
             RefreshAll();
             break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
+        case 32899: AddCustomDefect(); break;
+        case 32837: EditCustomDefect(); break;
         case kCmdDisplaySettings: {
             DisplaySettingsDialog dialog(shell_->ShellSettings(), this);
             if (dialog.exec() != QDialog::Accepted) break;
@@ -385,8 +503,8 @@ void MainWindow::Run(int id) {
             const auto at = view_->Cursor();
             if (!at) break;
             for (const auto i : targets) {
-                const int ok = id == 32771 ? SetPileHead(doc_, i, *at, recomputeMode_, *prompts_)
-                                           : SetPileToe(doc_, i, *at, recomputeMode_, *prompts_);
+                const int ok = id == 32771 ? SetPileHead(doc_, i, *at, recompute_.mode, *prompts_)
+                                           : SetPileToe(doc_, i, *at, recompute_.mode, *prompts_);
                 if (ok) doc_.modified = true;
             }
             RefreshAll();

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "app/app_shell.hpp"
+#include "analysis/pile_parameter_bar.hpp"
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
 
 class QAction;
 class QMenu;
+class QLineEdit;
+class QComboBox;
 
 namespace tav::ui {
 
@@ -68,6 +71,12 @@ private:
     void AddRecent(const QString& path);
     void RebuildRecentMenu();
     void RunChainCommand(int opType);
+    void BuildParameterBar();
+    void UpdateParameterBar();
+    BarScope ParameterScope(std::vector<std::int32_t>& shown) const;
+    void AddCustomDefect();
+    void EditCustomDefect();
+    std::string ConfigFolder() const;
 
     AppShell* shell_;
     CTAV_AnalyserDoc doc_;
@@ -77,7 +86,10 @@ private:
     QString path_;
     DisplaySettings display_;  // the analysis view's stored settings
     bool scopeAll_ = false;
-    std::int32_t recomputeMode_ = 1;  // a head or toe change recomputes the wave speed
+    RecomputeSettings recompute_;  // what a head or toe change recomputes
+    QLineEdit* speedField_ = nullptr;
+    QLineEdit* lengthField_ = nullptr;
+    QComboBox* recomputeChoice_ = nullptr;
     std::map<int, QAction*> actions_;
     QMenu* recentMenu_ = nullptr;
     PointListDock* pointList_ = nullptr;

@@ -199,3 +199,30 @@ TEST(MainWindow, StartsOnTheFileGivenOnTheCommandLine) {
 
 }  // namespace
 }  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(MainWindow, ParameterBarEditsTheWaveSpeed) {
+    TempDir dir;
+    ui::MainWindow window;
+    RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteDemo(dir))));
+    auto* speed = window.findChild<QLineEdit*>(QStringLiteral("speedField"));
+    auto* length = window.findChild<QLineEdit*>(QStringLiteral("lengthField"));
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->text(), QStringLiteral("4000"));
+    EXPECT_EQ(length->text(), QStringLiteral("12"));
+    auto& tp = window.Document().points[0];
+    speed->setText(QStringLiteral("3000"));
+    speed->setModified(true);
+    emit speed->editingFinished();
+    EXPECT_EQ(tp.waveSpeed, 3000);
+    // The toe follows from the length: head + 2 L / (V Δt).
+    EXPECT_EQ(tp.toeIndex, std::min(40 + static_cast<int>(2.0 * 12.0 * 1e6 / (3000.0 * 20.0)), 255));
+    EXPECT_TRUE(window.Document().modified);
+}
+
+}  // namespace
+}  // namespace tav
