@@ -1,0 +1,121 @@
+// Texts of the waveform display: annotation items, cursor readouts, defect list.
+#include <cmath>
+
+#include "analysis/correlation.hpp"
+#include "analysis/display/display_model.hpp"
+#include "analysis/positions.hpp"
+#include "analysis/spectrum.hpp"
+#include "analysis/wavelet.hpp"
+#include "model/document.hpp"
+#include "model/text_codec.hpp"
+#include "processing/step_summary.hpp"
+
+namespace tav {
+
+int FixedTextMeasure::Width(std::string_view utf8) const {
+    int units = 0;
+    for (const unsigned char ch : utf8) {
+        if (ch < 0x80) units += 1;
+        else if (ch >= 0xC0) units += 2;  // a lead byte: one wide character
+    }
+    return units * unit_;
+}
+
+std::string DefectListLine(float depth, std::string_view name) {
+    const std::string n(name);
+    return Format(depth < 10.0f ? " %.2fm:%s" : "%.2fm:%s", static_cast<double>(depth), n.c_str());
+}
+
+std::int32_t DefectCodeOfCommand(int id) {
+    switch (id) {
+        case 32773: return 1;
+        case 32774: return 2;
+        case 32778: return 3;
+        case 32777: return 4;
+        case 32775: return 5;
+        case 32776: return 6;
+        case 32779: return 7;
+        case 32882: return 11;
+        case 32883: return 12;
+        case 32886: return 14;
+        case 32884: return 15;
+        case 32885: return 16;
+        case 32881: return 17;
+        case 32901: return 18;
+        case 32902: return 19;
+        case 32903: return 20;
+        default: return 0;
+    }
+}
+
+std::vector<std::string> AnnotationLines(const CTAV_AnalyserDoc& doc, const AnalysisEntry& entry, std::int32_t code) {
+    const TestPoint& tp = entry.copy;
+    if (code >= 0 && code <= 25) {
+        if (!doc.ValidIndex(entry.pointIndex)) return {};
+        return StepSummary(doc, entry.pointIndex, tp.lastParams, code);
+    }
+    switch (code) {
+        case 30: return {""};
+        case 31: return {"桩号:" + Cp936ToUtf8(TextOf(tp.pileNo))};
+        case 32: return {Format("桩径=%dmm", tp.diameter)};
+        case 33: return {Format("桩长=%.2fm", static_cast<double>(tp.pileLength))};
+        case 34: return {tp.toeValid ? Format("波速=%dm/s", tp.waveSpeed) : std::string("波速=")};
+        case 35: {
+            const std::string date = Cp936ToUtf8(TextOf(tp.testDate));
+            // The first ten characters: the date without its time.
+            std::size_t bytes = 0;
+            for (int chars = 0; bytes < date.size() && chars < 10; ++chars) {
+                const unsigned char ch = static_cast<unsigned char>(date[bytes]);
+                bytes += ch < 0x80 ? 1 : ch >= 0xF0 ? 4 : ch >= 0xE0 ? 3 : 2;
+            }
+            return {date.substr(0, std::min(bytes, date.size()))};
+        }
+        case 36: return {doc.ValidIndex(entry.pointIndex) ? doc.PileTypeText(entry.pointIndex) : std::string()};
+        case 37: return {doc.ValidIndex(entry.pointIndex) ? doc.SensorTypeText(entry.pointIndex) : std::string()};
+        case 38: return {Format("采样间隔=%0.2fus", static_cast<double>(tp.sampleInterval))};
+        case 39: return {Format("采样长度=%d", tp.headSampleCount)};
+        case 40: return {Format("增益=%d", tp.gain)};
+        case 41: return {Format("触发电平=%d", tp.triggerLevel)};
+        case 42: return {"检测单位:" + Cp936ToUtf8(TextOf(doc.header.testUnit))};
+        case 43: return {"工程名称:" + Cp936ToUtf8(TextOf(doc.header.projectName))};
+        case 44:
+            switch (entry.kind) {
+                case kKindWaveform:
+                case kKindAverage: {
+                    std::vector<std::string> out{"缺陷:"};
+                    for (const auto& d : tp.defects) out.push_back(DefectListLine(d.depth, Cp936ToUtf8(TextOf(d.name))));
+                    return out;
+                }
+                case kKindCorrelation: return CorrelationMarkLines(entry);
+                case kKindSpectrum: return SpectrumMarkLines(entry);
+                case kKindWavelet: return WaveletMarkLines(entry);
+                default: return {};
+            }
+        case 45: return FrequencyResolutionLines(tp);
+        default: return {};
+    }
+}
+
+std::vector<std::string> ReadoutTexts(const AnalysisEntry& entry, std::int32_t k, std::int32_t spectrumType) {
+    const TestPoint& tp = entry.copy;
+    if (k < 0 || k >= tp.sampleCount()) return {};
+    const double a = tp.samples[static_cast<std::size_t>(k)];
+    switch (entry.kind) {
+        case kKindWaveform:
+        case kKindAverage: {
+            if (tp.headValid) {
+                const double t = (k - tp.headIndex) * static_cast<double>(tp.sampleInterval) * 1e-6;
+                const double l = std::trunc(tp.waveSpeed * t * 0.5 * 10.0) * 0.1;
+                return {Format("A=%0.2f%s", a, "mV"), Format("l=%.2fm", l), Format("t=%0.2fms", t * 1000.0)};
+            }
+            return {Format("A=%0.2f%s", a, "mV"), Format("t=%0.2fms", SampleTimeMs(tp, k))};
+        }
+        case kKindCorrelation: return CorrelationReadout(entry, k);
+        case kKindSpectrum: return SpectrumReadout(entry, k, spectrumType);
+        case kKindWavelet:
+            return {Format("A=%0.2f%s", a, "mV"), Format("t=%0.2fms", SpanTimeMs(tp, k, tp.sampleCount()))};
+        default: return {};
+    }
+}
+
+}  // namespace tav

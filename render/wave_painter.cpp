@@ -1,0 +1,152 @@
+#include "render/wave_painter.hpp"
+
+#include <QPolygon>
+#include <QString>
+#include <vector>
+
+namespace tav::render {
+
+namespace {
+
+QColor Rgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+void DrawTextTop(QPainter& p, int x, int y, const std::string& text) {
+    if (text.empty()) return;
+    p.drawText(x, y + p.fontMetrics().ascent(), Text(text));
+}
+
+QPolygon ToPolygon(const std::vector<DisplayPoint>& pts) {
+    QPolygon poly(static_cast<qsizetype>(pts.size()));
+    QPoint* out = poly.data();
+    for (const auto& pt : pts) *out++ = QPoint(pt.x, pt.y);
+    return poly;
+}
+
+QColor ItemColour(ItemKind kind) {
+    switch (kind) {
+        case ItemKind::Head: return QColor(0, 128, 0);
+        case ItemKind::Toe: return QColor(128, 0, 128);
+        case ItemKind::Defect: return QColor(220, 0, 0);
+        default: return QColor(200, 0, 200);
+    }
+}
+
+}  // namespace
+
+int FontTextMeasure::Width(std::string_view utf8) const {
+    return metrics_.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+void PaintEntry(QPainter& p, const DisplayEntry& e, bool current, std::int32_t spectrumStyle) {
+    const QRect plot(e.plot.left, e.plot.top, e.plot.Width(), e.plot.Height());
+    if (current) p.fillRect(QRect(e.rect.left, e.rect.top, e.rect.Width(), e.rect.Height()), QColor(240, 246, 255));
+    p.setPen(QColor(160, 160, 160));
+    p.drawLine(e.rect.left, e.rect.bottom - 1, e.rect.right, e.rect.bottom - 1);
+
+    p.setPen(Qt::black);
+    DrawTextTop(p, e.plot.left, e.rect.top + 2, e.caption);
+    for (const auto& t : e.annotation) DrawTextTop(p, t.x, t.y, t.text);
+    for (const auto& t : e.vLabels) DrawTextTop(p, t.x, t.y, t.text);
+    for (const auto& t : e.hLabels) DrawTextTop(p, t.x, t.y, t.text);
+    const int lh = p.fontMetrics().height();
+    DrawTextTop(p, e.plot.left - p.fontMetrics().horizontalAdvance(Text(e.vUnit)) - 3, e.plot.top - lh, e.vUnit);
+    if (!e.hUnit.empty())
+        DrawTextTop(p, e.plot.right - p.fontMetrics().horizontalAdvance(Text(e.hUnit)), e.plot.bottom + 2, e.hUnit);
+
+    p.setPen(QColor(128, 128, 128));
+    p.drawRect(plot.adjusted(0, 0, -1, -1));
+    p.save();
+    p.setClipRect(plot);
+    p.setPen(QPen(QColor(170, 170, 170), 0, Qt::DotLine));
+    p.drawLine(e.plot.left, e.zeroY, e.plot.right, e.zeroY);
+
+    const QColor fill = Rgb(kFillColour);
+    if (e.fillAllowed && (e.block.fillMode == 1 || e.block.fillMode == 2)) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        for (const auto& poly : FillPolygons(e.points, e.zeroY, e.block.fillMode)) p.drawPolygon(ToPolygon(poly));
+        p.setBrush(Qt::NoBrush);
+    }
+    if (e.kind == kKindSpectrum && spectrumStyle == 0) {
+        p.setPen(fill);
+        for (const auto& pt : e.points) p.drawLine(pt.x, e.plot.bottom - 1, pt.x, pt.y);
+    } else {
+        p.setPen(QPen(Qt::black, 0));
+        p.drawPolyline(ToPolygon(e.points));
+    }
+
+    for (const auto& item : e.items) {
+        p.setPen(QPen(ItemColour(item.kind), 0, item.kind == ItemKind::Mark ? Qt::DashLine : Qt::SolidLine));
+        p.drawLine(item.x, e.plot.top, item.x, e.plot.bottom - 1);
+        DrawTextTop(p, item.x + 2, e.plot.top + 1, item.label);
+        if (!item.note.empty()) DrawTextTop(p, item.x + 2, e.plot.top + 1 + lh, item.note);
+    }
+    p.restore();
+}
+
+void PaintDisplay(QPainter& p, const QRect& target, const WaveDisplayModel& model, const PaintOptions& options) {
+    p.save();
+    p.setClipRect(target);
+    if (options.background) p.fillRect(target, Qt::white);
+    p.translate(target.left(), target.top() - options.scrollY);
+    const auto& entries = model.Entries();
+    const int top = options.scrollY;
+    const int bottom = options.scrollY + target.height();
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        const auto& e = entries[k];
+        if (e.rect.bottom < top || e.rect.top > bottom) continue;
+        PaintEntry(p, e, static_cast<int>(k) == model.CurrentEntry(), e.block.spectrumStyle);
+    }
+
+    // The item being moved, at its preview place.
+    const auto& sel = model.Selection();
+    if (const auto* item = model.SelectedItem()) {
+        const auto& e = entries[static_cast<std::size_t>(sel.entry)];
+        const int x = model.SampleToPixel(sel.entry, sel.preview);
+        p.setPen(QPen(ItemColour(item->kind), 2));
+        p.drawLine(x, e.plot.top, x, e.plot.bottom - 1);
+    }
+
+    if (options.cursors) {
+        const auto& st = model.Static();
+        if (st.valid) {
+            const auto& e = entries[static_cast<std::size_t>(st.entry)];
+            const int x = model.SampleToPixel(st.entry, st.sample);
+            p.setPen(QPen(QColor(0, 0, 255), 0, Qt::DashDotLine));
+            p.drawLine(x, e.plot.top, x, e.plot.bottom - 1);
+        }
+        const auto& mv = model.Moving();
+        if (mv.valid) {
+            const auto& e = entries[static_cast<std::size_t>(mv.entry)];
+            const int x = model.SampleToPixel(mv.entry, mv.sample);
+            const auto vmap = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block);
+            const int y = vmap.Y(e.ValueAt(mv.sample));
+            p.setPen(QPen(QColor(90, 90, 90), 0));
+            p.drawLine(x, e.plot.top, x, e.plot.bottom - 1);
+            if (model.options.cursorStyle != 2) p.drawLine(e.plot.left, y, e.plot.right - 1, y);
+            const QColor marker = Rgb(model.MarkerColour());
+            p.fillRect(QRect(x - 3, y - 3, 7, 7), marker);
+            if (model.options.readoutShown) {
+                const auto lines = model.MovingReadout();
+                const int lh = p.fontMetrics().height();
+                int w = 0;
+                for (const auto& l : lines) w = std::max(w, p.fontMetrics().horizontalAdvance(Text(l)));
+                QRect box(x + 8, e.plot.top + 2, w + 8, lh * static_cast<int>(lines.size()) + 4);
+                if (box.right() > e.plot.right) box.moveRight(x - 8);
+                p.fillRect(box, QColor(255, 255, 225));
+                p.setPen(marker);
+                p.drawRect(box.adjusted(0, 0, -1, -1));
+                p.setPen(Qt::black);
+                int ly = box.top() + 2;
+                for (const auto& l : lines) {
+                    DrawTextTop(p, box.left() + 4, ly, l);
+                    ly += lh;
+                }
+            }
+        }
+    }
+    p.restore();
+}
+
+}  // namespace tav::render
