@@ -154,4 +154,22 @@ std::string MergeSelection::SetChecked(int id, bool checked) {
     return {};
 }
 
+std::string SaveFolderFieldText(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+MergeButtonOutcome PressMergeButton(const MergeSelection& selection, const std::string& saveFolderField,
+                                    bool perPileChecked) {
+    MergeButtonOutcome outcome;
+    if (saveFolderField.empty()) {
+        outcome.warning = "先请设置保存位置！";
+        return outcome;
+    }
+    outcome.merged = true;
+    outcome.report =
+        MergeInstrumentFiles(selection.ChosenList(), perPileChecked ? kMergePerPile : kMergePerSite, saveFolderField);
+    return outcome;
+}
+
 }  // namespace tav

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/instrument_merge.hpp"
+
 namespace tav {
 
 enum class MergeNodeKind { Drive, Folder, File };
@@ -68,5 +70,20 @@ private:
 int CountSubfolders(const std::string& folder, int limit);
 
 std::string_view TooManySubfoldersText();
+
+// The folder browser's choice as the save folder field shows it: with a trailing slash.
+std::string SaveFolderFieldText(std::string folder);
+
+// The dialog's merge button. With an empty save folder field nothing runs and
+// `warning` holds the text to show (caption "提示", warning icon); the dialog
+// stays open. Otherwise the merge runs and the dialog closes; the caller shows
+// report.message with the information icon.
+struct MergeButtonOutcome {
+    bool merged = false;
+    std::string warning;
+    MergeReport report;
+};
+MergeButtonOutcome PressMergeButton(const MergeSelection& selection, const std::string& saveFolderField,
+                                    bool perPileChecked);
 
 }  // namespace tav

@@ -180,6 +180,14 @@ TEST(MergeSelection, CheckingFoldersChoosesTheFilesBelowInPathOrder) {
     sel.SetChecked(sel.Node(p1).children[1], true);
     EXPECT_EQ(sel.ChosenList(), (std::vector<std::string>{c, b}));
 
+    // The merge button: an empty save folder runs nothing.
+    auto pressed = PressMergeButton(sel, "", true);
+    EXPECT_FALSE(pressed.merged);
+    EXPECT_EQ(pressed.warning, "先请设置保存位置！");
+    pressed = PressMergeButton(sel, SaveFolderFieldText(t.out()), false);
+    EXPECT_TRUE(pressed.merged);
+    EXPECT_EQ(Names(pressed.report), (std::vector<std::string>{"U_S.tav"}));
+
     sel.AddDrives(std::vector<std::string>{"/", "/no/such/drive"});
     ASSERT_EQ(sel.TopLevel().size(), 2u);
     const int drive = sel.TopLevel()[1];
