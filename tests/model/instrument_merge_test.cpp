@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "model/atomic_file.hpp"
 #include "model/byte_io.hpp"
@@ -132,6 +133,22 @@ TEST(InstrumentMerge, SkippedFilesAreCountedAndEachReasonNamedOnce) {
                              shallow + "\n检测单位(50)、工地名称(20)、桩号(20)中，有命名超长的。比如" + chosen[2] +
                              "\n有文件头不是Q-TAV2015的数据，比如" + chosen[3]);
     EXPECT_EQ(Names(r), (std::vector<std::string>{"U_S_P1.tav"}));
+}
+
+TEST(InstrumentMerge, NoOutputHoldsMoreTestPointsThanAProjectMay) {
+    TempDir dir;
+    fs::create_directories(dir.File("U/S/P1"));
+    std::vector<std::string> chosen;
+    for (int k = 0; k < 16384; ++k) {
+        chosen.push_back(dir.File("U/S/P1/" + std::to_string(k)));
+        std::ofstream(chosen.back(), std::ios::binary) << "Q-TAV2015x";  // no sync: thousands of files
+    }
+    const auto r = MergeInstrumentFiles(chosen, kMergePerPile, dir.path());
+    EXPECT_EQ(r.message, "成功合并16384条数据。");
+    ASSERT_EQ(Names(r), (std::vector<std::string>{"U_S_P1.tav", "U_S_P1 (2).tav"}));
+    const auto first = ReadWholeFile(r.written[0]).value();
+    EXPECT_EQ(first[5] | first[6] << 8, 16383);
+    EXPECT_EQ(ReadWholeFile(r.written[1]).value()[5], 1);
 }
 
 TEST(InstrumentMerge, FolderAndEmptySelectionMessages) {

@@ -243,6 +243,10 @@ TEST(OldLayout, Version5WeakToeEchoIsMagnifiedOnlyWhenTheFlagIsOn) {
     strong.samples = PulseSamples(512, 40, 10.0f, 240, 3.0f);
     EXPECT_TRUE(LoadOne(5, strong).steps.empty());
     EXPECT_TRUE(LoadOne(2, p).steps.empty());
+    // A toe beyond the record has no echo to compare with.
+    OldPoint longPile = p;
+    longPile.pileLength = 500.0f;
+    EXPECT_TRUE(LoadOne(5, longPile).steps.empty());
 }
 
 TEST(OldLayout, SavedAndReloadedTav02EqualsTheFirstLoad) {
@@ -291,6 +295,10 @@ TEST(OldLayout, HostileCountsStopAtTheFaultyPoint) {
     bad = good;
     bad.spectrumMarkCount = -2;
     EXPECT_EQ(faultAt(5, {bad}), 0);
+    bad = good;
+    bad.lowPassPasses = 16383;  // a chain no file could hold again
+    bad.lowPassKHz = 1.0f;
+    EXPECT_EQ(faultAt(2, {bad}), 0);
     bad = good;
     bad.sampleCount = -5;
     EXPECT_EQ(faultAt(1, {bad}), 0);
