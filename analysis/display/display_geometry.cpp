@@ -20,7 +20,9 @@ int ClampPixel(double v) {
 int SampleX(const DisplayRect& plot, int c, const DisplayBlock& block, double i) {
     if (c < 2) return plot.left + block.hOffset;
     const double w = static_cast<double>(plot.Width());
-    return plot.left + block.hOffset + ClampPixel(std::trunc(i / (c - 1) * w * static_cast<double>(block.hScale)));
+    // The small allowance keeps exact columns from falling one short by rounding.
+    return plot.left + block.hOffset +
+           ClampPixel(std::trunc(i / (c - 1) * w * static_cast<double>(block.hScale) + 1e-9));
 }
 
 int XToSample(const DisplayRect& plot, int c, const DisplayBlock& block, int x) {
@@ -28,7 +30,10 @@ int XToSample(const DisplayRect& plot, int c, const DisplayBlock& block, int x) 
     const double span = static_cast<double>(plot.Width()) * static_cast<double>(block.hScale);
     if (c < 2 || span <= 0.0) return 0;
     const double i = static_cast<double>(x - plot.left - block.hOffset) * (c - 1) / span;
-    return static_cast<int>(std::clamp(std::lround(i), 0L, static_cast<long>(c - 1)));
+    // Zoomed out, the sample drawn on a column is the first that reaches it;
+    // zoomed in, the nearest one.
+    const double picked = span >= c - 1 ? std::round(i) : std::ceil(i - 1e-9);
+    return static_cast<int>(std::clamp(picked, 0.0, static_cast<double>(c - 1)));
 }
 
 PointColumns MapColumns(const DisplayRect& plot, int c, const DisplayBlock& block) {
@@ -48,7 +53,8 @@ PointColumns MapColumns(const DisplayRect& plot, int c, const DisplayBlock& bloc
     if (c >= cols) {
         out.sample.reserve(static_cast<std::size_t>(cols));
         out.x.reserve(static_cast<std::size_t>(cols));
-        for (long long j = 0; j < cols; ++j) push(static_cast<int>(static_cast<long long>(c) * j / cols));
+        // The first sample that reaches column j.
+        for (long long j = 0; j < cols; ++j) push(static_cast<int>((static_cast<long long>(c - 1) * j + cols - 1) / cols));
     } else {
         for (int i = 0; i < c; ++i) push(i);
     }

@@ -149,6 +149,9 @@ void WaveDisplayModel::BuildEntries() {
 }
 
 void WaveDisplayModel::Rebuild() {
+    // The wave train keeps the slot the current test point was given.
+    const bool train = bar.analysisType == kAnalysisTime && bar.timeScope == kScopeWaveTrain;
+    if (train && current_ >= 0) trainSlot_ = current_;
     BuildEntries();
     current_ = -1;
     const bool crossPower = bar.analysisType == kAnalysisFrequency &&
@@ -160,7 +163,7 @@ void WaveDisplayModel::Rebuild() {
                 break;
             }
     }
-    if (bar.analysisType == kAnalysisTime && bar.timeScope == kScopeWaveTrain && current_ >= 0) trainSlot_ = current_;
+    if (train && current_ >= 0) trainSlot_ = current_;
     const int n = static_cast<int>(entries_.size());
     if (static_.entry >= n) static_ = {};
     if (moving_.entry >= n) moving_ = {};
