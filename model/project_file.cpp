@@ -125,8 +125,12 @@ int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
     in.F32Array(tp.samples, static_cast<std::size_t>(count));
 
     if (!ReadCount(in, count, kProcessStepBytes)) return 0;
-    tp.steps.resize(static_cast<std::size_t>(count));
-    for (auto& s : tp.steps) ReadProcessStep(in, s);
+    tp.steps.reserve(static_cast<std::size_t>(count));
+    ProcessStep step;  // every byte of it is read, so one constructed record serves all
+    for (std::int32_t k = 0; k < count; ++k) {
+        ReadProcessStep(in, step);
+        tp.steps.push_back(step);
+    }
     if (!ReadProcessStep(in, tp.lastParams)) return 0;
 
     if (!ReadCount(in, count, kDefectMarkBytes)) return 0;
