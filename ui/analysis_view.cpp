@@ -51,6 +51,7 @@ void CWaveDisp::UpdateScrollBars() {
 }
 
 void CWaveDisp::paintEvent(QPaintEvent*) {
+    model_.SetVisibleRows(ScrollY(), ScrollY() + viewport()->height());
     QPainter painter(viewport());
     render::PaintOptions options;
     options.scrollY = ScrollY();

@@ -220,11 +220,16 @@ void WaveDisplayModel::LayOut() {
     if (entryHeight_ <= 0 && clientHeight_ > 1)
         entryHeight_ = options.storedHeight >= kMinEntryHeight ? options.storedHeight
                                                                : std::max(clientHeight_ / 4, kMinEntryHeight);
-    // Annotation column: the widest of the identity texts over all entries.
+    // Annotation texts once per entry; the column is the widest identity text.
+    std::vector<std::vector<std::string>> lines(static_cast<std::size_t>(n));
     int column = 0;
-    for (const auto& e : entries_)
+    for (int k = 0; k < n; ++k) {
+        const auto& e = entries_[static_cast<std::size_t>(k)];
+        for (const auto code : options.annotationItems)
+            for (auto& t : AnnotationLines(doc_, e, code)) lines[static_cast<std::size_t>(k)].push_back(std::move(t));
         for (int code = 31; code <= 36; ++code)
             for (const auto& t : AnnotationLines(doc_, e, code)) column = std::max(column, measure_.Width(t));
+    }
     column += 8;
     int height = entryHeight_;
     const bool time = bar.analysisType == kAnalysisTime;
@@ -232,18 +237,38 @@ void WaveDisplayModel::LayOut() {
     if (time && bar.timeScope == kScopeWaveTrain && n > 0) height = std::max(clientHeight_ / n, 2 * lh + 8);
     // Lines that do not fit under each other flow into further columns.
     int columns = 1;
-    for (const auto& e : entries_) {
-        int lines = 1;
-        for (const auto code : options.annotationItems) lines += static_cast<int>(AnnotationLines(doc_, e, code).size());
-        const int perColumn = std::max(1, (height - 4) / std::max(lh, 1));
-        columns = std::max(columns, (lines + perColumn - 1) / perColumn);
-    }
+    const int perColumn = std::max(1, (height - 4) / std::max(lh, 1));
+    for (const auto& l : lines) columns = std::max(columns, (static_cast<int>(l.size()) + perColumn - 1) / perColumn);
     columns = std::min(columns, 3);
-    for (int k = 0; k < n; ++k) LayOutEntry(entries_[static_cast<std::size_t>(k)], k * height, height, column, columns);
+    for (int k = 0; k < n; ++k)
+        LayOutEntry(entries_[static_cast<std::size_t>(k)], k * height, height, column, columns, lines[static_cast<std::size_t>(k)]);
     pageHeight_ = n * height;
 }
 
-void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns) {
+bool WaveDisplayModel::NearWindow(const DisplayEntry& e) const {
+    const int bottom = visibleBottom_ < 0 ? visibleTop_ + clientHeight_ : visibleBottom_;
+    const int margin = std::max(clientHeight_, 1);
+    return e.rect.bottom >= visibleTop_ - margin && e.rect.top <= bottom + margin;
+}
+
+void WaveDisplayModel::SetVisibleRows(int top, int bottom) {
+    visibleTop_ = top;
+    visibleBottom_ = bottom;
+    for (auto& e : entries_)
+        if (!e.pointsReady && NearWindow(e)) ComputePoints(e);
+}
+
+void WaveDisplayModel::ComputePoints(DisplayEntry& e) {
+    const auto cols = MapColumns(e.plot, e.Count(), e.block);
+    const auto vmap = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block);
+    e.pointSample = cols.sample;
+    e.points.resize(cols.x.size());
+    for (std::size_t p = 0; p < cols.x.size(); ++p) e.points[p] = {cols.x[p], vmap.Y(e.ValueAt(cols.sample[p]))};
+    e.pointsReady = true;
+}
+
+void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns,
+                                   std::vector<std::string>& lines) {
     InitPending(e);
     const int lh = measure_.LineHeight();
     const int labelWidth = measure_.Width("-0000.00") + 6;
@@ -257,11 +282,11 @@ void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int ann
     e.fillAllowed = (e.kind == kKindWaveform && !compact) || e.kind == kKindAverage || e.kind == kKindWavelet;
 
     // Points.
-    const auto cols = MapColumns(e.plot, c, e.block);
     const auto vmap = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block);
-    e.pointSample = cols.sample;
-    e.points.resize(cols.x.size());
-    for (std::size_t p = 0; p < cols.x.size(); ++p) e.points[p] = {cols.x[p], vmap.Y(e.ValueAt(cols.sample[p]))};
+    e.points.clear();
+    e.pointSample.clear();
+    e.pointsReady = false;
+    if (NearWindow(e)) ComputePoints(e);
     e.zeroY = vmap.Y(0.0);
 
     // Annotation column.
@@ -269,12 +294,11 @@ void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int ann
     {
         const int perColumn = std::max(1, (height - 4) / std::max(lh, 1));
         int line = 0;
-        for (const auto code : options.annotationItems)
-            for (auto& t : AnnotationLines(doc_, e, code)) {
-                const int col = line / perColumn;
-                if (col < lineColumns) e.annotation.push_back({4 + col * annotationWidth, top + 2 + (line % perColumn) * lh, std::move(t)});
-                ++line;
-            }
+        for (auto& t : lines) {
+            const int col = line / perColumn;
+            if (col < lineColumns) e.annotation.push_back({4 + col * annotationWidth, top + 2 + (line % perColumn) * lh, std::move(t)});
+            ++line;
+        }
     }
 
     // Vertical labels at 0, 1/4, 1/2, 3/4 and the full height.

@@ -84,6 +84,7 @@ struct DisplayEntry : AnalysisEntry {
     std::string vUnit;
     std::string hUnit;
     std::vector<DisplayItem> items;
+    bool pointsReady = false;  // points are computed once the entry comes near the window
 
     int Count() const { return shownCount > 0 ? shownCount : copy.sampleCount(); }
     float ValueAt(int sample) const;
@@ -147,6 +148,9 @@ public:
     void Rebuild();
     // Recomputes points and labels only (after a change of blocks or size).
     void Relayout();
+    // The page rows shown in the window: entries near them get their points
+    // (a long page computes the others when they are scrolled to).
+    void SetVisibleRows(int top, int bottom);
 
     const std::vector<DisplayEntry>& Entries() const { return entries_; }
     int PageHeight() const { return pageHeight_; }
@@ -207,7 +211,10 @@ private:
     void BuildEntries();
     std::vector<std::int32_t> TimeScopePoints() const;
     void LayOut();
-    void LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns);
+    void LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns,
+                     std::vector<std::string>& lines);
+    void ComputePoints(DisplayEntry& e);
+    bool NearWindow(const DisplayEntry& e) const;
     void InitPending(DisplayEntry& e);
     std::vector<int> CommandBlocks() const;
     void ApplyToBlocks(int id);
@@ -224,6 +231,8 @@ private:
     int pageHeight_ = 0;
     int current_ = -1;
     int trainSlot_ = 0;
+    int visibleTop_ = 0;
+    int visibleBottom_ = -1;  // -1: the client height
     std::int32_t rememberedScope_ = kScopePile;
     std::vector<DisplayEntry> entries_;
     StaticCursor static_;
