@@ -26,6 +26,7 @@
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
+#include "ui/merge_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/waveform_view.hpp"
@@ -71,7 +72,7 @@ bool Implemented(int id) {
         case 32854: case 32855: case 32856:
         case 32771: case 32772: case 32838: case 32839:
         case 32872: case kCmdDisplaySettings:
-        case 32899: case 32837:
+        case 32899: case 32837: case 32880:
             return true;
         default: return DefectCodeOfCommand(id) > 0;
     }
@@ -490,6 +491,12 @@ void MainWindow::Run(int id) {
             break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
         case 32899: AddCustomDefect(); break;
+        case 32880: {
+            MergeDialog dialog(LogicalDrives(), this);
+            if (dialog.exec() == QDialog::Accepted && dialog.Report())
+                QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
+            break;
+        }
         case 32837: EditCustomDefect(); break;
         case kCmdDisplaySettings: {
             DisplaySettingsDialog dialog(shell_->ShellSettings(), this);

@@ -12,6 +12,8 @@
 #include "tests/support/tool_runner.hpp"
 #include "ui/display_settings_dialog.hpp"
 #include "ui/main_window.hpp"
+#include "ui/merge_dialog.hpp"
+#include "tests/support/old_layout_writer.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/waveform_view.hpp"
 
@@ -222,6 +224,42 @@ TEST(MainWindow, ParameterBarEditsTheWaveSpeed) {
     // The toe follows from the length: head + 2 L / (V Δt).
     EXPECT_EQ(tp.toeIndex, std::min(40 + static_cast<int>(2.0 * 12.0 * 1e6 / (3000.0 * 20.0)), 255));
     EXPECT_TRUE(window.Document().modified);
+}
+
+}  // namespace
+}  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(MergeDialog, CheckingAFolderChoosesItsFilesAndMerges) {
+    TempDir dir;
+    const std::string pile = dir.path() + "/单位/工地/P1";
+    std::filesystem::create_directories(pile);
+    testing::OldPoint p;
+    p.samples = testing::PulseSamples(256, 30, 100.0f, 200, 20.0f);
+    for (const char* name : {"/a.PID", "/b.pid"}) WriteFileAtomically(pile + name, testing::InstrumentFileBytes(p));
+    std::filesystem::create_directories(dir.path() + "/out");
+
+    ui::MergeDialog dialog({dir.path()});
+    QTreeWidgetItem* top = dialog.Tree()->topLevelItem(0);
+    ASSERT_NE(top, nullptr);
+    top->setExpanded(true);  // a drive lists its folders when opened; checking one chooses below it
+    QTreeWidgetItem* unit = nullptr;
+    for (int i = 0; i < top->childCount(); ++i)
+        if (top->child(i)->text(0) == QStringLiteral("单位")) unit = top->child(i);
+    ASSERT_NE(unit, nullptr);
+    unit->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(dialog.Selection().Chosen().size(), 2u);
+    dialog.SaveFolderField()->setText(QString::fromStdString(dir.path() + "/out/"));
+    dialog.PressMerge();
+    ASSERT_TRUE(dialog.Report().has_value());
+    EXPECT_EQ(dialog.Report()->message, "成功合并2条数据。");
+    ASSERT_EQ(dialog.Report()->written.size(), 1u);
+
+    ui::MainWindow window;
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(dialog.Report()->written[0])));
+    EXPECT_EQ(window.Document().PointCount(), 2);
 }
 
 }  // namespace
