@@ -42,6 +42,7 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     AddSpectrumAnalyses(*a, sink);
     AddWaveletAnalysis(*a, sink);
     AddCorrelationAnalyses(*a, sink);
+    AddSummaryAnalysis(*a, sink);
 
     a->final_callback([&run] {
         run = [] {

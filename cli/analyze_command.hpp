@@ -31,5 +31,6 @@ void AddClassAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddSpectrumAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 void AddWaveletAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink);
+void AddSummaryAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 
 }  // namespace tav::cli

@@ -14,6 +14,7 @@ using Runner = std::function<int()>;
 
 // Sets `run` to the chosen command's code when that command is parsed.
 void RegisterFileCommands(CLI::App& app, Runner& run);
+void RegisterProcessCommand(CLI::App& app, Runner& run);
 void RegisterSynthCommand(CLI::App& app, Runner& run);
 void RegisterMergeCommand(CLI::App& app, Runner& run);
 void RegisterMarkCommand(CLI::App& app, Runner& run);

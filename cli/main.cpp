@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
         };
     });
     RegisterFileCommands(app, run);
+    RegisterProcessCommand(app, run);
     RegisterSynthCommand(app, run);
     RegisterMergeCommand(app, run);
     RegisterMarkCommand(app, run);

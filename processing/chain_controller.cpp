@@ -1,0 +1,231 @@
+#include "processing/chain_controller.hpp"
+
+namespace tav {
+
+namespace {
+
+struct CommandOp {
+    int id;
+    std::int32_t opType;
+};
+
+constexpr CommandOp kCreate[] = {
+    {command_id::kFilter, kOpFilter},
+    {command_id::kMagnify, kOpMagnify},
+    {command_id::kSmooth, kOpSmooth},
+    {command_id::kIntegrate, kOpIntegrate},
+    {command_id::kDifferentiate, kOpDifferentiate},
+    {command_id::kRemoveDc, kOpRemoveDc},
+    {command_id::kRotate, kOpRotate},
+    {command_id::kLinearZero, kOpLinearZero},
+    {command_id::kNonlinearZero, kOpNonlinearZero},
+    {command_id::kFrontZero, kOpFrontZero},
+    {command_id::kRearZero, kOpRearZero},
+    {command_id::kLocalScale, kOpLocalScale},
+    {command_id::kShift, kOpShift},
+    {command_id::kReverse, kOpReverse},
+};
+
+constexpr CommandOp kInsert[] = {
+    {32820, kOpFilter},
+    {32821, kOpMagnify},
+    {32822, kOpRemoveDc},
+    {32823, kOpSmooth},
+    {32824, kOpIntegrate},
+    {32825, kOpDifferentiate},
+    {32826, kOpRotate},
+    {32827, kOpLinearZero},
+    {32828, kOpNonlinearZero},
+    {32829, kOpFrontZero},
+    {32830, kOpRearZero},
+    {32831, kOpLocalScale},
+    {32832, kOpShift},
+    {32833, kOpReverse},
+    {command_id::kListInsertFilter, kOpFilter},
+    {command_id::kListInsertMagnify, kOpMagnify},
+    {command_id::kListInsertDc, kOpRemoveDc},
+    {command_id::kListInsertSmooth, kOpSmooth},
+    {command_id::kListInsertIntegrate, kOpIntegrate},
+    {command_id::kListInsertRotate, kOpRotate},
+    {command_id::kListInsertReverse, kOpReverse},
+};
+
+template <std::size_t N>
+std::int32_t Lookup(const CommandOp (&table)[N], int id) {
+    for (const auto& c : table)
+        if (c.id == id) return c.opType;
+    return 0;
+}
+
+// Not available in the view's secondary display modes.
+bool TimeDomainOnly(std::int32_t opType) {
+    switch (opType) {
+        case kOpRotate:
+        case kOpLinearZero:
+        case kOpNonlinearZero:
+        case kOpFrontZero:
+        case kOpRearZero:
+        case kOpLocalScale:
+        case kOpShift:
+        case kOpReverse:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Operations with parameters that a command creates (not 14 or 15).
+bool HasPanelToEdit(std::int32_t opType) {
+    for (const auto& c : kCreate)
+        if (c.opType == opType) return HasPanel(opType);
+    return false;
+}
+
+class DocumentPreview final : public StepPreview {
+public:
+    DocumentPreview(CTAV_AnalyserDoc& doc, const TargetSet& targets) : doc_(doc), targets_(targets) {}
+    void Preview(const ProcessStep& step) override {
+        PreviewStep(doc_, targets_, step);
+        doc_.ResetDisplayRange(targets_);
+        doc_.Events().RefreshViews();
+    }
+
+private:
+    CTAV_AnalyserDoc& doc_;
+    const TargetSet& targets_;
+};
+
+}  // namespace
+
+std::int32_t OperationOfCreateCommand(int id) {
+    return Lookup(kCreate, id);
+}
+std::int32_t OperationOfInsertCommand(int id) {
+    return Lookup(kInsert, id);
+}
+
+bool HasPanel(std::int32_t opType) {
+    return opType != kOpIntegrate && opType != kOpDifferentiate && opType != kOpReverse;
+}
+
+ChainController::ChainController(CTAV_AnalyserDoc& doc, ChainView& view, StepPanels& panels)
+    : doc_(doc), view_(view), panels_(panels) {}
+
+bool ChainController::Handles(int id) {
+    using namespace command_id;
+    return OperationOfCreateCommand(id) != 0 || OperationOfInsertCommand(id) != 0 || id == kEdit || id == kListEdit ||
+           id == kDelete || id == kListDelete || id == kClear || id == kListClear || id == kUndoLast ||
+           id == kScopeCurrent || id == kScopeAll;
+}
+
+bool ChainController::OnCommand(int id) {
+    using namespace command_id;
+    if (const std::int32_t op = OperationOfCreateCommand(id)) {
+        Create(op);
+    } else if (const std::int32_t inserted = OperationOfInsertCommand(id)) {
+        Insert(inserted);
+    } else if (id == kEdit || id == kListEdit) {
+        Edit();
+    } else if (id == kDelete || id == kListDelete) {
+        Delete();
+    } else if (id == kClear || id == kListClear) {
+        Clear(id == kListClear);
+    } else if (id == kUndoLast) {
+        UndoLast();
+    } else if (id == kScopeCurrent || id == kScopeAll) {
+        scope_ = id == kScopeAll ? Scope::AllWaveforms : Scope::CurrentWaveform;
+        view_.ChainChanged();  // the chain list follows the targets
+    } else {
+        return false;
+    }
+    return true;
+}
+
+TargetSet ChainController::Targets() const {
+    return BuildTargetSet(doc_, view_.DisplayedPoints(), scope_ == Scope::AllWaveforms);
+}
+
+ChainList ChainController::CurrentChainList() const {
+    return BuildChainList(doc_, Targets());
+}
+
+bool ChainController::RunPanel(std::int32_t opType, const TargetSet& targets, int editFlag, ProcessStep& step) {
+    if (!HasPanel(opType)) return true;
+    PanelRequest request;
+    request.opType = opType;
+    request.targets = targets;
+    request.editFlag = editFlag;
+    request.formLocked = view_.SecondaryDisplayMode();
+    DocumentPreview preview(doc_, targets);
+    for (;;) {
+        request.form = request.formLocked ? PanelForm::Popup : form_;
+        const PanelResult result = panels_.Run(request, step, preview);
+        if (result != PanelResult::SwitchForm) return result == PanelResult::Confirmed;
+        if (!request.formLocked) form_ = form_ == PanelForm::Popup ? PanelForm::Docked : PanelForm::Popup;
+    }
+}
+
+void ChainController::Create(std::int32_t opType) {
+    if (doc_.PointCount() == 0 || view_.DisplayedPoints().empty()) return;
+    if (view_.SecondaryDisplayMode() && TimeDomainOnly(opType)) return;
+    TargetSet targets = Targets();
+    if (targets.empty()) return;
+    ProcessStep step = PrefillNewStep(doc_, targets, opType, view_.CursorSample());
+    if (view_.RestrictToFirstTarget()) targets.resize(1);
+    doc_.stepInsertMode = 0;
+    const bool confirmed = RunPanel(opType, targets, 0, step);
+    FinishNewStep(doc_, targets, step, confirmed);
+    view_.ChainChanged();
+}
+
+void ChainController::Edit() {
+    if (!view_.ChainListShown()) return;
+    const ChainList list = CurrentChainList();
+    const std::int32_t row = view_.SelectedChainRow();
+    if (!list.Editable(row)) return;
+    ProcessStep step = list.rows[static_cast<std::size_t>(row)];
+    if (!HasPanelToEdit(step.opType)) return;
+    doc_.stepInsertMode = 1;
+    doc_.stepInsertPos = row;
+    const bool confirmed = RunPanel(step.opType, list.targets, 1, step);
+    FinishEditedStep(doc_, list.targets, step, row, confirmed);
+    view_.ChainChanged();
+}
+
+void ChainController::Insert(std::int32_t opType) {
+    if (!view_.ChainListShown()) return;
+    const ChainList list = CurrentChainList();
+    const std::int32_t row = view_.SelectedChainRow();
+    if (!list.ValidRow(row)) return;
+    ProcessStep step;
+    step.opType = opType;
+    doc_.stepInsertMode = 2;
+    doc_.stepInsertPos = row;
+    const bool confirmed = RunPanel(opType, list.targets, 0, step);
+    FinishInsertedStep(doc_, list.targets, step, row, confirmed);
+    view_.ChainChanged();
+}
+
+void ChainController::Delete() {
+    if (!view_.ChainListShown()) return;
+    const ChainList list = CurrentChainList();
+    const std::int32_t row = view_.SelectedChainRow();
+    if (!list.ValidRow(row)) return;
+    DeleteStepCommand(doc_, list.targets, row);
+    view_.ChainChanged();
+}
+
+void ChainController::Clear(bool ask) {
+    if (!view_.ChainListShown()) return;
+    if (ask && !view_.AskOkCancel(kClearQuestion, kClearCaption)) return;
+    ClearStepsCommand(doc_, Targets());
+    view_.ChainChanged();
+}
+
+void ChainController::UndoLast() {
+    if (CurrentChainList().RowCount() == 0) return;
+    UndoLastStepCommand(doc_, Targets());
+    view_.ChainChanged();
+}
+
+}  // namespace tav

@@ -1,0 +1,169 @@
+// The processing commands of the analysis view and of the chain list, without
+// any user interface: the window forwards its command ids here and supplies
+// the view's state (ChainView) and the operation panels (StepPanels).
+//
+// Paths:
+// - create (the operation commands): prefill from the first target's
+//   lastParams, cursor presets, panel (stepInsertMode 0), then append;
+// - edit (32844, 32904): the selected chain list row, panel (mode 1), replace;
+// - insert before (32820-32833 and the chain list's 32911-32916, 32932): a
+//   default step of the command's type, panel (mode 2), insert;
+// - delete (32845, 32907), clear (32847; the chain list's 32906 asks first),
+//   undo the last step (32873);
+// - scope (32863 current waveform, 32864 all waveforms).
+// Integration, differentiation and reversal have no panel and count as
+// confirmed at once; editing such a row has nothing to change and does nothing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "model/document.hpp"
+#include "processing/chain.hpp"
+#include "processing/chain_list.hpp"
+#include "processing/process_step.hpp"
+
+namespace tav {
+
+namespace command_id {
+// Create an operation.
+inline constexpr int kFilter = 32781;
+inline constexpr int kMagnify = 32782;
+inline constexpr int kSmooth = 32783;
+inline constexpr int kIntegrate = 32784;
+inline constexpr int kDifferentiate = 32785;
+inline constexpr int kRemoveDc = 32786;
+inline constexpr int kRotate = 32787;
+inline constexpr int kLinearZero = 32788;
+inline constexpr int kNonlinearZero = 32789;
+inline constexpr int kFrontZero = 32790;
+inline constexpr int kRearZero = 32791;
+inline constexpr int kLocalScale = 32792;
+inline constexpr int kShift = 32793;
+inline constexpr int kReverse = 32794;
+// Insert before the selected row: 32820..32833 in the order filter, magnify,
+// DC removal, smoothing, integration, differentiation, rotation, linear and
+// non-linear zeroing, front and rear zeroing, local scaling, shift, reversal.
+inline constexpr int kInsertFirst = 32820;
+inline constexpr int kInsertLast = 32833;
+inline constexpr int kEdit = 32844;
+inline constexpr int kDelete = 32845;
+inline constexpr int kClear = 32847;
+inline constexpr int kScopeCurrent = 32863;
+inline constexpr int kScopeAll = 32864;
+inline constexpr int kUndoLast = 32873;
+// The chain list's context menu.
+inline constexpr int kListEdit = 32904;
+inline constexpr int kListClear = 32906;
+inline constexpr int kListDelete = 32907;
+inline constexpr int kListInsertFilter = 32911;
+inline constexpr int kListInsertMagnify = 32912;
+inline constexpr int kListInsertDc = 32913;
+inline constexpr int kListInsertSmooth = 32914;
+inline constexpr int kListInsertIntegrate = 32915;
+inline constexpr int kListInsertRotate = 32916;
+inline constexpr int kListInsertReverse = 32932;
+}  // namespace command_id
+
+// The operation code a create command makes, or 0.
+std::int32_t OperationOfCreateCommand(int id);
+// The operation code an insert command (main menu or chain list) makes, or 0.
+std::int32_t OperationOfInsertCommand(int id);
+// Integration, differentiation and reversal have no parameters and no panel.
+bool HasPanel(std::int32_t opType);
+
+enum class PanelResult : int { Confirmed = 1, Cancelled = 2, SwitchForm = 110 };
+enum class PanelForm : int { Popup = 0, Docked = 1 };
+enum class Scope : int { CurrentWaveform = 0, AllWaveforms = 1 };
+
+// Given to a panel so that every change of a value shows on the waveforms.
+class StepPreview {
+public:
+    virtual ~StepPreview() = default;
+    // Runs the step as the one under edit (PreviewStep for the targets), resets
+    // their display ranges and redraws the views.
+    virtual void Preview(const ProcessStep& step) = 0;
+};
+
+struct PanelRequest {
+    std::int32_t opType = 0;
+    TargetSet targets;  // the first is the current test point
+    int editFlag = 0;   // 1 an existing step is edited, 0 a new or inserted step
+    PanelForm form = PanelForm::Popup;
+    bool formLocked = false;  // secondary display mode: popup forced, no dock button
+};
+
+// The operation parameter panels (implemented by the window).
+class StepPanels {
+public:
+    virtual ~StepPanels() = default;
+    // Runs the panel of request.opType on the working step, writing what the
+    // user entered into it; calls preview.Preview on every change. Returns how
+    // the panel ended; SwitchForm makes the controller flip the form and run
+    // the panel again on the same step.
+    virtual PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) = 0;
+};
+
+// What the controller needs to know of the analysis view and the chain list.
+class ChainView {
+public:
+    virtual ~ChainView() = default;
+    // Test point indices of the displayed traces (empty: nothing displayed).
+    virtual std::vector<std::int32_t> DisplayedPoints() const = 0;
+    // One of the secondary display modes: rotation, zeroing, local scaling,
+    // shift and reversal are not available, panels are forced to popups.
+    virtual bool SecondaryDisplayMode() const { return false; }
+    // The display mode that restricts a new step to the first target.
+    virtual bool RestrictToFirstTarget() const { return false; }
+    // The sample index of the display's active cursor, if one is set.
+    virtual std::optional<std::int32_t> CursorSample() const { return std::nullopt; }
+    virtual bool ChainListShown() const { return true; }
+    // The selected chain list row, -1 for none.
+    virtual std::int32_t SelectedChainRow() const { return -1; }
+    // An OK / Cancel question; true for OK.
+    virtual bool AskOkCancel(std::string_view text, std::string_view caption) = 0;
+    // The chain changed: rebuild the chain list and restore its selection.
+    virtual void ChainChanged() {}
+};
+
+class ChainController {
+public:
+    ChainController(CTAV_AnalyserDoc& doc, ChainView& view, StepPanels& panels);
+
+    // Runs the command; false when the id is not one of the processing commands.
+    bool OnCommand(int id);
+    static bool Handles(int id);
+
+    Scope scope() const { return scope_; }
+    void SetScope(Scope scope) { scope_ = scope; }
+    // The panel form setting: popup at every start, never stored.
+    PanelForm form() const { return form_; }
+
+    // The targets of the next command, and the chain list over them.
+    TargetSet Targets() const;
+    ChainList CurrentChainList() const;
+
+    // The chain list's clear question.
+    static constexpr std::string_view kClearQuestion = "确实要清除所有处理过程吗？";
+    static constexpr std::string_view kClearCaption = "提示";
+
+private:
+    void Create(std::int32_t opType);
+    void Edit();
+    void Insert(std::int32_t opType);
+    void Delete();
+    void Clear(bool ask);
+    void UndoLast();
+    // Runs the panel until it ends with confirm or cancel; true when confirmed.
+    bool RunPanel(std::int32_t opType, const TargetSet& targets, int editFlag, ProcessStep& step);
+
+    CTAV_AnalyserDoc& doc_;
+    ChainView& view_;
+    StepPanels& panels_;
+    Scope scope_ = Scope::CurrentWaveform;
+    PanelForm form_ = PanelForm::Popup;
+};
+
+}  // namespace tav
