@@ -19,6 +19,7 @@
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/qt_text.hpp"
+#include "ui/select_items_dialog.hpp"
 
 namespace tav::ui {
 
@@ -233,6 +234,14 @@ void CTAV_AnalyserView::SaveBarSettings() {
     shell_->Settings().Write(display);
 }
 
+void CTAV_AnalyserView::SaveAnnotationItems() {
+    if (!shell_) return;
+    DisplaySettings display;
+    shell_->Settings().Read(display);
+    display.annotationItems = model_.options.annotationItems;
+    shell_->Settings().Write(display);
+}
+
 void CTAV_AnalyserView::SaveCursorStyle() {
     if (!shell_) return;
     CursorStyleSettings cursor;
@@ -283,6 +292,18 @@ void CTAV_AnalyserView::SetScopeAll(bool all) { model_.options.scopeAll = all; }
 
 void CTAV_AnalyserView::SetRecomputeMode(std::int32_t mode) { model_.options.recomputeMode = mode; }
 
+void CTAV_AnalyserView::ChooseAnnotationItems() {
+    SelectItemsDialog dialog(model_.options.annotationItems, prompts_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    SetAnnotationItems(dialog.Chosen());
+}
+
+void CTAV_AnalyserView::SetAnnotationItems(const std::vector<std::int32_t>& codes) {
+    model_.options.annotationItems = codes;
+    SaveAnnotationItems();
+    disp_->Rebuild();
+}
+
 void CTAV_AnalyserView::EditSelectedDefect() {
     if (!shell_ || !model_.SelectedIsCustomDefect()) return;
     const auto& sel = model_.Selection();
@@ -331,6 +352,9 @@ void CTAV_AnalyserView::ShowMenu(const QPoint& globalPos, bool onItem) {
         }
         menu.addSeparator();
         for (int id : {32795, 32809, 32800, 32801, 32802, 32803, 32804, 32805, 32806, 32807, 32808}) add(&menu, id);
+        menu.addSeparator();
+        QAction* items = menu.addAction(QStringLiteral("选择参数项..."));
+        connect(items, &QAction::triggered, this, [this] { ChooseAnnotationItems(); });
     }
     menu.exec(globalPos);
 }

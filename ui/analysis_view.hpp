@@ -79,6 +79,10 @@ public:
     void ClearCursor();
     void SetScopeAll(bool all);
     void SetRecomputeMode(std::int32_t mode);
+    // "选择参数项": asks for the annotation items, then applies them.
+    void ChooseAnnotationItems();
+    // Shows and keeps (in the DISP file) the annotation items in this order.
+    void SetAnnotationItems(const std::vector<std::int32_t>& codes);
 
     WaveDisplayModel& Model() { return model_; }
     CWaveDisp* Display() { return disp_; }
@@ -93,6 +97,7 @@ private:
     void LoadSettings();
     void SaveBarSettings();
     void SaveCursorStyle();
+    void SaveAnnotationItems();
     void EditSelectedDefect();
     void ShowMenu(const QPoint& globalPos, bool onItem);
 
