@@ -25,7 +25,7 @@ std::string_view TextOf(const TextField<N>& f) {
 template <std::size_t N>
 void SetText(TextField<N>& f, std::string_view text) {
     f.fill(0);
-    std::memcpy(f.data(), text.data(), std::min(text.size(), N - 1));
+    if (!text.empty()) std::memcpy(f.data(), text.data(), std::min(text.size(), N - 1));
 }
 
 // The length of the longest prefix of at most maxBytes bytes that does not
