@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -89,6 +90,62 @@ void BM_PlainWrite(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 BENCHMARK(BM_PlainWrite)->Unit(benchmark::kMillisecond);
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// Both sides in every iteration, so that the ratio compares like with like on a busy machine.
+void BM_LoadAgainstPlainRead(benchmark::State& state) {
+    const auto& path = ProjectPath();
+    const std::size_t size = FileSize(path);
+    double load = 0, plain = 0;
+    for (auto _ : state) {
+        auto t = Clock::now();
+        {
+            CTAV_AnalyserDoc doc;
+            benchmark::DoNotOptimize(doc.OpenFile(path).status);
+        }
+        load += Seconds(t);
+        t = Clock::now();
+        {
+            std::unique_ptr<char[]> buffer(new char[size]);
+            FILE* f = std::fopen(path.c_str(), "rb");
+            benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
+            std::fclose(f);
+        }
+        plain += Seconds(t);
+    }
+    state.counters["load_ms"] = load * 1000 / static_cast<double>(state.iterations());
+    state.counters["fread_ms"] = plain * 1000 / static_cast<double>(state.iterations());
+    state.counters["ratio"] = load / plain;
+}
+BENCHMARK(BM_LoadAgainstPlainRead)->Unit(benchmark::kMillisecond);
+
+void BM_SaveAgainstPlainWrite(benchmark::State& state) {
+    CTAV_AnalyserDoc doc;
+    doc.OpenFile(ProjectPath());
+    const auto bytes = *ReadWholeFile(ProjectPath());
+    const std::string out = "/tmp/tav_bench_saved.tav";
+    const std::string plainOut = "/tmp/tav_bench_plain.tav";
+    double save = 0, plain = 0;
+    for (auto _ : state) {
+        auto t = Clock::now();
+        benchmark::DoNotOptimize(doc.SaveToFile(out));
+        save += Seconds(t);
+        t = Clock::now();
+        FILE* f = std::fopen(plainOut.c_str(), "wb");
+        benchmark::DoNotOptimize(std::fwrite(bytes.data(), 1, bytes.size(), f));
+        std::fflush(f);
+        ::fsync(fileno(f));
+        std::fclose(f);
+        plain += Seconds(t);
+    }
+    state.counters["save_ms"] = save * 1000 / static_cast<double>(state.iterations());
+    state.counters["fwrite_ms"] = plain * 1000 / static_cast<double>(state.iterations());
+    state.counters["ratio"] = save / plain;
+}
+BENCHMARK(BM_SaveAgainstPlainWrite)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
