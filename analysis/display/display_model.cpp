@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "analysis/correlation.hpp"
@@ -27,6 +28,61 @@ constexpr int kMinEntryHeight = 150;
 int Clamp(int v, int lo, int hi) { return std::max(lo, std::min(v, hi)); }
 
 bool IsWaveKind(std::int32_t kind) { return kind == kKindWaveform || kind == kKindAverage; }
+
+// A time analysis entry copies what it draws and lists: the record head, the
+// processed samples, the last parameters (display blocks, summaries) and the
+// defects; not the raw samples, the chain or the analysis marks. Its caption
+// is made with its other texts.
+void FillTimeEntry(const CTAV_AnalyserDoc& doc, std::int32_t index, DisplayEntry& e) {
+    // Every field is set here, so an entry of an earlier rebuild can be
+    // refilled with its arrays' storage reused; LayOut sets the layout and the
+    // texts. A field added to TestPoint must be copied or cleared here.
+    static_assert(sizeof(TestPoint) == 128 + 8 * sizeof(std::vector<float>) + sizeof(ProcessStep) + 5 * 4 + 50 + 2 + 8,
+                  "TestPoint changed: review the fields an entry copies");
+    const TestPoint& tp = doc.points[static_cast<std::size_t>(index)];
+    TestPoint& c = e.copy;
+    c.recordNo = tp.recordNo;
+    c.pileNo = tp.pileNo;
+    c.pileTypeIndex = tp.pileTypeIndex;
+    c.pileTypeName = tp.pileTypeName;
+    c.diameter = tp.diameter;
+    c.testDate = tp.testDate;
+    c.sensorType = tp.sensorType;
+    c.gain = tp.gain;
+    c.triggerLevel = tp.triggerLevel;
+    c.instrumentValue = tp.instrumentValue;
+    c.pileLength = tp.pileLength;
+    c.waveSpeed = tp.waveSpeed;
+    c.padding114 = tp.padding114;
+    c.sampleInterval = tp.sampleInterval;
+    c.headSampleCount = tp.headSampleCount;
+    c.headIndex = tp.headIndex;
+    c.toeIndex = tp.toeIndex;
+    c.padding126 = tp.padding126;
+    c.rawSamples.clear();
+    c.samples.assign(tp.samples.begin(), tp.samples.end());
+    c.steps.clear();
+    c.lastParams = tp.lastParams;
+    c.defects.assign(tp.defects.begin(), tp.defects.end());
+    c.spectrumMarks.clear();
+    c.correlationMarks.clear();
+    c.waveletMarkLevels.clear();
+    c.waveletMarkPositions.clear();
+    c.checked = tp.checked;
+    c.headValid = tp.headValid;
+    c.toeValid = tp.toeValid;
+    c.runtimeWord = tp.runtimeWord;
+    c.note = tp.note;
+    c.toePending = 0;
+    c.scalePending = 0;
+    e.caption.clear();
+    e.pointIndex = index;
+    e.kind = kKindWaveform;
+    e.subSignal = 0;
+    e.blockNumber = kTimeBlock;
+    e.block = tp.lastParams.displayBlocks[static_cast<std::size_t>(kTimeBlock)];
+    e.shownCount = tp.sampleCount();
+}
 
 bool IsDisplayCommand(int id) {
     return id == 32795 || (id >= 32796 && id <= 32798) || (id >= 32800 && id <= 32811) || id == 32834 ||
@@ -111,8 +167,20 @@ std::vector<std::int32_t> WaveDisplayModel::Targets() const {
 }
 
 void WaveDisplayModel::BuildEntries() {
+    if (doc_.PointCount() == 0) {
+        entries_.clear();
+        return;
+    }
+    const bool time = bar.analysisType != kAnalysisStatistics && bar.analysisType != kAnalysisFrequency &&
+                      bar.analysisType != kAnalysisWavelet;
+    if (time) {
+        // The entries are refilled in place, so their sample arrays are reused.
+        const auto points = TimeScopePoints();
+        entries_.resize(points.size());
+        for (std::size_t k = 0; k < points.size(); ++k) FillTimeEntry(doc_, points[k], entries_[k]);
+        return;
+    }
     entries_.clear();
-    if (doc_.PointCount() == 0) return;
     std::vector<AnalysisEntry> built;
     switch (bar.analysisType) {
         case kAnalysisStatistics: {
@@ -136,9 +204,7 @@ void WaveDisplayModel::BuildEntries() {
                 built = BuildWaveletEntries(doc_, doc_.currentIndex, AppWaveletTable(), bar.waveletFamily,
                                             bar.waveletOrder, bar.waveletLevel);
             break;
-        default:
-            for (const auto i : TimeScopePoints()) built.push_back(WaveformEntry(doc_, i, kTimeBlock));
-            break;
+        default: break;
     }
     entries_.reserve(built.size());
     for (auto& a : built) {
@@ -220,29 +286,61 @@ void WaveDisplayModel::LayOut() {
     if (entryHeight_ <= 0 && clientHeight_ > 1)
         entryHeight_ = options.storedHeight >= kMinEntryHeight ? options.storedHeight
                                                                : std::max(clientHeight_ / 4, kMinEntryHeight);
-    // Annotation texts once per entry; the column is the widest identity text.
-    std::vector<std::vector<std::string>> lines(static_cast<std::size_t>(n));
-    int column = 0;
-    for (int k = 0; k < n; ++k) {
-        const auto& e = entries_[static_cast<std::size_t>(k)];
-        for (const auto code : options.annotationItems)
-            for (auto& t : AnnotationLines(doc_, e, code)) lines[static_cast<std::size_t>(k)].push_back(std::move(t));
-        for (int code = 31; code <= 36; ++code)
-            for (const auto& t : AnnotationLines(doc_, e, code)) column = std::max(column, measure_.Width(t));
-    }
-    column += 8;
+    annotationWidth_ = IdentityColumnWidth() + 8;
     int height = entryHeight_;
     const bool time = bar.analysisType == kAnalysisTime;
     if (time && bar.timeScope == kScopeAllCompact) height = kCompactEntryHeight;
     if (time && bar.timeScope == kScopeWaveTrain && n > 0) height = std::max(clientHeight_ / n, 2 * lh + 8);
-    // Lines that do not fit under each other flow into further columns.
-    int columns = 1;
-    const int perColumn = std::max(1, (height - 4) / std::max(lh, 1));
-    for (const auto& l : lines) columns = std::max(columns, (static_cast<int>(l.size()) + perColumn - 1) / perColumn);
-    columns = std::min(columns, 3);
-    for (int k = 0; k < n; ++k)
-        LayOutEntry(entries_[static_cast<std::size_t>(k)], k * height, height, column, columns, lines[static_cast<std::size_t>(k)]);
+    // Lines that do not fit under each other flow into further columns; every
+    // entry gets as many columns as the longest list needs.
+    linesPerColumn_ = std::max(1, (height - 4) / std::max(lh, 1));
+    std::size_t most = 0;
+    for (const auto& e : entries_) {
+        std::size_t count = 0;
+        for (const auto code : options.annotationItems) count += AnnotationLineCount(doc_, e, code);
+        most = std::max(most, count);
+    }
+    const auto perColumn = static_cast<std::size_t>(linesPerColumn_);
+    lineColumns_ = std::clamp(static_cast<int>((most + perColumn - 1) / perColumn), 1, 3);
+    for (int k = 0; k < n; ++k) LayOutEntry(entries_[static_cast<std::size_t>(k)], k * height, height);
     pageHeight_ = n * height;
+}
+
+// The widest text of codes 31 to 36 over all entries. A text is measured only
+// when its field differs from the entry before (test points of a pile share
+// most of them), so a long page is not formatted line by line.
+int WaveDisplayModel::IdentityColumnWidth() const {
+    const auto sameBits = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const auto sameText = [&](const AnalysisEntry& a, const AnalysisEntry& b, int code) {
+        const TestPoint& p = a.copy;
+        const TestPoint& q = b.copy;
+        switch (code) {
+            case 31: return p.pileNo == q.pileNo;
+            case 32: return p.diameter == q.diameter;
+            case 33: return sameBits(p.pileLength, q.pileLength);
+            case 34: return (p.toeValid != 0) == (q.toeValid != 0) && (p.toeValid == 0 || p.waveSpeed == q.waveSpeed);
+            case 35: return p.testDate == q.testDate;
+            case 36: {
+                const bool va = doc_.ValidIndex(a.pointIndex);
+                if (va != doc_.ValidIndex(b.pointIndex)) return false;
+                if (!va) return true;
+                const auto& x = doc_.points[static_cast<std::size_t>(a.pointIndex)];
+                const auto& y = doc_.points[static_cast<std::size_t>(b.pointIndex)];
+                return x.pileTypeIndex == y.pileTypeIndex && x.pileTypeName == y.pileTypeName;
+            }
+            default: return false;
+        }
+    };
+    int widest = 0;
+    const AnalysisEntry* previous = nullptr;
+    for (const auto& e : entries_) {
+        for (int code = 31; code <= 36; ++code) {
+            if (previous && sameText(*previous, e, code)) continue;
+            for (const auto& t : AnnotationLines(doc_, e, code)) widest = std::max(widest, measure_.Width(t));
+        }
+        previous = &e;
+    }
+    return widest;
 }
 
 bool WaveDisplayModel::NearWindow(const DisplayEntry& e) const {
@@ -254,8 +352,11 @@ bool WaveDisplayModel::NearWindow(const DisplayEntry& e) const {
 void WaveDisplayModel::SetVisibleRows(int top, int bottom) {
     visibleTop_ = top;
     visibleBottom_ = bottom;
-    for (auto& e : entries_)
-        if (!e.pointsReady && NearWindow(e)) ComputePoints(e);
+    for (auto& e : entries_) {
+        if ((e.pointsReady && e.textsReady) || !NearWindow(e)) continue;
+        if (!e.pointsReady) ComputePoints(e);
+        if (!e.textsReady) ComputeTexts(e);
+    }
 }
 
 void WaveDisplayModel::ComputePoints(DisplayEntry& e) {
@@ -267,42 +368,55 @@ void WaveDisplayModel::ComputePoints(DisplayEntry& e) {
     e.pointsReady = true;
 }
 
-void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns,
-                                   std::vector<std::string>& lines) {
+void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height) {
     InitPending(e);
     const int lh = measure_.LineHeight();
     const int labelWidth = measure_.Width("-0000.00") + 6;
     e.rect = {0, top, clientWidth_, top + height};
-    e.plot.left = annotationWidth * lineColumns + labelWidth;
+    e.plot.left = annotationWidth_ * lineColumns_ + labelWidth;
     e.plot.right = std::max(e.plot.left + 10, clientWidth_ - 12);
     e.plot.top = top + lh + 4;
     e.plot.bottom = std::max(e.plot.top + 4, top + height - lh - 6);
-    const int c = e.Count();
     const bool compact = bar.analysisType == kAnalysisTime && bar.timeScope == kScopeAllCompact;
     e.fillAllowed = (e.kind == kKindWaveform && !compact) || e.kind == kKindAverage || e.kind == kKindWavelet;
+    e.zeroY = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block).Y(0.0);
 
-    // Points.
-    const auto vmap = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block);
     e.points.clear();
     e.pointSample.clear();
     e.pointsReady = false;
-    if (NearWindow(e)) ComputePoints(e);
-    e.zeroY = vmap.Y(0.0);
+    e.annotation.clear();
+    e.vLabels.clear();
+    e.hLabels.clear();
+    e.items.clear();
+    e.textsReady = false;
+    if (NearWindow(e)) {
+        ComputePoints(e);
+        ComputeTexts(e);
+    }
+}
+
+void WaveDisplayModel::ComputeTexts(DisplayEntry& e) {
+    e.textsReady = true;
+    const int lh = measure_.LineHeight();
+    const int c = e.Count();
+    const int top = e.rect.top;
+    const auto vmap = MakeVerticalMap(e.plot, e.copy.lastParams.viewMin, e.copy.lastParams.viewMax, e.block);
+    if (bar.analysisType == kAnalysisTime) e.caption = PointCaption(e.copy);
 
     // Annotation column.
-    e.annotation.clear();
     {
-        const int perColumn = std::max(1, (height - 4) / std::max(lh, 1));
+        const int perColumn = linesPerColumn_;
         int line = 0;
-        for (auto& t : lines) {
-            const int col = line / perColumn;
-            if (col < lineColumns) e.annotation.push_back({4 + col * annotationWidth, top + 2 + (line % perColumn) * lh, std::move(t)});
-            ++line;
-        }
+        for (const auto code : options.annotationItems)
+            for (auto& t : AnnotationLines(doc_, e, code)) {
+                const int col = line / perColumn;
+                if (col < lineColumns_)
+                    e.annotation.push_back({4 + col * annotationWidth_, top + 2 + (line % perColumn) * lh, std::move(t)});
+                ++line;
+            }
     }
 
     // Vertical labels at 0, 1/4, 1/2, 3/4 and the full height.
-    e.vLabels.clear();
     const bool logSpectrum = e.kind == kKindSpectrum && NormalisedSpectrumType(bar.spectrumType) == kSpectrumLog;
     e.vUnit = logSpectrum ? "dB" : "mV";
     const double lo = vmap.lo;
@@ -320,7 +434,6 @@ void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int ann
     }
 
     // Horizontal labels: time or frequency at ticks two label widths apart.
-    e.hLabels.clear();
     e.hUnit.clear();
     if (!IsWaveKind(e.kind) && c > 0) {
         e.hUnit = e.kind == kKindSpectrum ? "kHZ" : "ms";
@@ -336,7 +449,6 @@ void WaveDisplayModel::LayOutEntry(DisplayEntry& e, int top, int height, int ann
     }
 
     // Items: head, toe, defects or marks.
-    e.items.clear();
     const TestPoint& tp = e.copy;
     const auto inRange = [&](int pos) { return pos >= 0 && pos < c; };
     if (IsWaveKind(e.kind)) {

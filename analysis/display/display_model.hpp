@@ -85,6 +85,9 @@ struct DisplayEntry : AnalysisEntry {
     std::string hUnit;
     std::vector<DisplayItem> items;
     bool pointsReady = false;  // points are computed once the entry comes near the window
+    // Caption, annotation, axis labels and items likewise (a page of all test
+    // points only formats the texts of the entries it shows).
+    bool textsReady = false;
 
     int Count() const { return shownCount > 0 ? shownCount : copy.sampleCount(); }
     float ValueAt(int sample) const;
@@ -128,6 +131,8 @@ struct DisplayOptions {
 // The annotation text of one item code for an entry (several lines for the
 // chain and list codes; none for codes without text).
 std::vector<std::string> AnnotationLines(const CTAV_AnalyserDoc& doc, const AnalysisEntry& entry, std::int32_t code);
+// The number of those lines, found without formatting them.
+std::size_t AnnotationLineCount(const CTAV_AnalyserDoc& doc, const AnalysisEntry& entry, std::int32_t code);
 // Cursor readout texts of sample k on an entry.
 std::vector<std::string> ReadoutTexts(const AnalysisEntry& entry, std::int32_t k, std::int32_t spectrumType);
 // The defect list line of one defect (" 3.25m:name" below 10 m).
@@ -149,7 +154,8 @@ public:
     // Recomputes points and labels only (after a change of blocks or size).
     void Relayout();
     // The page rows shown in the window: entries near them get their points
-    // (a long page computes the others when they are scrolled to).
+    // and texts (a long page computes the others when they are scrolled to;
+    // a picture or printed page of the whole list asks for every row).
     void SetVisibleRows(int top, int bottom);
 
     const std::vector<DisplayEntry>& Entries() const { return entries_; }
@@ -211,9 +217,10 @@ private:
     void BuildEntries();
     std::vector<std::int32_t> TimeScopePoints() const;
     void LayOut();
-    void LayOutEntry(DisplayEntry& e, int top, int height, int annotationWidth, int lineColumns,
-                     std::vector<std::string>& lines);
+    int IdentityColumnWidth() const;
+    void LayOutEntry(DisplayEntry& e, int top, int height);
     void ComputePoints(DisplayEntry& e);
+    void ComputeTexts(DisplayEntry& e);
     bool NearWindow(const DisplayEntry& e) const;
     void InitPending(DisplayEntry& e);
     std::vector<int> CommandBlocks() const;
@@ -229,6 +236,9 @@ private:
     int clientHeight_ = 600;
     int entryHeight_ = 0;
     int pageHeight_ = 0;
+    int annotationWidth_ = 0;  // one column of annotation lines
+    int lineColumns_ = 1;
+    int linesPerColumn_ = 1;
     int current_ = -1;
     int trainSlot_ = 0;
     int visibleTop_ = 0;
