@@ -1,7 +1,11 @@
 #include "render/wave_painter.hpp"
 
 #include <QPolygon>
+#include <optional>
+#include <QStaticText>
 #include <QString>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tav::render {
@@ -11,9 +15,69 @@ namespace {
 QColor Rgb(std::uint32_t rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
+// Laid-out texts by font and content: the labels of a display repeat from
+// one repaint to the next, and laying a text out costs far more than drawing
+// it. Bounded, as the readouts keep making new texts.
+class StaticTextCache {
+public:
+    struct Laid {
+        QStaticText text;
+        int advance = 0;
+    };
+    const Laid& Get(const QFont& font, const std::string& text) {
+        Use(font);
+        auto it = texts_.find(text);
+        if (it == texts_.end()) {
+            if (texts_.size() >= kMaxTexts) texts_.clear();
+            const QString s = Text(text);
+            Laid laid{QStaticText(s), metrics_->horizontalAdvance(s)};
+            laid.text.setTextFormat(Qt::PlainText);
+            laid.text.setPerformanceHint(QStaticText::AggressiveCaching);
+            laid.text.prepare(QTransform(), font);
+            it = texts_.emplace(text, std::move(laid)).first;
+        }
+        return it->second;
+    }
+    int LineHeight(const QFont& font) {
+        Use(font);
+        return lineHeight_;
+    }
+
+private:
+    void Use(const QFont& font) {
+        if (metrics_ && font == font_) return;
+        texts_.clear();
+        font_ = font;
+        metrics_.emplace(font);
+        lineHeight_ = metrics_->height();
+    }
+
+    static constexpr std::size_t kMaxTexts = 4096;
+    QFont font_;
+    std::optional<QFontMetrics> metrics_;
+    int lineHeight_ = 0;
+    std::unordered_map<std::string, Laid> texts_;
+};
+
+StaticTextCache& Cache() {
+    thread_local StaticTextCache cache;
+    return cache;
+}
+
 void DrawTextTop(QPainter& p, int x, int y, const std::string& text) {
     if (text.empty()) return;
-    p.drawText(x, y + p.fontMetrics().ascent(), Text(text));
+    p.drawStaticText(QPointF(x, y), Cache().Get(p.font(), text).text);
+}
+
+int TextAdvance(QPainter& p, const std::string& text) { return Cache().Get(p.font(), text).advance; }
+
+// Axis-aligned solid lines one pixel wide as filled rectangles, the
+// cheapest thing the raster engine draws.
+void HLine(QPainter& p, int x0, int x1, int y, const QColor& c) {
+    if (x1 >= x0) p.fillRect(QRect(x0, y, x1 - x0 + 1, 1), c);
+}
+void VLine(QPainter& p, int x, int y0, int y1, const QColor& c) {
+    if (y1 >= y0) p.fillRect(QRect(x, y0, 1, y1 - y0 + 1), c);
 }
 
 QPolygon ToPolygon(const std::vector<DisplayPoint>& pts) {
@@ -34,6 +98,8 @@ QColor ItemColour(ItemKind kind) {
 
 }  // namespace
 
+void DrawTextAt(QPainter& painter, int x, int top, const std::string& utf8) { DrawTextTop(painter, x, top, utf8); }
+
 int FontTextMeasure::Width(std::string_view utf8) const {
     return metrics_.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
@@ -41,25 +107,26 @@ int FontTextMeasure::Width(std::string_view utf8) const {
 void PaintEntry(QPainter& p, const DisplayEntry& e, bool current, std::int32_t spectrumStyle) {
     const QRect plot(e.plot.left, e.plot.top, e.plot.Width(), e.plot.Height());
     if (current) p.fillRect(QRect(e.rect.left, e.rect.top, e.rect.Width(), e.rect.Height()), QColor(240, 246, 255));
-    p.setPen(QColor(160, 160, 160));
-    p.drawLine(e.rect.left, e.rect.bottom - 1, e.rect.right, e.rect.bottom - 1);
+    HLine(p, e.rect.left, e.rect.right, e.rect.bottom - 1, QColor(160, 160, 160));
 
     p.setPen(Qt::black);
     DrawTextTop(p, e.plot.left, e.rect.top + 2, e.caption);
     for (const auto& t : e.annotation) DrawTextTop(p, t.x, t.y, t.text);
     for (const auto& t : e.vLabels) DrawTextTop(p, t.x, t.y, t.text);
     for (const auto& t : e.hLabels) DrawTextTop(p, t.x, t.y, t.text);
-    const int lh = p.fontMetrics().height();
-    DrawTextTop(p, e.plot.left - p.fontMetrics().horizontalAdvance(Text(e.vUnit)) - 3, e.plot.top - lh, e.vUnit);
-    if (!e.hUnit.empty())
-        DrawTextTop(p, e.plot.right - p.fontMetrics().horizontalAdvance(Text(e.hUnit)), e.plot.bottom + 2, e.hUnit);
+    const int lh = Cache().LineHeight(p.font());
+    DrawTextTop(p, e.plot.left - TextAdvance(p, e.vUnit) - 3, e.plot.top - lh, e.vUnit);
+    if (!e.hUnit.empty()) DrawTextTop(p, e.plot.right - TextAdvance(p, e.hUnit), e.plot.bottom + 2, e.hUnit);
 
-    p.setPen(QColor(128, 128, 128));
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
+    const QColor frame(128, 128, 128);
+    HLine(p, e.plot.left, e.plot.right - 1, e.plot.top, frame);
+    HLine(p, e.plot.left, e.plot.right - 1, e.plot.bottom - 1, frame);
+    VLine(p, e.plot.left, e.plot.top, e.plot.bottom - 1, frame);
+    VLine(p, e.plot.right - 1, e.plot.top, e.plot.bottom - 1, frame);
     p.save();
     p.setClipRect(plot);
-    p.setPen(QPen(QColor(170, 170, 170), 0, Qt::DotLine));
-    p.drawLine(e.plot.left, e.zeroY, e.plot.right, e.zeroY);
+    // A solid pale zero line: a dotted one costs as much as the curve itself.
+    HLine(p, e.plot.left, e.plot.right, e.zeroY, QColor(215, 215, 215));
 
     const QColor fill = Rgb(kFillColour);
     if (e.fillAllowed && (e.block.fillMode == 1 || e.block.fillMode == 2)) {
@@ -77,8 +144,13 @@ void PaintEntry(QPainter& p, const DisplayEntry& e, bool current, std::int32_t s
     }
 
     for (const auto& item : e.items) {
-        p.setPen(QPen(ItemColour(item.kind), 0, item.kind == ItemKind::Mark ? Qt::DashLine : Qt::SolidLine));
-        p.drawLine(item.x, e.plot.top, item.x, e.plot.bottom - 1);
+        if (item.kind == ItemKind::Mark) {
+            p.setPen(QPen(ItemColour(item.kind), 0, Qt::DashLine));
+            p.drawLine(item.x, e.plot.top, item.x, e.plot.bottom - 1);
+        } else {
+            VLine(p, item.x, e.plot.top, e.plot.bottom - 1, ItemColour(item.kind));
+        }
+        p.setPen(ItemColour(item.kind));
         DrawTextTop(p, item.x + 2, e.plot.top + 1, item.label);
         if (!item.note.empty()) DrawTextTop(p, item.x + 2, e.plot.top + 1 + lh, item.note);
     }

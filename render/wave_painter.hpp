@@ -31,6 +31,9 @@ struct PaintOptions {
 
 void PaintDisplay(QPainter& painter, const QRect& target, const WaveDisplayModel& model, const PaintOptions& options = {});
 
+// A text with its top-left corner at (x, top), laid out once and kept.
+void DrawTextAt(QPainter& painter, int x, int top, const std::string& utf8);
+
 // One entry alone (pictures, pages and the benchmark).
 void PaintEntry(QPainter& painter, const DisplayEntry& entry, bool current, std::int32_t spectrumStyle);
 

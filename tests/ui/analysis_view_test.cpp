@@ -124,3 +124,64 @@ TEST(AnalysisView, WheelZoomsTheSingleWaveform) {
 
 }  // namespace
 }  // namespace tav::ui
+
+namespace tav::ui {
+namespace {
+
+// Texts laid out once and kept land on the pixels a direct drawText gives.
+TEST(WavePainter, KeptTextsDrawLikeDirectText) {
+    const std::vector<std::string> texts{"桩号:A1", "-1234.56", "波速=3800m/s", "mV", " 3.25m:离析"};
+    for (int round = 0; round < 2; ++round) {  // the second round draws from the cache
+        for (const auto& t : texts) {
+            QImage kept(200, 40, QImage::Format_RGB32);
+            QImage direct(200, 40, QImage::Format_RGB32);
+            kept.fill(Qt::white);
+            direct.fill(Qt::white);
+            {
+                QPainter p(&kept);
+                render::DrawTextAt(p, 7, 5, t);
+            }
+            {
+                QPainter p(&direct);
+                p.drawText(7, 5 + p.fontMetrics().ascent(), QString::fromStdString(t));
+            }
+            EXPECT_EQ(kept, direct) << t;
+        }
+    }
+}
+
+// The frame, zero line and head and toe lines drawn as filled rows and columns.
+TEST(WavePainter, EntryLinesKeepTheirPlaces) {
+    CTAV_AnalyserDoc doc;
+    doc.points.push_back(testing::WaveformPoint("H", 1024, 4));
+    doc.hasPoints = 1;
+    doc.RefreshDisplayRanges();
+    doc.SelectPoint(0);
+    render::FontTextMeasure measure(QFont{});
+    WaveDisplayModel model(doc, measure);
+    model.SetClientSize(900, 300);
+    model.Rebuild();
+    const auto& e = model.Entries().at(0);
+    ASSERT_GE(e.items.size(), 2u);
+    QImage image(900, 300, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        render::PaintEntry(p, e, false, 0);
+    }
+    const QColor frame(128, 128, 128);
+    EXPECT_EQ(image.pixelColor(e.plot.left + 3, e.plot.top), frame);
+    EXPECT_EQ(image.pixelColor(e.plot.left, e.plot.bottom - 3), frame);
+    EXPECT_EQ(image.pixelColor(e.plot.right - 1, e.plot.top + 3), frame);
+    EXPECT_EQ(image.pixelColor(e.plot.left + 3, e.plot.bottom - 1), frame);
+    EXPECT_EQ(image.pixelColor(e.plot.right, e.plot.top + 3), QColor(Qt::white));
+    for (const auto& item : e.items) {
+        const QColor c = item.kind == ItemKind::Head ? QColor(0, 128, 0) : QColor(128, 0, 128);
+        if (item.kind == ItemKind::Head || item.kind == ItemKind::Toe) {
+            EXPECT_TRUE(ColumnHas(image, item.x, e.plot.top, e.plot.bottom, c));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tav::ui
