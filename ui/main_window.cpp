@@ -175,6 +175,9 @@ void MainWindow::BuildCommands() {
             menu->addSeparator();
         }
     }
+    // The annotation items have no command id of their own: the view's dialog.
+    menus["显示"]->addSeparator();
+    menus["显示"]->addAction(QStringLiteral("选择参数项..."), view_, &CTAV_AnalyserView::ChooseAnnotationItems);
     Action(kCmdFileOpen)->setShortcut(QKeySequence::Open);
     Action(kCmdFileSave)->setShortcut(QKeySequence::Save);
     Action(32895)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
