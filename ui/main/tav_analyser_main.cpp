@@ -1,5 +1,6 @@
 // The workstation's executable: start-up, the window, shutdown.
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QScreen>
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
     QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                   QStringLiteral("draw the window into a PNG file and exit"), QStringLiteral("png"));
     parser.addOption(screenshot);
+    QCommandLineOption analysis(QStringLiteral("analysis"),
+                                QStringLiteral("analysis type shown first: 0 time, 1 statistics, 2 frequency, 3 wavelet"),
+                                QStringLiteral("type"));
+    parser.addOption(analysis);
     parser.process(app);
 
     // Messages of the start-up itself have no window to sit on yet.
@@ -30,6 +35,10 @@ int main(int argc, char** argv) {
     tav::ui::MainWindow window(&shell);
     if (!shell.FileArgument().empty()) window.OpenPath(QString::fromStdString(shell.FileArgument()));
 
+    if (parser.isSet(analysis)) {
+        if (auto* type = window.findChild<QComboBox*>(QStringLiteral("analysisType")))
+            type->setCurrentIndex(parser.value(analysis).toInt());
+    }
     if (parser.isSet(screenshot)) {
         window.resize(1280, 800);
         window.show();
