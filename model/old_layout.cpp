@@ -263,6 +263,10 @@ int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp) {
     }
     if (in.Failed()) return 0;
 
+    // Each low-pass pass filters the whole record again on every run of the chain.
+    // Instruments stored a handful; a count beyond any real use is a damaged
+    // record, refused rather than filtering for hours.
+    if (f.lowPassPasses > kMaxOldLowPassPasses) return 0;
     AddDefects(tp, f);
     CollectLateEntries(tp, f, c);
     // A chain longer than a file may hold could be saved but never read back.

@@ -30,6 +30,8 @@ inline constexpr std::size_t kReservedBytes = 40;            // item 20
 // Items 21 to 36: pile length .. the block before the samples.
 inline constexpr std::size_t kWaveBytes = 4 + 2 + 4 + 2 + 2 + 4 + 4 + 4 + 4 + 2 + 2 + 2 + 10 * 6 + 12 + 2 + 36;
 inline constexpr int kDefectPairs = 10;
+// More low-pass passes than this mark a damaged record (see ReadOldTestPoint).
+inline constexpr std::int16_t kMaxOldLowPassPasses = 16;
 static_assert(kIdentityBytes == 46);
 static_assert(kIdentityBytes + kProcessingFieldBytes + kReservedBytes == 96);
 static_assert(kWaveBytes == 146);

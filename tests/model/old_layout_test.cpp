@@ -299,6 +299,8 @@ TEST(OldLayout, HostileCountsStopAtTheFaultyPoint) {
     bad.lowPassPasses = 16383;  // a chain no file could hold again
     bad.lowPassKHz = 1.0f;
     EXPECT_EQ(faultAt(2, {bad}), 0);
+    bad.lowPassPasses = 17;  // more passes than any record needs: hours of filtering
+    EXPECT_EQ(faultAt(3, {good, bad}), 1);
     bad = good;
     bad.sampleCount = -5;
     EXPECT_EQ(faultAt(1, {bad}), 0);
