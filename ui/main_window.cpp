@@ -37,7 +37,8 @@ namespace {
 
 const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
 
-// Commands that work in this build; the others are shown but disabled.
+// The frame's commands that work in this build; the others are shown but
+// disabled. The analysis view answers for its own commands.
 bool Implemented(int id) {
     switch (id) {
         case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout:
@@ -47,9 +48,6 @@ bool Implemented(int id) {
         case 32845: case 32847: case 32873: case 32907: case 32906:
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
-        case 32795: case 32796: case 32797: case 32798: case 32800: case 32801: case 32802: case 32803:
-        case 32804: case 32805: case 32806: case 32807: case 32808: case 32809: case 32810: case 32811:
-        case 32834: case 32835: case 32836: case 32868: case 32869: case 32870:
         case 32872: case kCmdDisplaySettings:
         case 32899: case 32880:
             return true;
@@ -217,10 +215,7 @@ void MainWindow::UpdateCommandStates() {
             case 32847: case 32906: case 32873: on = on && rows; break;
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
             case 32899: on = on && current && view_->Cursor().has_value(); break;
-            case 32795: case 32796: case 32797: case 32798: case 32800: case 32801: case 32802: case 32803:
-        case 32804: case 32805: case 32806: case 32807: case 32808: case 32809: case 32810: case 32811:
-        case 32834: case 32835: case 32836: case 32868: case 32869: case 32870:
-        case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
+            case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default: break;
         }
         if (id == 32895) on = Implemented(id);
