@@ -65,12 +65,12 @@ void AnalysisBar::Refill() {
     QStringList points;
     for (int i = 0; i < doc_.PointCount(); ++i)
         points << FromUtf8(Format("[%d] %s", i + 1, PointCaption(doc_.points[static_cast<std::size_t>(i)]).c_str()));
-    struct ListSpec {
+    struct ListChoice {
         QString label;
         QStringList items;
         std::int32_t value;
     };
-    std::vector<ListSpec> specs;
+    std::vector<ListChoice> lists;
     const auto texts = [](auto& array) {
         QStringList out;
         for (const char* t : array) out << QString::fromUtf8(t);
@@ -78,22 +78,22 @@ void AnalysisBar::Refill() {
     };
     switch (s.analysisType) {
         case kAnalysisStatistics:
-            specs.push_back({QStringLiteral("统计"), texts(kStatistics), s.statisticsAnalysis});
-            if (s.statisticsAnalysis == kStatAverage) specs.push_back({QStringLiteral("范围"), texts(kAverageScopes), s.averageScope});
-            else if (s.statisticsAnalysis == kStatAutocorrelation) specs.push_back({QStringLiteral("测点"), points, s.autoPoint});
+            lists.push_back({QStringLiteral("统计"), texts(kStatistics), s.statisticsAnalysis});
+            if (s.statisticsAnalysis == kStatAverage) lists.push_back({QStringLiteral("范围"), texts(kAverageScopes), s.averageScope});
+            else if (s.statisticsAnalysis == kStatAutocorrelation) lists.push_back({QStringLiteral("测点"), points, s.autoPoint});
             else {
-                specs.push_back({QStringLiteral("测点A"), points, s.crossA});
-                specs.push_back({QStringLiteral("测点B"), points, s.crossB});
+                lists.push_back({QStringLiteral("测点A"), points, s.crossA});
+                lists.push_back({QStringLiteral("测点B"), points, s.crossB});
             }
             break;
         case kAnalysisFrequency: {
-            specs.push_back({QStringLiteral("范围"), texts(kTimeScopes).mid(0, 3), s.frequencyScope});
+            lists.push_back({QStringLiteral("范围"), texts(kTimeScopes).mid(0, 3), s.frequencyScope});
             QStringList types;
             for (int t = 0; t < kSpectrumTypeCount; ++t) types << FromUtf8(SpectrumTypeName(t));
-            specs.push_back({QStringLiteral("频谱"), types, s.spectrumType});
+            lists.push_back({QStringLiteral("频谱"), types, s.spectrumType});
             if (NormalisedSpectrumType(s.spectrumType) == kSpectrumCrossPower) {
-                specs.push_back({QStringLiteral("测点A"), points, s.spectrumA});
-                specs.push_back({QStringLiteral("测点B"), points, s.spectrumB});
+                lists.push_back({QStringLiteral("测点A"), points, s.spectrumA});
+                lists.push_back({QStringLiteral("测点B"), points, s.spectrumB});
             }
             break;
         }
@@ -104,22 +104,22 @@ void AnalysisBar::Refill() {
             const auto fam = static_cast<std::size_t>(std::clamp<int>(s.waveletFamily, 0, static_cast<int>(families.size()) - 1));
             for (const auto& o : families[fam].orders) orders << FromUtf8(o.name);
             for (int l = 1; l <= 9; ++l) levels << QString::number(l);
-            specs.push_back({QStringLiteral("小波基"), names, s.waveletFamily});
-            specs.push_back({QStringLiteral("小波大小"), orders, s.waveletOrder});
-            specs.push_back({QStringLiteral("小波级数"), levels, s.waveletLevel});
+            lists.push_back({QStringLiteral("小波基"), names, s.waveletFamily});
+            lists.push_back({QStringLiteral("小波大小"), orders, s.waveletOrder});
+            lists.push_back({QStringLiteral("小波级数"), levels, s.waveletLevel});
             break;
         }
-        default: specs.push_back({QStringLiteral("显示"), texts(kTimeScopes), s.timeScope}); break;
+        default: lists.push_back({QStringLiteral("显示"), texts(kTimeScopes), s.timeScope}); break;
     }
     for (std::size_t k = 0; k < lists_.size(); ++k) {
-        const bool on = k < specs.size();
+        const bool on = k < lists.size();
         labels_[k]->setVisible(on);
         lists_[k]->setVisible(on);
         lists_[k]->clear();
         if (!on) continue;
-        labels_[k]->setText(specs[k].label);
-        lists_[k]->addItems(specs[k].items);
-        lists_[k]->setCurrentIndex(std::clamp<int>(specs[k].value, 0, std::max(0, static_cast<int>(specs[k].items.size()) - 1)));
+        labels_[k]->setText(lists[k].label);
+        lists_[k]->addItems(lists[k].items);
+        lists_[k]->setCurrentIndex(std::clamp<int>(lists[k].value, 0, std::max(0, static_cast<int>(lists[k].items.size()) - 1)));
     }
     const bool train = s.analysisType == kAnalysisTime && s.timeScope == kScopeWaveTrain;
     countLabel_->setVisible(train);
