@@ -8,10 +8,7 @@
 namespace tav::cli {
 
 bool CheckPointIndex(const CTAV_AnalyserDoc& doc, const AnalyzeInput& input, long index) {
-    if (index >= 0 && index < doc.PointCount()) return true;
-    ReportError(input.file, "test point " + std::to_string(index) + " is outside the project (0.." +
-                                std::to_string(doc.PointCount() - 1) + ")");
-    return false;
+    return CheckPoint(doc, input.file, index) == kExitOk;
 }
 
 void AddClassAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
@@ -47,16 +44,7 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     a->final_callback([&run] {
         run = [] {
             CTAV_AnalyserDoc doc;
-            doc.magnifyOldRecords = input.magnify == "on";
-            const auto r = doc.OpenFile(input.file);
-            if (r.status == LoadStatus::IoError) {
-                ReportError(input.file, "cannot read: " + r.message);
-                return int{kExitIo};
-            }
-            if (r.status != LoadStatus::Ok) {
-                ReportError(input.file, std::string(LoadStatusName(r.status)) + ": " + r.message);
-                return int{kExitInvalidData};
-            }
+            if (const int code = LoadProjectFor(doc, input.file, input.magnify == "on")) return code;
             return chosen ? chosen(doc, input) : int{kExitUsage};
         };
     });

@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+namespace tav {
+class CTAV_AnalyserDoc;
+}
+
 namespace tav::cli {
 
 enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitInvalidData = 2, kExitIo = 3 };
@@ -21,5 +25,13 @@ void RegisterMarkCommand(CLI::App& app, Runner& run);
 
 // One clear line on stderr: "tavtool: <file>: <what>".
 void ReportError(const std::string& file, const std::string& what);
+
+// Loads a project for a command that needs it whole: kExitOk, or the reported
+// exit code (3 unreadable, 2 not loaded as "ok"); `consequence` ends the line.
+int LoadProjectFor(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify, const std::string& consequence = {});
+// kExitOk when index is a test point of the project, else reports it and gives 2.
+int CheckPoint(const CTAV_AnalyserDoc& doc, const std::string& file, long index, const std::string& consequence = {});
+// Saves atomically; kExitOk or the reported exit code 3.
+int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file);
 
 }  // namespace tav::cli

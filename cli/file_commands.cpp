@@ -18,6 +18,34 @@ void ReportError(const std::string& file, const std::string& what) {
     std::cerr << "tavtool: " << file << ": " << what << "\n";
 }
 
+int LoadProjectFor(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify, const std::string& consequence) {
+    doc.magnifyOldRecords = magnify;
+    const LoadResult r = doc.OpenFile(file);
+    if (r.status == LoadStatus::IoError) {
+        ReportError(file, "cannot read: " + r.message);
+        return kExitIo;
+    }
+    if (r.status != LoadStatus::Ok) {
+        ReportError(file, std::string(LoadStatusName(r.status)) + ": " + r.message + consequence);
+        return kExitInvalidData;
+    }
+    return kExitOk;
+}
+
+int CheckPoint(const CTAV_AnalyserDoc& doc, const std::string& file, long index, const std::string& consequence) {
+    if (index >= 0 && index < doc.PointCount()) return kExitOk;
+    ReportError(file, "test point " + std::to_string(index) + " is outside the project (0.." +
+                          std::to_string(doc.PointCount() - 1) + ")" + consequence);
+    return kExitInvalidData;
+}
+
+int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file) {
+    std::string error;
+    if (doc.SaveToFile(file, &error)) return kExitOk;
+    ReportError(file, "cannot write: " + error);
+    return kExitIo;
+}
+
 namespace {
 
 struct FileOptions {

@@ -229,22 +229,9 @@ int RunOp(CTAV_AnalyserDoc& doc, std::int32_t k, std::int32_t mode, const Op& op
 
 int Mark(const Request& r) {
     CTAV_AnalyserDoc doc;
-    doc.magnifyOldRecords = r.magnify == "on";
-    const LoadResult loaded = doc.OpenFile(r.input);
-    if (loaded.status == LoadStatus::IoError) {
-        ReportError(r.input, "cannot read: " + loaded.message);
-        return kExitIo;
-    }
-    if (loaded.status != LoadStatus::Ok) {
-        ReportError(r.input, std::string(LoadStatusName(loaded.status)) + ": " + loaded.message + "; nothing written");
-        return kExitInvalidData;
-    }
+    if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
     const std::int32_t k = *r.point;
-    if (!doc.ValidIndex(k)) {
-        ReportError(r.input, "test point " + std::to_string(k) + " is outside the project (0.." +
-                                 std::to_string(doc.PointCount() - 1) + "); nothing written");
-        return kExitInvalidData;
-    }
+    if (const int code = CheckPoint(doc, r.input, k, "; nothing written")) return code;
     AnswerPrompts prompts(r.answer);
     std::size_t refused = 0;
     for (const auto& op : r.ops) {
@@ -258,11 +245,7 @@ int Mark(const Request& r) {
         std::cout << (message.empty() ? std::string("refused") : "refused: " + message) << "\n";
     }
     const std::string& out = r.inPlace ? r.input : r.output;
-    std::string error;
-    if (!doc.SaveToFile(out, &error)) {
-        ReportError(out, "cannot write: " + error);
-        return kExitIo;
-    }
+    if (const int code = SaveProjectTo(doc, out)) return code;
     if (refused == 0) return kExitOk;
     ReportError(r.input, std::to_string(refused) + " of " + std::to_string(r.ops.size()) +
                              " operations refused; the others were saved to " + out);

@@ -390,32 +390,12 @@ void RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op) {
 
 int Process(const Request& r) {
     CTAV_AnalyserDoc doc;
-    doc.magnifyOldRecords = r.magnify == "on";
-    const LoadResult loaded = doc.OpenFile(r.input);
-    if (loaded.status == LoadStatus::IoError) {
-        ReportError(r.input, "cannot read: " + loaded.message);
-        return kExitIo;
-    }
-    if (loaded.status != LoadStatus::Ok) {
-        ReportError(r.input, std::string(LoadStatusName(loaded.status)) + ": " + loaded.message + "; nothing written");
-        return kExitInvalidData;
-    }
+    if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
     const TargetSet targets = CollectTargets(doc, r);
-    for (const auto k : targets) {
-        if (!doc.ValidIndex(k)) {
-            ReportError(r.input, "test point " + std::to_string(k) + " is outside the project (0.." +
-                                     std::to_string(doc.PointCount() - 1) + "); nothing written");
-            return kExitInvalidData;
-        }
-    }
+    for (const auto k : targets)
+        if (const int code = CheckPoint(doc, r.input, k, "; nothing written")) return code;
     for (const auto& op : r.ops) RunOp(doc, targets, op);
-    const std::string& out = r.inPlace ? r.input : r.output;
-    std::string error;
-    if (!doc.SaveToFile(out, &error)) {
-        ReportError(out, "cannot write: " + error);
-        return kExitIo;
-    }
-    return kExitOk;
+    return SaveProjectTo(doc, r.inPlace ? r.input : r.output);
 }
 
 }  // namespace
