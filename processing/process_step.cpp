@@ -1,7 +1,5 @@
 #include "processing/process_step.hpp"
 
-#include <array>
-#include <bit>
 #include <vector>
 
 #include "model/byte_io.hpp"
@@ -38,27 +36,8 @@ bool ReadProcessStep(ByteReader& reader, ProcessStep& s) {
         >> s.rotateStart >> s.rotateAngle >> s.rotateScale >> s.linZeroMode >> s.linZeroStart >> s.nonlinZeroMode
         >> s.nonlinZeroStart >> s.frontZeroPos >> s.rearZeroPos >> s.scaleStart >> s.scaleEnd >> s.scaleFactor
         >> s.shiftX >> s.shiftY >> s.shiftMode >> s.shiftStart >> s.shiftEnd;
-    // The blocks are most of the record: decode their words in one pass, then place them.
-    std::array<std::uint32_t, kDisplayBlockCount * 9> words;
-    const std::uint8_t* blocks = p + step_layout::kDisplayBlocks;
-    for (std::size_t w = 0; w < words.size(); ++w)
-        words[w] = static_cast<std::uint32_t>(blocks[4 * w]) | static_cast<std::uint32_t>(blocks[4 * w + 1]) << 8 |
-                   static_cast<std::uint32_t>(blocks[4 * w + 2]) << 16 |
-                   static_cast<std::uint32_t>(blocks[4 * w + 3]) << 24;
-    for (std::size_t k = 0; k < s.displayBlocks.size(); ++k) {
-        const std::uint32_t* w = &words[9 * k];
-        auto& b = s.displayBlocks[k];
-        b.fillMode = static_cast<std::int32_t>(w[0]);
-        b.spectrumStyle = static_cast<std::int32_t>(w[1]);
-        b.unused = static_cast<std::int32_t>(w[2]);
-        b.hPositionMode = static_cast<std::int32_t>(w[3]);
-        b.hOffset = static_cast<std::int32_t>(w[4]);
-        b.hScaleMode = static_cast<std::int32_t>(w[5]);
-        b.hScale = std::bit_cast<float>(w[6]);
-        b.vMode = static_cast<std::int32_t>(w[7]);
-        b.vFactor = std::bit_cast<float>(w[8]);
-    }
-    in.Skip(kDisplayBlockCount * kDisplayBlockBytes);
+    for (auto& b : s.displayBlocks)
+        in >> b.fillMode >> b.spectrumStyle >> b.unused >> b.hPositionMode >> b.hOffset >> b.hScaleMode >> b.hScale >> b.vMode >> b.vFactor;
     in >> s.viewMax >> s.viewMin;
     for (auto& m : s.positionMemo) in >> m.index >> m.metres >> m.reserved;
     in >> s.reservedTail;
