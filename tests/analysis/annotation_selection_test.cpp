@@ -10,16 +10,15 @@
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
 #include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
+using testing::RecordingPrompts;
+
 using Codes = std::vector<std::int32_t>;
 
-struct RecordingPrompts : UserPrompts {
-    std::vector<std::string> messages;
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-};
 
 TEST(AnnotationSelection, CatalogueHoldsEveryCodeThatGivesText) {
     // Every offered code gives a name; codes 0, 14, 15, 17 to 29 and beyond 45 are not offered.

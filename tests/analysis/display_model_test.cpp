@@ -9,9 +9,12 @@
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
+
+using testing::RecordingPrompts;
 
 using testing::WaveformPoint;
 
@@ -24,15 +27,6 @@ void FillDocument(CTAV_AnalyserDoc& doc, int samples = 1024) {
     doc.SelectPoint(1);
 }
 
-struct RecordingPrompts : UserPrompts {
-    std::vector<std::string> messages;
-    bool answer = true;
-    void Message(std::string_view t) override { messages.emplace_back(t); }
-    bool YesNo(std::string_view t) override {
-        messages.emplace_back(t);
-        return answer;
-    }
-};
 
 class DisplayModelTest : public ::testing::Test {
 protected:
@@ -55,7 +49,7 @@ protected:
     CTAV_AnalyserDoc doc;
     FixedTextMeasure measure;
     WaveDisplayModel model{doc, measure};
-    RecordingPrompts prompts;
+    RecordingPrompts prompts{true};
 };
 
 TEST_F(DisplayModelTest, TimeScopesChooseTheirTestPoints) {
@@ -270,6 +264,7 @@ TEST_F(DisplayModelTest, DraggingTheToeSetsItSilently) {
     EXPECT_TRUE(model.Release(x2, y2));
     EXPECT_NEAR(doc.points[1].toeIndex, toe + 60, 2);
     EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(prompts.questions.empty());
     // Dropped onto the head's column: nothing happens.
     const int head = doc.points[1].headIndex;
     const auto [tx, ty] = At(0, doc.points[1].toeIndex);

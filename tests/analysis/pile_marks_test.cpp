@@ -10,25 +10,12 @@
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
-// Says what the rules said and answers every question the same way.
-class Recorder : public UserPrompts {
-public:
-    explicit Recorder(bool answer = false) : answer_(answer) {}
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-    bool YesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        return answer_;
-    }
-    std::vector<std::string> messages;
-    std::vector<std::string> questions;
-
-private:
-    bool answer_;
-};
+using Recorder = testing::RecordingPrompts;
 
 TestPoint Pile(int samples = 1024) {
     TestPoint tp;

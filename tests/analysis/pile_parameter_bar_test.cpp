@@ -7,23 +7,12 @@
 
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
-class Answer : public UserPrompts {
-public:
-    explicit Answer(bool yes) : yes_(yes) {}
-    void Message(std::string_view) override {}
-    bool YesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        return yes_;
-    }
-    std::vector<std::string> questions;
-
-private:
-    bool yes_;
-};
+using Answer = testing::RecordingPrompts;
 
 TestPoint Pile() {
     TestPoint tp;

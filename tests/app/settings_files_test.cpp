@@ -8,16 +8,15 @@
 #include "app/analysis_bar_store.hpp"
 #include "model/atomic_file.hpp"
 #include "tests/support/tool_runner.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
+using testing::RecordingPrompts;
+
 using testing::TempDir;
 
-struct RecordingPrompts : UserPrompts {
-    std::vector<std::string> messages;
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-};
 
 std::vector<std::uint8_t> Ints(std::initializer_list<std::int32_t> values) {
     std::vector<std::uint8_t> bytes;

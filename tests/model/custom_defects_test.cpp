@@ -11,27 +11,16 @@
 #include "model/atomic_file.hpp"
 #include "model/text_codec.hpp"
 #include "tests/support/tool_runner.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
+using Recorder = testing::RecordingPrompts;
+
 using testing::TempDir;
 using Focus = CustomDefectDialogModel::Focus;
 
-class Recorder : public UserPrompts {
-public:
-    explicit Recorder(bool answer = false) : answer_(answer) {}
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-    bool YesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        return answer_;
-    }
-    std::vector<std::string> messages;
-    std::vector<std::string> questions;
-
-private:
-    bool answer_;
-};
 
 CustomDefect Entry(std::string_view cp936, std::int32_t counter, std::uint8_t grade) {
     CustomDefect d;

@@ -17,20 +17,15 @@
 #include "tests/support/old_layout_writer.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/analysis_view.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {
 
+using testing::RecordingPrompts;
+
 using testing::TempDir;
 
-struct RecordingPrompts : UserPrompts {
-    std::vector<std::string> messages;
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-    bool YesNo(std::string_view text) override {
-        messages.emplace_back(text);
-        return false;
-    }
-};
 
 std::string WriteDemo(const TempDir& dir) {
     const std::string path = dir.File("demo.tav");

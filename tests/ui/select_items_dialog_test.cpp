@@ -14,16 +14,15 @@
 #include "tests/support/tool_runner.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/select_items_dialog.hpp"
+#include "tests/support/recording_prompts.hpp"
 
 namespace tav::ui {
 namespace {
 
+using testing::RecordingPrompts;
+
 using Codes = std::vector<std::int32_t>;
 
-struct RecordingPrompts : UserPrompts {
-    std::vector<std::string> messages;
-    void Message(std::string_view text) override { messages.emplace_back(text); }
-};
 
 int RowOf(QListWidget* list, std::int32_t code) {
     for (int r = 0; r < list->count(); ++r)
