@@ -17,6 +17,7 @@
 
 #include "analysis/positions.hpp"
 #include "cli/command.hpp"
+#include "cli/panel_op.hpp"
 #include "model/document.hpp"
 #include "processing/chain.hpp"
 #include "processing/process_step.hpp"
@@ -34,10 +35,19 @@ constexpr const char* kUsage =
     "  --delete POS           delete the step at POS\n"
     "  --undo-last            delete the chain list's last row\n"
     "  --clear                delete every step\n"
+    "  --panel SPEC [--form popup|docked] [--edit POS]\n"
+    "                         type into an operation's panel and confirm it: a new\n"
+    "                         step, or the step at POS edited\n"
     "STEP is NAME[:field=value,...]; NAME is integrate, differentiate, filter, linzero,\n"
     "nonlinzero, reverse, smooth, dc, frontzero, rearzero, shift, rotate, magnify,\n"
     "localscale or an operation code 1..16. Position fields take metres below the\n"
-    "head as 3.5m; shiftX in metres is a length.\n";
+    "head as 3.5m; shiftX in metres is a length.\n"
+    "A panel SPEC is NAME[:key=value,...] with the values as typed into the panel:\n"
+    "  filter kind=low|high|band|stop,upper=Hz,lower=Hz   magnify mode=exp|linear,factor=,delay=m\n"
+    "  dc mode=whole|part,start=m   smooth points=   rotate mode=whole|part,start=m,angle=degrees\n"
+    "  linzero, nonlinzero mode=whole|part|toe,start=m   frontzero, rearzero position=m\n"
+    "  localscale start=m,end=m,factor=   shift mode=whole|part,start=m,end=m,x=m,y=mV\n"
+    "A refused panel prints 'refused: <message>', exits 2 and writes nothing.\n";
 
 // ---- step fields ---------------------------------------------------------------
 
@@ -220,13 +230,14 @@ void ApplyStepArgs(const CTAV_AnalyserDoc& doc, const TargetSet& targets, const 
 
 // ---- the command line ------------------------------------------------------------
 
-enum class OpKind { Append, Replace, Insert, Delete, UndoLast, Clear };
+enum class OpKind { Append, Replace, Insert, Delete, UndoLast, Clear, Panel };
 
 struct Op {
     explicit Op(OpKind k) : kind(k) {}
     OpKind kind;
     std::int32_t position = 0;
     StepArgs stepArgs;
+    PanelArgs panel;
 };
 
 struct Request {
@@ -315,6 +326,29 @@ std::optional<Request> ParseArguments(const std::vector<std::string>& args, int&
             Op op(OpKind::Delete);
             if (!position(a, op.position)) return std::nullopt;
             r.ops.push_back(std::move(op));
+        } else if (a == "--panel") {
+            Op op(OpKind::Panel);
+            const std::string* v = next(a);
+            if (v == nullptr) return std::nullopt;
+            std::string why;
+            auto parsed = ParsePanelArgs(*v, why);
+            if (!parsed) return Usage("--panel: " + why);
+            op.panel = std::move(*parsed);
+            r.ops.push_back(std::move(op));
+        } else if (a == "--form" || a == "--edit") {
+            // Modifies the --panel just before it.
+            if (r.ops.empty() || r.ops.back().kind != OpKind::Panel) return Usage(a + " belongs after a --panel");
+            PanelArgs& panel = r.ops.back().panel;
+            if (a == "--form") {
+                const std::string* v = next(a);
+                if (v == nullptr) return std::nullopt;
+                if (*v != "popup" && *v != "docked") return Usage("--form takes popup or docked");
+                panel.form = *v == "popup" ? PanelForm::Popup : PanelForm::Docked;
+            } else {
+                std::int32_t pos = 0;
+                if (!position(a, pos)) return std::nullopt;
+                panel.editPosition = pos;
+            }
         } else if (a == "--undo-last") {
             r.ops.emplace_back(OpKind::UndoLast);
         } else if (a == "--clear") {
@@ -348,8 +382,21 @@ TargetSet CollectTargets(const CTAV_AnalyserDoc& doc, const Request& r) {
     return targets;
 }
 
-void RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op) {
+// kExitOk, or the exit code of a panel that refused or had nothing to edit (reported).
+int RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op, const std::string& file) {
     switch (op.kind) {
+        case OpKind::Panel: {
+            const PanelOutcome outcome = RunPanel(doc, targets, op.panel);
+            if (outcome.kind == PanelOutcome::Refused) {
+                std::cout << "refused: " << outcome.message << "\n";
+                return kExitInvalidData;
+            }
+            if (outcome.kind == PanelOutcome::NothingToEdit) {
+                ReportError(file, outcome.message + "; nothing written");
+                return kExitInvalidData;
+            }
+            break;
+        }
         case OpKind::Append: {
             ProcessStep step = PrefillNewStep(doc, targets, op.stepArgs.opType, std::nullopt);
             ApplyStepArgs(doc, targets, op.stepArgs, step);
@@ -386,6 +433,7 @@ void RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op) {
             ClearStepsCommand(doc, targets);
             break;
     }
+    return kExitOk;
 }
 
 int Process(const Request& r) {
@@ -394,7 +442,8 @@ int Process(const Request& r) {
     const TargetSet targets = CollectTargets(doc, r);
     for (const auto k : targets)
         if (const int code = CheckPoint(doc, r.input, k, "; nothing written")) return code;
-    for (const auto& op : r.ops) RunOp(doc, targets, op);
+    for (const auto& op : r.ops)
+        if (const int code = RunOp(doc, targets, op, r.input)) return code;
     return SaveProjectTo(doc, r.inPlace ? r.input : r.output);
 }
 

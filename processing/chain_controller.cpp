@@ -108,6 +108,19 @@ bool HasPanel(std::int32_t opType) {
     return opType != kOpIntegrate && opType != kOpDifferentiate && opType != kOpReverse;
 }
 
+OperationPanel OpenPanelModel(std::optional<OperationPanel>& carried, const PanelRequest& request,
+                              const TestPoint* current, const ProcessStep& step) {
+    std::optional<OperationPanel> taken;
+    taken.swap(carried);
+    if (taken && taken->opType() == request.opType && taken->editFlag() == request.editFlag) {
+        taken->SwitchForm(request.form);
+        return *taken;
+    }
+    OperationPanel fresh(request.opType, request.form, request.editFlag, current);
+    fresh.Open(step);
+    return fresh;
+}
+
 ChainController::ChainController(CTAV_AnalyserDoc& doc, ChainView& view, StepPanels& panels)
     : doc_(doc), view_(view), panels_(panels) {}
 

@@ -23,6 +23,7 @@
 #include "model/document.hpp"
 #include "processing/chain.hpp"
 #include "processing/chain_list.hpp"
+#include "processing/operation_panel.hpp"
 #include "processing/process_step.hpp"
 
 namespace tav {
@@ -75,7 +76,6 @@ std::int32_t OperationOfInsertCommand(int id);
 bool HasPanel(std::int32_t opType);
 
 enum class PanelResult : int { Confirmed = 1, Cancelled = 2, SwitchForm = 110 };
-enum class PanelForm : int { Popup = 0, Docked = 1 };
 enum class Scope : int { CurrentWaveform = 0, AllWaveforms = 1 };
 
 // Given to a panel so that every change of a value shows on the waveforms.
@@ -105,6 +105,12 @@ public:
     // the panel again on the same step.
     virtual PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) = 0;
 };
+
+// The panel model a run works on: after a switch of form the one carried
+// over (everything entered so far, now in the requested form), else a fresh
+// one opened on the working step. `carried` is emptied either way.
+OperationPanel OpenPanelModel(std::optional<OperationPanel>& carried, const PanelRequest& request,
+                              const TestPoint* current, const ProcessStep& step);
 
 // What the controller needs to know of the analysis view and the chain list.
 class ChainView {
