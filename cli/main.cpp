@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     RegisterSynthCommand(app, run);
     RegisterMergeCommand(app, run);
     RegisterMarkCommand(app, run);
+    RegisterPrintCommand(app, run);
     RegisterAnalyzeCommand(app, run);
 
     try {

@@ -27,6 +27,7 @@
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
 #include "ui/merge_dialog.hpp"
+#include "ui/print_controller.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
@@ -99,6 +100,7 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     addDockWidget(Qt::LeftDockWidgetArea, pointList_);
     addDockWidget(Qt::LeftDockWidgetArea, chain_);
     addDockWidget(Qt::BottomDockWidgetArea, info_);
+    print_ = new PrintController(doc_, *view_, shell_, relay_, [this] { return path_; }, this);
     BuildCommands();
 
     connect(pointList_, &PointListDock::pointChosen, this, [this](int index) {
@@ -167,7 +169,7 @@ void MainWindow::BuildCommands() {
             }
         }
         menu->addAction(action);
-        if (c.id == 32849) menu->addSeparator();
+        if (c.id == 32849 || c.id == kCmdFilePrint) menu->addSeparator();
         if (c.id == 32872) {
             recentMenu_ = menu->addMenu(QStringLiteral("最近的文件"));
             menu->addSeparator();
@@ -205,6 +207,10 @@ void MainWindow::UpdateCommandStates() {
                                    (id >= 32868 && id <= 32870);
             action->setCheckable(checkable);
             if (checkable) action->setChecked(view_->Checked(id));
+            continue;
+        }
+        if (PrintController::Handles(id)) {
+            action->setEnabled(print_->Enabled(id));
             continue;
         }
         bool on = Implemented(id);
@@ -399,6 +405,10 @@ void MainWindow::Run(int id) {
     if (!Action(id) || !Action(id)->isEnabled()) return;
     if (view_->Handles(id)) {
         view_->Run(id);
+        return;
+    }
+    if (PrintController::Handles(id)) {
+        print_->Run(id);
         return;
     }
     const auto targets = Targets();

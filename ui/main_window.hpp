@@ -22,6 +22,7 @@ class PointListDock;
 class ChainDock;
 class InfoDock;
 class CTAV_AnalyserView;
+class PrintController;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
 class PromptsRelay : public UserPrompts {
@@ -64,6 +65,7 @@ public:
     bool SaveTo(const QString& path);
     const QString& Path() const { return path_; }
     CTAV_AnalyserView* View() const { return view_; }
+    PrintController* Printing() const { return print_; }
     // The prompts the window shows; tests replace them with recorders.
     void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
     // Refreshes every panel and the view from the document.
@@ -108,6 +110,7 @@ private:
     ChainDock* chain_ = nullptr;
     InfoDock* info_ = nullptr;
     CTAV_AnalyserView* view_ = nullptr;
+    PrintController* print_ = nullptr;
 };
 
 inline constexpr const char* kAppTitle = "TAV Analyser";

@@ -107,6 +107,10 @@ void WaveDisplayModel::SetClientSize(int width, int height) {
 
 std::vector<std::int32_t> WaveDisplayModel::TimeScopePoints() const {
     std::vector<std::int32_t> out;
+    if (options.onlyPoint >= 0) {
+        if (doc_.ValidIndex(options.onlyPoint)) out.push_back(options.onlyPoint);
+        return out;
+    }
     const int n = doc_.PointCount();
     switch (bar.timeScope) {
         case kScopePile: out = doc_.pileMembers; break;

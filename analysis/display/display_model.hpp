@@ -126,6 +126,9 @@ struct DisplayOptions {
     std::int32_t storedHeight = 0;  // WaveDisplay/Height
     bool scopeAll = false;          // operation scope "全部波形"
     std::int32_t recomputeMode = 1;
+    // A printed cell or a picture of one test point: the time and frequency
+    // analyses show this test point alone, whatever the scope and selection.
+    std::int32_t onlyPoint = -1;
 };
 
 // The annotation text of one item code for an entry (several lines for the
