@@ -28,6 +28,7 @@
 #include "ui/display_settings_dialog.hpp"
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
+#include "ui/processing_commands.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
@@ -44,9 +45,6 @@ bool Implemented(int id) {
     switch (id) {
         case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout:
         case 32895:
-        case 32784: case 32785: case 32794:                  // chain operations without a panel
-        case 32824: case 32825: case 32833: case 32915: case 32932:
-        case 32845: case 32847: case 32873: case 32907: case 32906:
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
         case 32872: case kCmdDisplaySettings:
@@ -101,6 +99,8 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     addDockWidget(Qt::LeftDockWidgetArea, chain_);
     addDockWidget(Qt::BottomDockWidgetArea, info_);
     print_ = new PrintController(doc_, *view_, shell_, relay_, [this] { return path_; }, this);
+    processing_ = new ProcessingCommands(doc_, *view_, *chain_, shell_, relay_, this);
+    connect(processing_, &ProcessingCommands::changed, this, [this] { RefreshAll(); });
     BuildCommands();
 
     connect(pointList_, &PointListDock::pointChosen, this, [this](int index) {
@@ -198,9 +198,11 @@ void MainWindow::BuildCommands() {
 void MainWindow::UpdateCommandStates() {
     const bool any = doc_.PointCount() > 0;
     const bool current = doc_.ValidIndex(doc_.currentIndex);
-    const bool row = chain_->SelectedRow() >= 0;
-    const bool rows = chain_->RowCount() > 0;
     for (auto& [id, action] : actions_) {
+        if (ProcessingCommands::Handles(id)) {
+            action->setEnabled(processing_->Enabled(id));
+            continue;
+        }
         if (view_->Handles(id)) {
             action->setEnabled(view_->Enabled(id));
             const bool checkable = (id >= 32796 && id <= 32798) || id == 32834 || id == 32835 ||
@@ -216,9 +218,6 @@ void MainWindow::UpdateCommandStates() {
         bool on = Implemented(id);
         switch (id) {
             case kCmdFileSave: case kCmdFileSaveAs: case 32895: on = on && (any || !path_.isEmpty()); break;
-            case 32784: case 32785: case 32794: on = on && current; break;
-            case 32824: case 32825: case 32833: case 32915: case 32932: case 32845: case 32907: on = on && row; break;
-            case 32847: case 32906: case 32873: on = on && rows; break;
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
             case 32899: on = on && current && view_->Cursor().has_value(); break;
             case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
@@ -392,15 +391,6 @@ bool MainWindow::SaveTo(const QString& path) {
     return true;
 }
 
-void MainWindow::RunChainCommand(int opType) {
-    const auto targets = Targets();
-    if (targets.empty()) return;
-    // These operations have no parameter panel: confirmed at once.
-    const ProcessStep step = PrefillNewStep(doc_, targets, opType, view_->Cursor());
-    FinishNewStep(doc_, targets, step, true);
-    RefreshAll();
-}
-
 void MainWindow::Run(int id) {
     if (!Action(id) || !Action(id)->isEnabled()) return;
     if (view_->Handles(id)) {
@@ -411,7 +401,11 @@ void MainWindow::Run(int id) {
         print_->Run(id);
         return;
     }
-    const auto targets = Targets();
+    if (ProcessingCommands::Handles(id)) {
+        processing_->RunCommand(id, scopeAll_);
+        RefreshAll();
+        return;
+    }
     switch (id) {
         case kCmdFileOpen: {
             const QString p = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), {}, kFilter);
@@ -441,36 +435,6 @@ void MainWindow::Run(int id) {
         case kCmdAppAbout:
             QMessageBox::about(this, QStringLiteral("关于"),
                                QStringLiteral("%1\n低应变反射波法基桩完整性检测分析").arg(QString::fromUtf8(kAppTitle)));
-            break;
-        case 32784: RunChainCommand(kOpIntegrate); break;
-        case 32785: RunChainCommand(kOpDifferentiate); break;
-        case 32794: RunChainCommand(kOpReverse); break;
-        case 32824: case 32915:
-        case 32825:
-        case 32833: case 32932: {
-            const int op = (id == 32824 || id == 32915) ? kOpIntegrate : id == 32825 ? kOpDifferentiate : kOpReverse;
-            ProcessStep step;
-            step.opType = op;
-            FinishInsertedStep(doc_, targets, step, chain_->SelectedRow(), true);
-            RefreshAll();
-            break;
-        }
-        case 32845: case 32907:
-            DeleteStepCommand(doc_, targets, chain_->SelectedRow());
-            RefreshAll();
-            break;
-        case 32906:
-            if (QMessageBox::question(this, QStringLiteral("提示"), QStringLiteral("确实要清除所有处理过程吗？"),
-                                      QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok)
-                break;
-            [[fallthrough]];
-        case 32847:
-            ClearStepsCommand(doc_, targets);
-            RefreshAll();
-            break;
-        case 32873:
-            UndoLastStepCommand(doc_, targets);
-            RefreshAll();
             break;
         case 32863:
         case 32864:

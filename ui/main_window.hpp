@@ -23,6 +23,7 @@ class ChainDock;
 class InfoDock;
 class CTAV_AnalyserView;
 class PrintController;
+class ProcessingCommands;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
 class PromptsRelay : public UserPrompts {
@@ -66,6 +67,7 @@ public:
     const QString& Path() const { return path_; }
     CTAV_AnalyserView* View() const { return view_; }
     PrintController* Printing() const { return print_; }
+    ProcessingCommands* Processing() const { return processing_; }
     // The prompts the window shows; tests replace them with recorders.
     void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
     // Refreshes every panel and the view from the document.
@@ -84,7 +86,6 @@ private:
     std::vector<std::int32_t> Targets() const;
     void AddRecent(const QString& path);
     void RebuildRecentMenu();
-    void RunChainCommand(int opType);
     void BuildParameterBar();
     void UpdateParameterBar();
     BarScope ParameterScope(std::vector<std::int32_t>& shown) const;
@@ -111,6 +112,7 @@ private:
     InfoDock* info_ = nullptr;
     CTAV_AnalyserView* view_ = nullptr;
     PrintController* print_ = nullptr;
+    ProcessingCommands* processing_ = nullptr;
 };
 
 inline constexpr const char* kAppTitle = "TAV Analyser";

@@ -124,9 +124,7 @@ ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
         };
         add(&menu, 32904);
         QMenu* insert = menu.addMenu(QStringLiteral("插入"));
-        for (int id : {32911, 32912, 32913, 32914, 32915, 32916, 32932}) add(insert, id)->setEnabled(false);
-        insert->actions().at(4)->setEnabled(true);  // integration needs no panel
-        insert->actions().at(6)->setEnabled(true);  // nor does reversal
+        for (int id : {32911, 32912, 32913, 32914, 32915, 32916, 32932}) add(insert, id);
         add(&menu, 32907);
         add(&menu, 32906);
         menu.exec(list_->mapToGlobal(at));

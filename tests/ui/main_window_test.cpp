@@ -52,7 +52,7 @@ TEST(MainWindow, CommandsCarryTheirTexts) {
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->statusTip(), QStringLiteral("对波形数据进行数字滤波处理"));
     EXPECT_EQ(filter->toolTip(), QStringLiteral("滤波"));
-    EXPECT_FALSE(filter->isEnabled()) << "the filter waits for its panel";
+    EXPECT_FALSE(filter->isEnabled()) << "no test point shown: nothing to filter";
     EXPECT_EQ(window.Action(32873)->text(), QStringLiteral("撤销[波形处理]"));
 }
 

@@ -1,0 +1,270 @@
+// The operation panels in the window: typed into with QTest in both forms.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "model/atomic_file.hpp"
+#include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
+#include "tests/support/tool_runner.hpp"
+#include "ui/analysis_view.hpp"
+#include "ui/command_table.hpp"
+#include "ui/main_window.hpp"
+#include "ui/operation_panel_widgets.hpp"
+#include "ui/processing_commands.hpp"
+#include "ui/project_docks.hpp"
+
+namespace tav {
+namespace {
+
+using testing::TempDir;
+
+constexpr int kFilter = 32781;
+constexpr int kRotate = 32787;
+constexpr int kUndoLast = 32873;
+constexpr int kInsertDc = 32822;
+
+std::string WriteProject(const TempDir& dir) {
+    const std::string path = dir.File("p.tav");
+    WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"),
+                                                    {testing::WaveformPoint("P1", 1024, 1),
+                                                     testing::WaveformPoint("P2", 1024, 2)},
+                                                    {}));
+    return path;
+}
+
+// The panel that the next command opens: `act` runs on it from inside the
+// panel's own event loop, as the engineer's typing would.
+void WhenPanelOpens(ui::MainWindow& window, std::function<void(ui::PanelEditor&)> act) {
+    auto* tries = new int(0);
+    auto* timer = new QTimer(&window);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [&window, act, timer, tries] {
+        ui::ProcessingCommands* p = window.Processing();
+        ui::PanelEditor* editor = p->OpenPopup()    ? p->OpenPopup()->Editor()
+                                  : p->OpenStrip() ? p->OpenStrip()->Editor()
+                                                   : nullptr;
+        if (editor == nullptr && ++*tries < 300) return;
+        timer->stop();
+        timer->deleteLater();
+        delete tries;
+        ASSERT_NE(editor, nullptr) << "no panel opened";
+        act(*editor);
+    });
+    timer->start();
+}
+
+template <typename T>
+T* Child(ui::PanelEditor& editor, const char* name) {
+    T* w = editor.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+void Type(ui::PanelEditor& editor, const char* field, const QString& text) {
+    QLineEdit* edit = Child<QLineEdit>(editor, field);
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+// Near the left edge: a radio button answers only on its indicator and text.
+void Click(ui::PanelEditor& editor, const char* name) {
+    QAbstractButton* b = Child<QAbstractButton>(editor, name);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+}
+
+void BandPass(ui::PanelEditor& editor, const QString& upper, const QString& lower) {
+    Click(editor, "choice2");
+    Type(editor, "upper", upper);
+    Type(editor, "lower", lower);
+}
+
+class PanelWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.SetPrompts(&prompts);
+        window.show();
+        ASSERT_TRUE(window.OpenPath(QString::fromStdString(WriteProject(dir))));
+    }
+    TestPoint& Point(int i) { return window.Document().points[static_cast<std::size_t>(i)]; }
+
+    TempDir dir;
+    ui::MainWindow window;
+    testing::RecordingPrompts prompts;
+};
+
+TEST_F(PanelWindow, PopupTypedValuesBecomeTheStep) {
+    bool previewed = false;
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        EXPECT_EQ(e.window()->windowTitle(), QStringLiteral("数字滤波"));
+        EXPECT_EQ(Child<QLineEdit>(e, "upper")->text(), QString()) << "a new step's frequencies start empty";
+        BandPass(e, "1200", "100");
+        Click(e, "previewButton");
+        previewed = Point(0).samples != Point(0).rawSamples;
+        EXPECT_EQ(Point(0).stepCount(), 0) << "a preview leaves the chain alone";
+        Click(e, "okButton");
+    });
+    window.Action(kFilter)->trigger();
+    EXPECT_TRUE(previewed);
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    EXPECT_EQ(Point(0).steps[0].filterKind, 3);
+    EXPECT_EQ(Point(0).steps[0].filterUpperHz, 1200.0f);
+    EXPECT_EQ(Point(0).steps[0].filterLowerHz, 100.0f);
+    EXPECT_EQ(Point(1).stepCount(), 0);
+    EXPECT_TRUE(window.Document().modified);
+}
+
+TEST_F(PanelWindow, DockedStripTypedValuesBecomeTheStep) {
+    // Switch the form once: the strip opens with what the popup had so far.
+    WhenPanelOpens(window, [&](ui::PanelEditor& popup) {
+        Type(popup, "angle", "4");
+        Click(popup, "switchButton");
+        WhenPanelOpens(window, [&](ui::PanelEditor& strip) {
+            EXPECT_EQ(strip.parentWidget()->height(), ui::kDockedStripHeight);
+            EXPECT_EQ(strip.parentWidget()->parentWidget(), window.View()) << "the strip sits in the view";
+            EXPECT_EQ(Child<QLineEdit>(strip, "angle")->text(), QStringLiteral("4"));
+            EXPECT_TRUE(window.Action(32784)->isEnabled() == false) << "no second operation while one is open";
+            EXPECT_TRUE(window.Action(32863)->isEnabled()) << "the rest of the window stays live";
+            Type(strip, "angle", "45");
+            Click(strip, "choice1");
+            Type(strip, "start", "2.345");
+            Click(strip, "okButton");
+        });
+    });
+    window.Action(kRotate)->trigger();
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    const ProcessStep& s = Point(0).steps[0];
+    EXPECT_EQ(s.rotateMode, 1);
+    EXPECT_EQ(s.rotateAngle, DegreesToRotateAngle(45.0)) << "the strip takes angles the popup refuses";
+    EXPECT_EQ(s.RememberedMetres(0, s.rotateStart), 2.35f);
+    EXPECT_NE(s.rotateScale, 1.0f) << "the scale follows the trace on screen";
+    EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
+}
+
+TEST_F(PanelWindow, CancelledPreviewRestoresTheSamples) {
+    const auto before = Point(0).samples;
+    bool changed = false;
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        QSlider* slider = Child<QSlider>(e, "upperSlider");
+        slider->triggerAction(QSlider::SliderPageStepSub);  // 3000 -> 2990: a live preview
+        EXPECT_EQ(Child<QLineEdit>(e, "upper")->text(), QStringLiteral("2990"));
+        changed = Point(0).samples != before;
+        Click(e, "cancelButton");
+    });
+    window.Action(kFilter)->trigger();
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(Point(0).samples, before);
+    EXPECT_EQ(Point(0).stepCount(), 0);
+    EXPECT_FALSE(window.Document().modified);
+}
+
+TEST_F(PanelWindow, RefusalKeepsThePanelOpen) {
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        Type(e, "angle", "12");
+        Click(e, "okButton");
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0], "旋转角度应在(-10°~10°)之间");
+        EXPECT_TRUE(e.isVisible());
+        Type(e, "angle", "1.5");
+        Click(e, "okButton");
+    });
+    window.Action(kRotate)->trigger();
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    EXPECT_EQ(Point(0).steps[0].rotateAngle, DegreesToRotateAngle(1.5));
+}
+
+TEST_F(PanelWindow, InsertBeforeTheSelectedRow) {
+    window.Action(32784)->trigger();  // integration: no panel
+    auto* list = window.findChild<ui::ChainDock*>()->List();
+    list->setCurrentRow(0);
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        EXPECT_EQ(e.window()->windowTitle(), QStringLiteral("去直流"));
+        Click(e, "choice1");
+        Type(e, "start", "1");
+        Click(e, "okButton");
+    });
+    window.Action(kInsertDc)->trigger();
+    ASSERT_EQ(Point(0).stepCount(), 2);
+    EXPECT_EQ(Point(0).steps[0].opType, kOpRemoveDc);
+    EXPECT_EQ(Point(0).steps[0].dcMode, 2);
+    EXPECT_EQ(Point(0).steps[1].opType, kOpIntegrate);
+}
+
+// The whole round on the demo project: a band-pass through the popup with a
+// preview, edited from the chain list, the same in the docked strip, undone.
+TEST(PanelsOnTheDemoProject, BandPassPopupEditDockedUndo) {
+    ui::MainWindow window;
+    testing::RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    window.show();
+    ASSERT_TRUE(window.OpenPath(QStringLiteral(TAV_DEMO_PROJECT)));
+    auto& doc = window.Document();
+    const int k = doc.currentIndex;
+    ASSERT_TRUE(doc.ValidIndex(k));
+    TestPoint& tp = doc.points[static_cast<std::size_t>(k)];
+    const std::int32_t stepsBefore = tp.stepCount();
+    const auto samplesBefore = tp.samples;
+    for (const auto& c : ui::CommandTable()) {
+        if (ui::ProcessingCommands::Handles(c.id)) {
+            EXPECT_TRUE(window.Action(c.id)->isEnabled()) << c.id << " is disabled while a test point is shown";
+        }
+    }
+
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        BandPass(e, "1200", "100");
+        Click(e, "previewButton");
+        Click(e, "okButton");
+    });
+    window.Action(kFilter)->trigger();
+    ASSERT_EQ(tp.stepCount(), stepsBefore + 1);
+    const std::int32_t row = tp.stepCount() - 1;
+    EXPECT_EQ(tp.steps[static_cast<std::size_t>(row)].filterUpperHz, 1200.0f);
+
+    // Edit from the chain list: a double click on the row.
+    auto* list = window.findChild<ui::ChainDock*>()->List();
+    list->setCurrentRow(row);
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        EXPECT_EQ(Child<QLineEdit>(e, "upper")->text(), QStringLiteral("1200")) << "an edited step shows its values";
+        EXPECT_TRUE(Child<QRadioButton>(e, "choice2")->isChecked());
+        Type(e, "upper", "1000");
+        Click(e, "okButton");
+    });
+    emit list->itemDoubleClicked(list->item(row));
+    ASSERT_EQ(tp.stepCount(), stepsBefore + 1);
+    EXPECT_EQ(tp.steps[static_cast<std::size_t>(row)].filterUpperHz, 1000.0f);
+    EXPECT_EQ(list->currentRow(), row) << "the list keeps its selection";
+
+    // The docked form: switch from the popup, then type into the strip.
+    WhenPanelOpens(window, [&](ui::PanelEditor& popup) {
+        Click(popup, "switchButton");
+        WhenPanelOpens(window, [&](ui::PanelEditor& strip) {
+            BandPass(strip, "1200", "100");
+            Click(strip, "previewButton");
+            Click(strip, "okButton");
+        });
+    });
+    window.Action(kFilter)->trigger();
+    ASSERT_EQ(tp.stepCount(), stepsBefore + 2);
+    EXPECT_EQ(tp.steps.back().filterKind, 3);
+    EXPECT_EQ(tp.steps.back().filterUpperHz, 1200.0f);
+    EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
+
+    window.Action(kUndoLast)->trigger();
+    window.Action(kUndoLast)->trigger();
+    EXPECT_EQ(tp.stepCount(), stepsBefore);
+    EXPECT_EQ(tp.samples, samplesBefore);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+}  // namespace
+}  // namespace tav
