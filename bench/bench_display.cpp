@@ -62,6 +62,8 @@ BENCHMARK(BM_DisplayCopySamples)->Unit(benchmark::kMillisecond);
 #ifdef TAV_HAVE_RENDER
 void EnsureGui() {
     static QGuiApplication* app = [] {
+        // Another benchmark may have made the one application object already.
+        if (auto* existing = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return existing;
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         static int argc = 1;
         static char name[] = "tav_bench";
