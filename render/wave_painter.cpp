@@ -137,7 +137,11 @@ void PaintEntry(QPainter& p, const DisplayEntry& e, bool current, std::int32_t s
     }
     if (e.kind == kKindSpectrum && spectrumStyle == 0) {
         p.setPen(fill);
-        for (const auto& pt : e.points) p.drawLine(pt.x, e.plot.bottom - 1, pt.x, pt.y);
+        // One call for all spectral lines: a page device then strokes them as one path.
+        std::vector<QLine> lines;
+        lines.reserve(e.points.size());
+        for (const auto& pt : e.points) lines.emplace_back(pt.x, e.plot.bottom - 1, pt.x, pt.y);
+        p.drawLines(lines.data(), static_cast<int>(lines.size()));
     } else {
         p.setPen(QPen(Qt::black, 0));
         p.drawPolyline(ToPolygon(e.points));
