@@ -23,6 +23,7 @@ void RegisterSynthCommand(CLI::App& app, Runner& run);
 void RegisterMergeCommand(CLI::App& app, Runner& run);
 void RegisterMarkCommand(CLI::App& app, Runner& run);
 void RegisterPrintCommand(CLI::App& app, Runner& run);
+void RegisterTransferCommands(CLI::App& app, Runner& run);
 
 // One clear line on stderr: "tavtool: <file>: <what>".
 void ReportError(const std::string& file, const std::string& what);

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     RegisterMergeCommand(app, run);
     RegisterMarkCommand(app, run);
     RegisterPrintCommand(app, run);
+    RegisterTransferCommands(app, run);
     RegisterAnalyzeCommand(app, run);
 
     try {
