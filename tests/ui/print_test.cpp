@@ -15,6 +15,9 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <set>
+#include <QTest>
 
 #include "model/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
@@ -222,6 +225,69 @@ TEST(PrintFromWindow, DisplayAreaCellsAndNothingToPrint) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], NothingToPrintText());
     EXPECT_FALSE(std::filesystem::exists(dir.File("none.pdf")));
+}
+
+// A CUPS printer of the machine: a PDF printer (cups-pdf) whose output can
+// be read back. Skipped where no such queue is set up.
+struct CupsPdfQueue {
+    QString name;
+    std::filesystem::path folder;
+};
+
+std::optional<CupsPdfQueue> FindCupsPdfQueue() {
+    const std::string devices = Capture("lpstat -v 2>/dev/null");
+    const auto uri = devices.find(": cups-pdf:/");
+    if (uri == std::string::npos) return std::nullopt;
+    const auto start = devices.rfind("device for ", uri);
+    if (start == std::string::npos) return std::nullopt;
+    CupsPdfQueue queue;
+    queue.name = QString::fromStdString(devices.substr(start + 11, uri - start - 11));
+    // Where cups-pdf puts the jobs of this user.
+    std::string out = "${HOME}/PDF";
+    for (const auto& line : QString::fromStdString(Capture("cat /etc/cups/cups-pdf.conf 2>/dev/null")).split('\n'))
+        if (line.startsWith(QStringLiteral("Out "))) out = line.mid(4).trimmed().toStdString();
+    const char* home = std::getenv("HOME");
+    if (const auto at = out.find("${HOME}"); at != std::string::npos) out.replace(at, 7, home ? home : "");
+    queue.folder = out;
+    return queue;
+}
+
+TEST(PrintFromWindow, CupsPdfPrinterReceivesThePages) {
+    const auto queue = FindCupsPdfQueue();
+    if (!queue || !HavePoppler()) GTEST_SKIP() << "no cups-pdf printer queue on this machine";
+    std::error_code ec;
+    std::filesystem::create_directories(queue->folder, ec);
+    std::set<std::filesystem::path> before;
+    for (const auto& f : std::filesystem::directory_iterator(queue->folder, ec)) before.insert(f.path());
+
+    TempDir dir;
+    const std::string project = WriteProject(dir);
+    ui::MainWindow window;
+    RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(project)));
+    auto& printing = *window.Printing();
+    PrintSettings s;
+    s.items = {1, 1, 0, 0, 0};
+    s.cellRows = 2;
+    printing.StoreSettings(s);
+    printing.Printer().printerName = queue->name;
+    QPrinter printer(QPrinter::HighResolution);
+    printing.SetUpPrinter(printer);
+    EXPECT_EQ(printer.outputFormat(), QPrinter::NativeFormat);
+    ASSERT_TRUE(printing.PrintOn(printer));
+
+    // The queue turns the job into a file of its own a little later.
+    std::filesystem::path printed;
+    for (int wait = 0; wait < 120 && printed.empty(); ++wait) {
+        QTest::qWait(500);
+        for (const auto& f : std::filesystem::directory_iterator(queue->folder, ec))
+            if (!before.count(f.path()) && f.path().extension() == ".pdf" && PdfPages(f.path().string()) > 0)
+                printed = f.path();
+    }
+    ASSERT_FALSE(printed.empty()) << "nothing arrived in " << queue->folder;
+    EXPECT_EQ(PdfPages(printed.string()), 3);
+    std::filesystem::remove(printed, ec);
 }
 
 }  // namespace
