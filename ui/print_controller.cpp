@@ -110,16 +110,20 @@ void PrintController::Print() {
     PrintOn(printer);
 }
 
+std::unique_ptr<QPrintPreviewDialog> PrintController::MakePreview(QPrinter& printer) {
+    // A job with nothing to print says so before the preview opens.
+    if (Prepare(printer.pageLayout().fullRect(QPageLayout::Millimeter).size()).layout.pages <= 0) return nullptr;
+    auto dialog = std::make_unique<QPrintPreviewDialog>(&printer, owner_);
+    dialog->setWindowTitle(QStringLiteral("打印预览"));
+    connect(dialog.get(), &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintOn(*p); });
+    dialog->resize(900, 1000);
+    return dialog;
+}
+
 void PrintController::Preview() {
     QPrinter printer(QPrinter::HighResolution);
     SetUpPrinter(printer);
-    // A job with nothing to print says so before the preview opens.
-    if (Prepare(printer.pageLayout().fullRect(QPageLayout::Millimeter).size()).layout.pages <= 0) return;
-    QPrintPreviewDialog dialog(&printer, owner_);
-    dialog.setWindowTitle(QStringLiteral("打印预览"));
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintOn(*p); });
-    dialog.resize(900, 1000);
-    dialog.exec();
+    if (auto dialog = MakePreview(printer)) dialog->exec();
 }
 
 }  // namespace tav::ui

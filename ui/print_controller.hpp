@@ -7,12 +7,14 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "output/print_settings.hpp"
 #include "render/print_painter.hpp"
 #include "ui/print_settings_dialog.hpp"
 
 class QPrinter;
+class QPrintPreviewDialog;
 class QWidget;
 
 namespace tav {
@@ -49,6 +51,9 @@ public:
     bool PrintToPdf(const QString& path);
     // The printer of the current choice: the named CUPS printer, or a PDF one.
     void SetUpPrinter(QPrinter& printer) const;
+    // The preview of the job on that printer, not yet shown; nothing when the
+    // job has nothing to print (its message has then been shown).
+    std::unique_ptr<QPrintPreviewDialog> MakePreview(QPrinter& printer);
 
 private:
     bool EditSettings(const QString& okText);

@@ -9,6 +9,8 @@
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -192,6 +194,16 @@ TEST(PrintFromWindow, PdfPagesAreTavtoolsPages) {
     ASSERT_TRUE(printing.PrintOn(printer));
     EXPECT_EQ(PdfPages(printed), 3);
     EXPECT_NE(PdfText(printed).find("工程名称：bridge"), std::string::npos);
+
+    // The preview shows the same pages before any paper is spent.
+    QPrinter previewed(QPrinter::HighResolution);
+    printing.SetUpPrinter(previewed);
+    const auto preview = printing.MakePreview(previewed);
+    ASSERT_NE(preview, nullptr);
+    auto* pages = preview->findChild<QPrintPreviewWidget*>();
+    ASSERT_NE(pages, nullptr);
+    pages->updatePreview();
+    EXPECT_EQ(pages->pageCount(), 3);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
