@@ -523,13 +523,20 @@ std::optional<std::string> OperationPanel::Check(const Reading& r) const {
     }
 }
 
-void OperationPanel::Read(ProcessStep& step) { ReadAll(step, false); }
+void OperationPanel::ApplyRotateScale(ProcessStep& step, std::optional<int> traceHeightPx) const {
+    if (opType_ == kOpRotate && current_ != nullptr && traceHeightPx)
+        if (const auto scale = RotateScaleFor(current_->lastParams, *traceHeightPx)) step.rotateScale = *scale;
+}
+
+void OperationPanel::Read(ProcessStep& step, std::optional<int> traceHeightPx) {
+    ReadAll(step, false);
+    ApplyRotateScale(step, traceHeightPx);
+}
 
 std::optional<std::string> OperationPanel::Confirm(ProcessStep& step, std::optional<int> traceHeightPx) {
     ProcessStep read = step;
     if (auto refusal = ReadAll(read, true)) return refusal;
-    if (opType_ == kOpRotate && current_ != nullptr && traceHeightPx)
-        if (const auto scale = RotateScaleFor(current_->lastParams, *traceHeightPx)) read.rotateScale = *scale;
+    ApplyRotateScale(read, traceHeightPx);
     step = read;
     return std::nullopt;
 }

@@ -120,10 +120,12 @@ public:
 
     // Reads every readable field into the step (a preview uses whatever is
     // entered); texts are rewritten where the reading corrects them.
-    void Read(ProcessStep& step);
+    // traceHeightPx: the current trace's drawing height, which gives the
+    // rotation its scale (nothing keeps the step's), so that a preview shows
+    // the ramp the confirmed step will draw.
+    void Read(ProcessStep& step, std::optional<int> traceHeightPx = std::nullopt);
     // Reads and checks: the message of the first refusal, or nothing when the
-    // step now holds the confirmed values. traceHeightPx: the current trace's
-    // drawing height, for the rotation's scale (nothing keeps the step's).
+    // step now holds the confirmed values.
     std::optional<std::string> Confirm(ProcessStep& step, std::optional<int> traceHeightPx);
 
 private:
@@ -131,6 +133,7 @@ private:
     std::optional<std::string> ReadAll(ProcessStep& step, bool confirming);
     std::optional<std::string> ReadField(int field, ProcessStep& step, Reading& r, bool confirming);
     std::optional<std::string> Check(const Reading& r) const;
+    void ApplyRotateScale(ProcessStep& step, std::optional<int> traceHeightPx) const;
     std::string ShownText(const PanelField& f, const ProcessStep& step) const;
     std::string MetresText(const ProcessStep& step, int slot, std::int32_t index, bool length) const;
 

@@ -216,7 +216,7 @@ PanelRun::PanelRun(OperationPanel& model, PanelHost host, PanelEditor* editor, Q
 
 void PanelRun::Preview() {
     editor_->SyncToModel();
-    model_.Read(*host_.step);
+    model_.Read(*host_.step, host_.traceHeight ? host_.traceHeight() : std::nullopt);
     editor_->SyncFromModel();
     if (host_.preview) host_.preview->Preview(*host_.step);
 }

@@ -213,6 +213,9 @@ TEST(OperationPanel, RotationRangesPerFormAndItsUnits) {
     OperationPanel panel(kOpRotate, PanelForm::Popup, 0, &tp);
     panel.Open(s);
     panel.SetText(1, "2.5");
+    ProcessStep previewed = s;
+    panel.Read(previewed, 150);
+    EXPECT_EQ(previewed.rotateScale, 0.0133f) << "a preview draws the ramp the confirmed step will";
     ASSERT_EQ(panel.Confirm(s, 150), std::nullopt);
     EXPECT_EQ(s.rotateScale, 0.0133f);
     EXPECT_EQ(*RotateScaleFor(tp.lastParams, 16), 0.125f);
