@@ -187,6 +187,10 @@ void ChainController::Create(std::int32_t opType) {
     if (view_.RestrictToFirstTarget()) targets.resize(1);
     doc_.stepInsertMode = 0;
     const bool confirmed = RunPanel(opType, targets, 0, step);
+    if (view_.TargetsReplaced()) {
+        view_.ChainChanged();
+        return;
+    }
     FinishNewStep(doc_, targets, step, confirmed);
     view_.ChainChanged();
 }
@@ -201,6 +205,10 @@ void ChainController::Edit() {
     doc_.stepInsertMode = 1;
     doc_.stepInsertPos = row;
     const bool confirmed = RunPanel(step.opType, list.targets, 1, step);
+    if (view_.TargetsReplaced()) {
+        view_.ChainChanged();
+        return;
+    }
     FinishEditedStep(doc_, list.targets, step, row, confirmed);
     view_.ChainChanged();
 }
@@ -215,6 +223,10 @@ void ChainController::Insert(std::int32_t opType) {
     doc_.stepInsertMode = 2;
     doc_.stepInsertPos = row;
     const bool confirmed = RunPanel(opType, list.targets, 0, step);
+    if (view_.TargetsReplaced()) {
+        view_.ChainChanged();
+        return;
+    }
     FinishInsertedStep(doc_, list.targets, step, row, confirmed);
     view_.ChainChanged();
 }

@@ -128,6 +128,10 @@ public:
     virtual bool ChainListShown() const { return true; }
     // The selected chain list row, -1 for none.
     virtual std::int32_t SelectedChainRow() const { return -1; }
+    // The project's test points were replaced while a panel waited (a file
+    // opened from the still-live window): the panel's step and its preset
+    // values belong to none of them and are dropped unapplied.
+    virtual bool TargetsReplaced() const { return false; }
     // An OK / Cancel question; true for OK.
     virtual bool AskOkCancel(std::string_view text, std::string_view caption) = 0;
     // The chain changed: rebuild the chain list and restore its selection.

@@ -358,6 +358,7 @@ bool MainWindow::OpenPath(const QString& path) {
         prompts_->Message("文件路径错误");
         return false;
     }
+    processing_->ProjectChanging();
     const LoadResult r = doc_.OpenFile(path.toStdString());
     path_ = path;
     AddRecent(path);
@@ -370,6 +371,7 @@ bool MainWindow::OpenPath(const QString& path) {
 bool MainWindow::AppendPaths(const QStringList& paths) {
     std::vector<std::string> files;
     for (const auto& p : paths) files.push_back(p.toStdString());
+    processing_->ProjectChanging();
     const auto results = doc_.AppendOpen(files);
     RefreshAll();
     bool ok = true;

@@ -202,19 +202,27 @@ PanelRun::PanelRun(OperationPanel& model, PanelHost host, PanelEditor* editor, Q
     connect(editor_, &PanelEditor::confirmRequested, this, &PanelRun::Confirm);
     connect(editor_, &PanelEditor::cancelRequested, this, [this] { End(PanelResult::Cancelled); });
     connect(editor_, &PanelEditor::switchRequested, this, [this] {
+        if (Gone()) return;
         editor_->SyncToModel();
         End(PanelResult::SwitchForm);
     });
     connect(editor_, &PanelEditor::cursorRequested, this, [this] {
         const auto sample = host_.cursorSample ? host_.cursorSample() : std::nullopt;
-        if (!sample) return;
+        if (!sample || Gone()) return;
         editor_->SyncToModel();
         model_.TakeCursor(*sample);
         editor_->SyncFromModel();
     });
 }
 
+bool PanelRun::Gone() {
+    if (!host_.targetsIntact || host_.targetsIntact()) return false;
+    End(PanelResult::Cancelled);
+    return true;
+}
+
 void PanelRun::Preview() {
+    if (Gone()) return;
     editor_->SyncToModel();
     model_.Read(*host_.step, host_.traceHeight ? host_.traceHeight() : std::nullopt);
     editor_->SyncFromModel();
@@ -222,6 +230,7 @@ void PanelRun::Preview() {
 }
 
 void PanelRun::Confirm() {
+    if (Gone()) return;
     editor_->SyncToModel();
     const auto height = host_.traceHeight ? host_.traceHeight() : std::nullopt;
     const auto refusal = model_.Confirm(*host_.step, height);

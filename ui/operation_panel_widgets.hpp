@@ -65,6 +65,9 @@ struct PanelHost {
     std::function<std::optional<int>()> cursorSample;    // the display's static cursor
     std::function<std::optional<int>()> traceHeight;     // the current trace's drawing height
     std::function<void(const QString&)> showRefusal;     // a plain message box
+    // False once the test points the panel works on were replaced: the panel
+    // then ends as cancelled at the next thing the engineer does in it.
+    std::function<bool()> targetsIntact;
 };
 
 // Runs one panel (popup or strip) until it ends; shared by both forms.
@@ -81,6 +84,7 @@ private:
     void Preview();
     void Confirm();
     void End(PanelResult result);
+    bool Gone();
 
     OperationPanel& model_;
     PanelHost host_;

@@ -60,6 +60,8 @@ bool ProcessingCommands::Enabled(int id) const {
 
 void ProcessingCommands::RunCommand(int id, bool scopeAll) {
     if (!Enabled(id)) return;
+    openedOn_.clear();
+    projectChanged_ = false;
     controller_.SetScope(scopeAll ? Scope::AllWaveforms : Scope::CurrentWaveform);
     controller_.OnCommand(id);
     emit changed();
@@ -68,6 +70,12 @@ void ProcessingCommands::RunCommand(int id, bool scopeAll) {
 void ProcessingCommands::CancelOpenPanel() {
     if (strip_) strip_->Cancel();
     if (popup_) popup_->reject();
+}
+
+void ProcessingCommands::ProjectChanging() {
+    if (!running_) return;
+    projectChanged_ = true;
+    CancelOpenPanel();
 }
 
 bool ProcessingCommands::eventFilter(QObject* watched, QEvent* event) {
@@ -98,6 +106,16 @@ bool ProcessingCommands::AskOkCancel(std::string_view text, std::string_view cap
 
 void ProcessingCommands::ChainChanged() { emit changed(); }
 
+bool ProcessingCommands::TargetsReplaced() const {
+    if (projectChanged_) return true;
+    if (openedOn_.empty()) return false;
+    if (doc_.PointCount() != openedWithCount_) return true;
+    for (const auto& [index, samples] : openedOn_)
+        if (!doc_.ValidIndex(index) || doc_.points[static_cast<std::size_t>(index)].rawSamples.data() != samples)
+            return true;
+    return false;
+}
+
 // ---- StepPanels ----------------------------------------------------------------------------
 
 std::optional<int> ProcessingCommands::TraceHeight() const {
@@ -113,7 +131,11 @@ PanelResult ProcessingCommands::Run(const PanelRequest& request, ProcessStep& st
             ? &doc_.points[static_cast<std::size_t>(request.targets.front())]
             : nullptr;
     OperationPanel model = OpenPanelModel(carried_, request, current, step);
-    const std::int32_t pointCount = doc_.PointCount();
+    if (openedOn_.empty()) {
+        openedWithCount_ = doc_.PointCount();
+        for (const auto i : request.targets)
+            if (doc_.ValidIndex(i)) openedOn_.emplace_back(i, doc_.points[static_cast<std::size_t>(i)].rawSamples.data());
+    }
 
     // Every change shows at once: the preview, then the view rebuilt from the document.
     class ViewPreview final : public StepPreview {
@@ -135,6 +157,7 @@ PanelResult ProcessingCommands::Run(const PanelRequest& request, ProcessStep& st
     host.cursorSample = [this] { return view_.Cursor(); };
     host.traceHeight = [this] { return TraceHeight(); };
     host.showRefusal = [this](const QString& text) { prompts_.Message(text.toStdString()); };
+    host.targetsIntact = [this] { return !TargetsReplaced(); };
 
     running_ = true;
     emit changed();
@@ -142,8 +165,6 @@ PanelResult ProcessingCommands::Run(const PanelRequest& request, ProcessStep& st
         request.form == PanelForm::Popup ? RunPopup(model, request, std::move(host)) : RunDocked(model, std::move(host));
     running_ = false;
     if (result == PanelResult::SwitchForm) carried_ = model;
-    // A project opened while the strip waited: the targets are no longer the ones the panel was for.
-    if (result == PanelResult::Confirmed && doc_.PointCount() != pointCount) return PanelResult::Cancelled;
     return result;
 }
 

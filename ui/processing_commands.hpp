@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "processing/chain_controller.hpp"
 #include "ui/operation_panel_widgets.hpp"
@@ -44,6 +46,9 @@ public:
     bool PanelOpen() const { return running_; }
     // Ends an open panel as cancelled (the window is closing).
     void CancelOpenPanel();
+    // The window is about to replace or extend the project's test points (a
+    // file opened while a docked strip waits): an open panel ends, its step dropped.
+    void ProjectChanging();
 
     // ChainView
     std::vector<std::int32_t> DisplayedPoints() const override;
@@ -53,6 +58,7 @@ public:
     std::int32_t SelectedChainRow() const override;
     bool AskOkCancel(std::string_view text, std::string_view caption) override;
     void ChainChanged() override;
+    bool TargetsReplaced() const override;
 
     // StepPanels
     PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) override;
@@ -80,6 +86,11 @@ private:
     QPointer<PopupPanelDialog> popup_;
     QPointer<DockedPanelStrip> strip_;
     bool running_ = false;
+    // The targets of the running command as they were when its panel opened:
+    // index and sample buffer of each, and the number of test points.
+    std::vector<std::pair<std::int32_t, const float*>> openedOn_;
+    std::int32_t openedWithCount_ = 0;
+    bool projectChanged_ = false;
 };
 
 }  // namespace tav::ui

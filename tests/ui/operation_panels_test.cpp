@@ -200,6 +200,38 @@ TEST_F(PanelWindow, InsertBeforeTheSelectedRow) {
     EXPECT_EQ(Point(0).steps[1].opType, kOpIntegrate);
 }
 
+// The window stays live around a docked strip: a project opened meanwhile
+// gets nothing of the panel that was open on the previous one.
+TEST_F(PanelWindow, AProjectOpenedWhileTheStripWaitsGetsNothing) {
+    TempDir other;
+    const QString otherPath = QString::fromStdString(WriteProject(other));
+    WhenPanelOpens(window, [&](ui::PanelEditor& popup) {
+        Click(popup, "switchButton");
+        WhenPanelOpens(window, [&](ui::PanelEditor& strip) {
+            Type(strip, "start", "3");
+            ASSERT_TRUE(window.OpenPath(otherPath));
+            Click(strip, "okButton");
+        });
+    });
+    window.Action(32786)->trigger();  // DC removal
+    EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
+    CTAV_AnalyserDoc fresh;
+    ASSERT_EQ(fresh.OpenFile(otherPath.toStdString()).status, LoadStatus::Ok);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(Point(i).stepCount(), 0);
+        // The display keeps its drawing settings there; the panel's values are what matter.
+        ProcessStep shown = Point(i).lastParams;
+        ProcessStep loaded = fresh.points[static_cast<std::size_t>(i)].lastParams;
+        for (ProcessStep* p : {&shown, &loaded}) {
+            p->displayBlocks = {};
+            p->viewMax = p->viewMin = 0.0f;
+        }
+        EXPECT_TRUE(SameStepBytes(shown, loaded)) << i;
+        EXPECT_EQ(Point(i).samples, fresh.points[static_cast<std::size_t>(i)].samples);
+    }
+    EXPECT_FALSE(window.Document().modified);
+}
+
 // The whole round on the demo project: a band-pass through the popup with a
 // preview, edited from the chain list, the same in the docked strip, undone.
 TEST(PanelsOnTheDemoProject, BandPassPopupEditDockedUndo) {
