@@ -16,6 +16,7 @@ constexpr CommandInfo kCommands[] = {
     {kCmdFilePrintSetup, "打印设置(&R)...", "设置打印机、纸张和打印页面", "打印设置", "文件"},
     {kCmdFilePrintPreview, "打印预览(&V)", "显示整页，查看打印的效果", "打印预览", "文件"},
     {kCmdFilePrint, "打印(&P)...", "打印勾选测点的波形", "打印", "文件"},
+    {kCmdInstrumentTransfer, "数据传输(&R)", "从仪器中传输动测数据到PC机", "传输", "文件"},
     {32872, "查看日志", "查看软件的运行日志", "查看日志", "文件"},
     {kCmdAppExit, "退出(&X)", "退出应用程序", "退出", "文件"},
 

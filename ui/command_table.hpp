@@ -37,4 +37,7 @@ enum StandardCommand {
     kCmdDisplaySettings = 32999,  // the frame's own: no workstation id is given to it
 };
 
+// "数据传输(&R)": the instrument transfer dialog.
+inline constexpr int kCmdInstrumentTransfer = 32853;
+
 }  // namespace tav::ui

@@ -29,6 +29,7 @@
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
 #include "ui/processing_commands.hpp"
+#include "ui/transfer_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
@@ -452,6 +453,11 @@ void MainWindow::Run(int id) {
             MergeDialog dialog(LogicalDrives(), this);
             if (dialog.exec() == QDialog::Accepted && dialog.Report())
                 QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
+            break;
+        }
+        case kCmdInstrumentTransfer: {
+            TransferDialog dialog(MakeInstrumentPort(), DefaultTransferFolder(), *prompts_, this);
+            dialog.exec();
             break;
         }
         case kCmdDisplaySettings: {
