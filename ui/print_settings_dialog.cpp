@@ -396,12 +396,11 @@ void PrintSettingsDialog::EditTable() {
 void PrintSettingsDialog::ApplyTable(const TableHeaderDialog& dialog) { dialog.ApplyTo(table_); }
 
 void PrintSettingsDialog::RestoreDefaults() {
-    for (int k = 0; k < paperList_->count(); ++k) {
-        if (paperList_->itemText(k).contains(QStringLiteral("A4"), Qt::CaseInsensitive)) {
-            paperList_->setCurrentIndex(k);
-            break;
-        }
-    }
+    constexpr int kFallbackPaper = 6;  // the seventh entry, where no name says A4
+    int paper = kFallbackPaper;
+    for (int k = paperList_->count() - 1; k >= 0; --k)
+        if (paperList_->itemText(k).contains(QStringLiteral("A4"), Qt::CaseInsensitive)) paper = k;
+    paperList_->setCurrentIndex(std::min(paper, paperList_->count() - 1));
     orientation_->setCurrentIndex(0);
     Show(PrintSettings{});
 }
