@@ -23,6 +23,10 @@ FftSize FftSizeFor(std::int32_t n);
 // hold the twiddle table afterwards, so callers pass copies.
 void Fft(float* re, float* im, std::int32_t m, std::int32_t log2m, float* outRe, float* outIm, bool inverse);
 
+// The same transform step by step as written above, the twiddle table built
+// anew on every call: the reference that Fft's results equal bit for bit.
+void FftLiteral(float* re, float* im, std::int32_t m, std::int32_t log2m, float* outRe, float* outIm, bool inverse);
+
 // The direct O(m^2) sum in double precision; a reference for tests and benchmarks.
 void DirectDft(const float* re, const float* im, std::int32_t m, double* outRe, double* outIm, bool inverse);
 

@@ -5,7 +5,7 @@ set -eu
 
 build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsxwriter-dev libminizip-dev
   zlib1g-dev nlohmann-json3-dev libcli11-dev fonts-wqy-microhei fonts-arphic-uming"
-test="libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth poppler-utils"
+test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"
 fuzz="clang libclang-rt-14-dev"
 
 wanted=""

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <random>
 #include <vector>
 
 #include "analysis/fft.hpp"
@@ -51,6 +53,34 @@ TEST(Fft, AgreesWithTheDirectSumAndLeavesOnePointAlone) {
     Fft(&re, &im, 1, 0, &outRe, &outIm, false);
     EXPECT_EQ(outRe, 3.5f);
     EXPECT_EQ(outIm, -1.0f);
+}
+
+// The planned, vectorised transform must give the step-by-step transform's
+// bits: stored spectra are compared against earlier results.
+TEST(Fft, SameBitsAsTheStepByStepTransformAtEverySize) {
+    std::mt19937 rng(12);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int log2m = 0; log2m <= kMaxFftLog2; ++log2m) {
+        const int m = 1 << log2m;
+        std::vector<float> re(m), im(m);
+        for (int i = 0; i < m; ++i) {
+            // Wide magnitudes, so that (a + b)(c + d) and its roundings are exercised.
+            re[i] = std::ldexp(value(rng), exponent(rng));
+            im[i] = i % 5 == 0 ? -0.0f : std::ldexp(value(rng), exponent(rng) / 4);
+        }
+        for (const bool inverse : {false, true}) {
+            auto r1 = re, i1 = im, r2 = re, i2 = im;
+            std::vector<float> o1(m), p1(m), o2(m), p2(m);
+            Fft(r1.data(), i1.data(), m, log2m, o1.data(), p1.data(), inverse);
+            FftLiteral(r2.data(), i2.data(), m, log2m, o2.data(), p2.data(), inverse);
+            ASSERT_EQ(std::memcmp(o1.data(), o2.data(), sizeof(float) * m), 0) << m << " " << inverse;
+            ASSERT_EQ(std::memcmp(p1.data(), p2.data(), sizeof(float) * m), 0) << m << " " << inverse;
+            // The scratch inputs end as the twiddle table in both.
+            ASSERT_EQ(std::memcmp(r1.data(), r2.data(), sizeof(float) * m), 0) << m << " " << inverse;
+            ASSERT_EQ(std::memcmp(i1.data(), i2.data(), sizeof(float) * m), 0) << m << " " << inverse;
+        }
+    }
 }
 
 TEST(SpectrumKernels, SineOnALineAndConstant) {

@@ -44,6 +44,35 @@ TEST(WaveletTransform, NotAPowerOfTwoAndTheLiteralForm) {
     EXPECT_EQ(fast.smooth.size(), 1022u);
 }
 
+// Both pyramids, not just what the display keeps, equal the wrap-at-every-tap
+// sums bit for bit: short and long filters, levels shorter than the filter
+// (wrapped several times) and level sizes that are no multiple of the vector
+// blocks.
+TEST(WaveletPyramid, SameBitsAsTheWrapAtEveryTapSums) {
+    std::mt19937 rng(22);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (const int taps : {2, 6, 20, 88}) {
+        std::vector<double> h(static_cast<std::size_t>(taps)), g(h.size());
+        for (auto& v : h) v = u(rng);
+        for (auto& v : g) v = u(rng);
+        for (const int top : {8, 104, 2048}) {
+            std::vector<std::int32_t> sizes{top};
+            while (sizes.back() > 1) sizes.push_back(sizes.back() / 2);
+            const auto levels = static_cast<std::int32_t>(sizes.size()) - 1;
+            std::vector<double> a(static_cast<std::size_t>(2 * top), 0.0), d(a.size(), 0.0);
+            for (int i = 0; i < top; ++i) a[static_cast<std::size_t>(i)] = u(rng) * 1000.0;
+            auto a2 = a, d2 = d;
+            WaveletDecompose(h.data(), g.data(), taps, a.data(), d.data(), levels, sizes.data());
+            WaveletDecomposeLiteral(h.data(), g.data(), taps, a2.data(), d2.data(), levels, sizes.data());
+            ASSERT_EQ(a, a2) << taps << " " << top;
+            ASSERT_EQ(d, d2) << taps << " " << top;
+            WaveletReconstruct(h.data(), g.data(), taps, a.data(), d.data(), levels, sizes.data());
+            WaveletReconstructLiteral(h.data(), g.data(), taps, a2.data(), d2.data(), levels, sizes.data());
+            ASSERT_EQ(a, a2) << taps << " " << top;
+        }
+    }
+}
+
 TEST(WaveletTransform, ThousandSamplesSitBehindAThousandZeros) {
     // X = 2048: the input occupies offsets 1024..2023, so level 1's second
     // half pairs the input samples and ends in zeros.
