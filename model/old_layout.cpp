@@ -182,7 +182,13 @@ void Append(TestPoint& tp, const ProcessStep& step) {
     CopyToLastParams(tp, step);
 }
 
-void Apply(TestPoint& tp) { ApplyChain(tp, tp.stepCount(), tp.steps.data()); }
+// Brings the samples up to the whole chain by running only the steps appended
+// since `applied`: a chain runs its steps one after another on the samples, so
+// this equals running it again from the raw samples, without filtering every
+// low-pass pass once more for each later entry.
+void ApplyAppended(TestPoint& tp, std::size_t& applied) {
+    for (; applied < tp.steps.size(); ++applied) RunStep(tp, tp.steps[applied]);
+}
 
 // The old records kept the waveform's zero line where the instrument left it:
 // a shift removes the mean of the first five processed samples.
@@ -208,14 +214,16 @@ void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collect
         for (const auto& s : collected)
             if (s.opType == opType) Append(tp, s);
     };
+    ApplyChain(tp, tp.stepCount(), tp.steps.data());
+    std::size_t applied = tp.steps.size();
     appendAll(kOpLocalScale);
-    Apply(tp);
+    ApplyAppended(tp, applied);
     AppendBaselineShift(tp);
     for (const auto& s : collected)
         if (s.opType == kOpFilter && s.filterKind == kLowPass) Append(tp, s);
     for (const std::int32_t opType : {kOpIntegrate, kOpFrontZero, kOpRearZero, kOpMagnify, kOpRotate, kOpSmooth})
         appendAll(opType);
-    Apply(tp);
+    ApplyAppended(tp, applied);
     AppendBaselineShift(tp);
     // The old vertical shift was in screen units of a 297-pixel-high trace
     // spanning twice the waveform's range.
@@ -226,7 +234,7 @@ void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collect
         scaled.shiftY *= (2.0f * range.max) * 0.0026936026f;
         Append(tp, scaled);
     }
-    Apply(tp);
+    ApplyAppended(tp, applied);
 }
 
 int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp) {
@@ -301,7 +309,13 @@ void AutoMagnifyOldRecord(TestPoint& tp) {
     magnify.magnifyFactor = factor;
     magnify.magnifyStart = static_cast<std::int32_t>((static_cast<std::int64_t>(t) + h) / 2);
     Append(tp, magnify);
-    Apply(tp);
+    // Without a toe no step of the chain depends on where the head is, so the
+    // samples the reader left are still the chain's result and only the new
+    // entry has to run.
+    if (tp.toeIndex == 0)
+        RunStep(tp, magnify);
+    else
+        ApplyChain(tp, tp.stepCount(), tp.steps.data());
 }
 
 }  // namespace tav

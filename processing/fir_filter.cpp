@@ -133,7 +133,7 @@ int DesignFir(std::int32_t L, std::int32_t kind, float f1, float f2, float fs, s
 
 namespace {
 
-// Thirty-two outputs y[q] = sum over j = jHigh .. jLow (descending) of h[j] p[q - j]:
+// Thirty-two outputs y[q] = sum over j = jHigh .. jLow (descending) of h[j] p[q - j], as floats:
 // every output's sum in the literal order, spread over enough independent
 // vector accumulators to hide the adder's latency. The baseline build uses
 // registers of two doubles (every x86-64 has them), in two passes of sixteen
@@ -146,7 +146,7 @@ typedef double Vec2 __attribute__((vector_size(16)));
 
 // The accumulators are named one by one: as an array the compiler keeps them in
 // memory, and the loop then runs at the speed of store forwarding.
-void AccumulateBlockSse2(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, double* out) {
+void AccumulateBlockSse2(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
     const auto load = [](const double* at) {
         Vec2 v;  // unaligned
         std::memcpy(&v, at, sizeof v);
@@ -167,17 +167,17 @@ void AccumulateBlockSse2(const double* p, const double* h, std::int64_t jHigh, s
             a6 += t * load(q + 12);
             a7 += t * load(q + 14);
         }
-        double* o = out + 16 * half;
+        float* o = out + 16 * half;
         for (const Vec2& a : {a0, a1, a2, a3, a4, a5, a6, a7}) {
-            std::memcpy(o, &a, sizeof a);
-            o += 2;
+            *o++ = static_cast<float>(a[0]);
+            *o++ = static_cast<float>(a[1]);
         }
     }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("avx2,fma"))) void AccumulateBlockFma(const double* p, const double* h, std::int64_t jHigh,
-                                                            std::int64_t jLow, double* out) {
+                                                            std::int64_t jLow, float* out) {
     __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
     for (std::int64_t j = jHigh; j >= jLow; --j) {
         const double* q = p - j;
@@ -191,14 +191,14 @@ __attribute__((target("avx2,fma"))) void AccumulateBlockFma(const double* p, con
         a6 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 24), a6);
         a7 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 28), a7);
     }
-    _mm256_storeu_pd(out, a0);
-    _mm256_storeu_pd(out + 4, a1);
-    _mm256_storeu_pd(out + 8, a2);
-    _mm256_storeu_pd(out + 12, a3);
-    _mm256_storeu_pd(out + 16, a4);
-    _mm256_storeu_pd(out + 20, a5);
-    _mm256_storeu_pd(out + 24, a6);
-    _mm256_storeu_pd(out + 28, a7);
+    _mm_storeu_ps(out, _mm256_cvtpd_ps(a0));
+    _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(a1));
+    _mm_storeu_ps(out + 8, _mm256_cvtpd_ps(a2));
+    _mm_storeu_ps(out + 12, _mm256_cvtpd_ps(a3));
+    _mm_storeu_ps(out + 16, _mm256_cvtpd_ps(a4));
+    _mm_storeu_ps(out + 20, _mm256_cvtpd_ps(a5));
+    _mm_storeu_ps(out + 24, _mm256_cvtpd_ps(a6));
+    _mm_storeu_ps(out + 28, _mm256_cvtpd_ps(a7));
 }
 
 bool HasFma() {
@@ -206,17 +206,30 @@ bool HasFma() {
     return yes;
 }
 
-void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, double* out) {
+void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
     if (HasFma())
         AccumulateBlockFma(p, h, jHigh, jLow, out);
     else
         AccumulateBlockSse2(p, h, jHigh, jLow, out);
 }
 #else
-void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, double* out) {
+void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
     AccumulateBlockSse2(p, h, jHigh, jLow, out);
 }
 #endif
+
+// out[k] = x[k] as doubles, k < count.
+void Widen(const float* x, std::int64_t count, double* out) {
+    std::int64_t k = 0;
+#if defined(__x86_64__)
+    for (; k + 4 <= count; k += 4) {
+        const __m128 v = _mm_loadu_ps(x + k);
+        _mm_storeu_pd(out + k, _mm_cvtps_pd(v));
+        _mm_storeu_pd(out + k + 2, _mm_cvtps_pd(_mm_movehl_ps(v, v)));
+    }
+#endif
+    for (; k < count; ++k) out[k] = x[k];
+}
 
 void ConvolveLiteral(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y) {
     const std::int64_t keep = std::max<std::int64_t>(0, static_cast<std::int64_t>(n) - (L - 1));
@@ -250,17 +263,20 @@ void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t
     const std::int64_t pad = L - 1;
     const std::int64_t keep = std::max<std::int64_t>(0, static_cast<std::int64_t>(n) - pad);
     std::vector<double> xp(static_cast<std::size_t>(pad + n + kBlock), 0.0);
-    for (std::int64_t k = 0; k < keep; ++k) xp[static_cast<std::size_t>(pad + k)] = x[k];
+    Widen(x, keep, xp.data() + pad);
     const std::vector<double> hd(h, h + L);
 
     for (std::int64_t i0 = 0; i0 < n; i0 += kBlock) {
         // Taps that meet a kept input for at least one output of the block.
         const std::int64_t jHigh = std::min<std::int64_t>(L - 1, i0 + kBlock - 1);
         const std::int64_t jLow = std::max<std::int64_t>(0, i0 - keep + 1);
-        double acc[kBlock];
-        AccumulateBlock(xp.data() + i0 + pad, hd.data(), jHigh, jLow, acc);
-        const std::int64_t count = std::min<std::int64_t>(kBlock, n - i0);
-        for (std::int64_t q = 0; q < count; ++q) y[i0 + q] = static_cast<float>(acc[q]);
+        if (i0 + kBlock <= n) {
+            AccumulateBlock(xp.data() + i0 + pad, hd.data(), jHigh, jLow, y + i0);
+        } else {
+            float last[kBlock];
+            AccumulateBlock(xp.data() + i0 + pad, hd.data(), jHigh, jLow, last);
+            std::copy(last, last + (n - i0), y + i0);
+        }
     }
 }
 

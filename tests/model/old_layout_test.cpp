@@ -249,6 +249,38 @@ TEST(OldLayout, Version5WeakToeEchoIsMagnifiedOnlyWhenTheFlagIsOn) {
     EXPECT_TRUE(LoadOne(5, longPile).steps.empty());
 }
 
+// Loading runs each entry once as it is appended; what it leaves must be what
+// running the finished chain from the raw samples gives, bit for bit, or a
+// reload after saving would show another waveform.
+TEST(OldLayout, LoadedSamplesAreTheWholeChainRunFromTheRawSamples) {
+    OldPoint p = PulsePoint(2048);
+    p.samples[0] = 0.5f;  // baseline shifts before and after the filters
+    p.samples[3] = 0.4f;
+    p.integrate = 1;
+    p.lowPassPasses = 16;
+    p.lowPassKHz = 0.6f;
+    p.frontZero = 3;
+    p.rearZero = 2000;
+    p.shift = 7;
+    p.smoothPoints = 5;
+    p.rotation = 3;
+    p.magnifyFactor = 2.0f;
+    p.magnifyStart = 1.0f;
+    p.localScales = {{1.5f, 10, 50}};
+    for (const int version : {2, 3, 5}) {
+        const TestPoint tp = LoadOne(version, p);
+        ASSERT_GT(tp.stepCount(), 16) << version;
+        EXPECT_EQ(tp.samples, RunPrefix(tp, tp.steps.size()).samples) << version;
+    }
+    // A weak toe echo: version 5 adds its own magnification after the chain.
+    OldPoint weak = PulsePoint(2048);
+    weak.frontZero = 2;
+    weak.rearZero = 2000;
+    const TestPoint tp = LoadOne(5, weak);
+    ASSERT_EQ(tp.steps.back().opType, kOpMagnify);
+    EXPECT_EQ(tp.samples, RunPrefix(tp, tp.steps.size()).samples);
+}
+
 TEST(OldLayout, SavedAndReloadedTav02EqualsTheFirstLoad) {
     std::vector<OldPoint> points(2, PulsePoint());
     points[0].integrate = 1;

@@ -1,0 +1,68 @@
+// Opening an old-layout file whose records ask for many low-pass passes,
+// beside the same file without passes, in the same iterations.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "bench/cpu_clock.hpp"
+#include "model/document.hpp"
+#include "tests/support/old_layout_writer.hpp"
+
+namespace tav {
+namespace {
+
+using bench::ThreadCpuSeconds;
+
+// Records of 16,384 samples at 20 µs with 16 low-pass passes at `cutOffKHz`
+// (1 Hz asks for the longest filter the record allows, 8,191 taps), or none.
+std::vector<std::uint8_t> OldImage(int records, float cutOffKHz, std::int16_t passes) {
+    std::vector<testing::OldPoint> points;
+    for (int i = 0; i < records; ++i) {
+        testing::OldPoint p;
+        p.pileNo = "P" + std::to_string(i + 1);
+        p.headIndex = 200;
+        p.samples = testing::PulseSamples(16384, 200, 10.0f, 3000, 2.0f);
+        for (std::size_t k = 0; k < p.samples.size(); ++k)
+            p.samples[k] += 0.01f * static_cast<float>((k * 7919 + static_cast<std::size_t>(i)) % 101) - 0.5f;
+        p.integrate = 1;
+        p.lowPassPasses = passes;
+        p.lowPassKHz = cutOffKHz;
+        points.push_back(std::move(p));
+    }
+    return testing::OldProjectImage(2, "unit", "site", points);
+}
+
+void BM_OldLayoutPassesAgainstNone(benchmark::State& state) {
+    const float cutOff = static_cast<float>(state.range(0)) / 1000.0f;
+    const int records = static_cast<int>(state.range(1));
+    const auto withPasses = OldImage(records, cutOff, 16);
+    const auto without = OldImage(records, cutOff, 0);
+    double passes = 0, none = 0;
+    for (auto _ : state) {
+        auto t = ThreadCpuSeconds();
+        {
+            CTAV_AnalyserDoc doc;
+            benchmark::DoNotOptimize(doc.LoadProject(withPasses).status);
+        }
+        passes += ThreadCpuSeconds() - t;
+        t = ThreadCpuSeconds();
+        {
+            CTAV_AnalyserDoc doc;
+            benchmark::DoNotOptimize(doc.LoadProject(without).status);
+        }
+        none += ThreadCpuSeconds() - t;
+    }
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["passes_ms"] = passes * 1000 / n;
+    state.counters["none_ms"] = none * 1000 / n;
+    state.counters["ratio"] = passes / none;
+}
+// Arguments: cut-off in Hz, records. 2 kHz: 25 taps; 300 Hz: 167 taps; 1 Hz: 8,191 taps.
+BENCHMARK(BM_OldLayoutPassesAgainstNone)
+    ->Args({2000, 40})
+    ->Args({300, 40})
+    ->Args({1, 4})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tav
