@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -73,6 +74,7 @@ bool MappedFile::Open(const std::string& path, std::string* error) {
             ::close(fd);
             map_ = m;
             mapSize_ = static_cast<std::size_t>(st.st_size);
+            ::madvise(m, mapSize_, MADV_SEQUENTIAL);  // read ahead; pages behind may go
             bytes_ = {static_cast<const std::uint8_t*>(m), mapSize_};
             return true;
         }
@@ -83,6 +85,18 @@ bool MappedFile::Open(const std::string& path, std::string* error) {
     copy_ = std::move(*bytes);
     bytes_ = copy_;
     return true;
+}
+
+void MappedFile::Release(std::size_t offset) {
+    if (!map_) return;
+    static const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = std::min(offset, mapSize_) / page * page;
+    // Dropping memory costs a system call; do it a megabyte at a time.
+    constexpr std::size_t kStep = std::size_t{1} << 20;
+    if (end < released_ + kStep && end < mapSize_ / page * page) return;
+    if (end <= released_) return;
+    ::madvise(static_cast<std::uint8_t*>(map_) + released_, end - released_, MADV_DONTNEED);
+    released_ = end;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {

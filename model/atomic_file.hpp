@@ -26,10 +26,16 @@ public:
 
     bool Open(const std::string& path, std::string* error = nullptr);
     std::span<const std::uint8_t> Bytes() const { return bytes_; }
+    // The reader is done with the bytes before `offset`: their memory goes back
+    // to the system (they stay readable, read again from the file if touched),
+    // so a file that is being turned into a document is never held whole
+    // beside it. Reading front to back, call it as the reader moves on.
+    void Release(std::size_t offset);
 
 private:
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;
+    std::size_t released_ = 0;
     std::vector<std::uint8_t> copy_;
     std::span<const std::uint8_t> bytes_;
 };

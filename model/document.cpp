@@ -287,6 +287,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             result.message = "test point " + std::to_string(k) + " is faulty or cut short";
             return LoadStopped(result);
         }
+        if (source_) source_->Release(in.Position());
         MakePileNumberUnique(*this, a, tp);
         LocateHead(tp);
         if (result.version == 5 && magnifyOldRecords) AutoMagnifyOldRecord(tp);
@@ -307,6 +308,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
                     backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
                     break;
                 }
+                if (source_) source_->Release(in.Position());
             }
         } else {
             backupHeader.pointCount = 0;
@@ -342,7 +344,10 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     ClearDocument();
     modified = false;
     if (!appending_) projectFiles = {path};
-    return LoadProject(file.Bytes());
+    source_ = &file;
+    LoadResult result = LoadProject(file.Bytes());
+    source_ = nullptr;
+    return result;
 }
 
 std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {
@@ -374,7 +379,9 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         std::vector<TestPoint> keptBackup = backupPoints;
         appending_ = true;
         projectFiles.push_back(chosen[i]);
+        source_ = &file;
         LoadResult r = LoadProject(file.Bytes(), last);
+        source_ = nullptr;
         appending_ = false;
         // A file that stops at a faulty test point keeps what was read, as a plain open does.
         if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount) {
