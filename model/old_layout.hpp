@@ -52,7 +52,8 @@ void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collect
 
 // The automatic magnification of version 5 records: a pile toe echo much
 // weaker than the head pulse gets an exponential magnification from halfway
-// between head and toe. Uses tp.headIndex as the head.
+// between head and toe. Uses tp.headIndex as the head. Expects tp's samples to
+// be its chain's result, as the reader leaves them: only the new entry runs.
 void AutoMagnifyOldRecord(TestPoint& tp);
 
 }  // namespace tav
