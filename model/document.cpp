@@ -225,6 +225,23 @@ void MakePileNumberUnique(const CTAV_AnalyserDoc& doc, std::int32_t carried, Tes
     }
 }
 
+// The mapped file that a load on this thread reads, while it reads it: the
+// records read so far are given back from it, so that the file and the
+// document it becomes are never both whole in memory.
+thread_local MappedFile* tLoadingFrom = nullptr;
+
+class LoadingFrom {
+public:
+    explicit LoadingFrom(MappedFile& file) { tLoadingFrom = &file; }
+    ~LoadingFrom() { tLoadingFrom = nullptr; }
+    LoadingFrom(const LoadingFrom&) = delete;
+    LoadingFrom& operator=(const LoadingFrom&) = delete;
+};
+
+void ReleaseRead(const ByteReader& in) {
+    if (tLoadingFrom) tLoadingFrom->Release(in.Position());
+}
+
 void LocateHead(TestPoint& tp) {
     if (tp.headIndex != 0 && tp.headValid == 1) return;
     const std::int32_t head = FindPileHead(tp.samples.data(), tp.sampleCount());
@@ -287,7 +304,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             result.message = "test point " + std::to_string(k) + " is faulty or cut short";
             return LoadStopped(result);
         }
-        if (source_) source_->Release(in.Position());
+        ReleaseRead(in);
         MakePileNumberUnique(*this, a, tp);
         LocateHead(tp);
         if (result.version == 5 && magnifyOldRecords) AutoMagnifyOldRecord(tp);
@@ -308,7 +325,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
                     backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
                     break;
                 }
-                if (source_) source_->Release(in.Position());
+                ReleaseRead(in);
             }
         } else {
             backupHeader.pointCount = 0;
@@ -344,10 +361,8 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     ClearDocument();
     modified = false;
     if (!appending_) projectFiles = {path};
-    source_ = &file;
-    LoadResult result = LoadProject(file.Bytes());
-    source_ = nullptr;
-    return result;
+    const LoadingFrom loading(file);
+    return LoadProject(file.Bytes());
 }
 
 std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {
@@ -379,9 +394,10 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         std::vector<TestPoint> keptBackup = backupPoints;
         appending_ = true;
         projectFiles.push_back(chosen[i]);
-        source_ = &file;
-        LoadResult r = LoadProject(file.Bytes(), last);
-        source_ = nullptr;
+        LoadResult r = [&] {
+            const LoadingFrom loading(file);
+            return LoadProject(file.Bytes(), last);
+        }();
         appending_ = false;
         // A file that stops at a faulty test point keeps what was read, as a plain open does.
         if (r.status == LoadStatus::UnknownVersion || r.status == LoadStatus::InvalidCount) {

@@ -15,9 +15,6 @@
 
 namespace tav {
 
-class MappedFile;
-
-
 enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, IoError };
 
 // The stable name of a status ("ok", "unknown-version", ...).
@@ -110,8 +107,6 @@ private:
     static DocumentEvents& SilentEvents();
 
     DocumentEvents* events_ = &SilentEvents();
-    // The file being loaded, when it is mapped: read records are released from it.
-    MappedFile* source_ = nullptr;
     bool appending_ = false;
     std::vector<TestPoint> carried_;
     std::vector<TestPoint> carriedBackup_;
