@@ -5,6 +5,7 @@
 // the same entries on another device.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -151,6 +152,9 @@ public:
     DisplayOptions options;
 
     void SetClientSize(int width, int height);
+    // Pictures and pages lay every entry out at a height of their own instead
+    // of the window's rule; 0 or less goes back to the window's rule.
+    void SetEntryHeight(int height) { entryHeight_ = std::max(height, 0); }
     int ClientWidth() const { return clientWidth_; }
     int ClientHeight() const { return clientHeight_; }
     void Rebuild();
