@@ -1,12 +1,14 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, skipping those already present.
-#   scripts/install-deps.sh build|test|fuzz ...
+#   scripts/install-deps.sh build|test|fuzz|verify ...
 set -eu
 
 build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsxwriter-dev libminizip-dev
   zlib1g-dev nlohmann-json3-dev libcli11-dev fonts-wqy-microhei fonts-arphic-uming"
 test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"
 fuzz="clang libclang-rt-14-dev"
+# Readers that check our outputs; the tests that use them skip when absent.
+verify="python3-docx libreoffice-writer-nogui"
 
 wanted=""
 for group in "$@"; do
@@ -14,6 +16,7 @@ for group in "$@"; do
         build) wanted="$wanted $build" ;;
         test) wanted="$wanted $build $test" ;;
         fuzz) wanted="$wanted $fuzz" ;;
+        verify) wanted="$wanted $verify" ;;
         *) echo "install-deps: unknown group $group" >&2; exit 1 ;;
     esac
 done
