@@ -24,6 +24,11 @@ void RegisterMergeCommand(CLI::App& app, Runner& run);
 void RegisterMarkCommand(CLI::App& app, Runner& run);
 void RegisterPrintCommand(CLI::App& app, Runner& run);
 void RegisterTransferCommands(CLI::App& app, Runner& run);
+void RegisterRenderCommand(CLI::App& app, Runner& run);
+
+// Runs body under a GUI application on the offscreen platform: QtGui draws
+// text only under one, and tavtool has no screen.
+int RunWithGui(const std::function<int()>& body);
 
 // One clear line on stderr: "tavtool: <file>: <what>".
 void ReportError(const std::string& file, const std::string& what);

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     RegisterPrintCommand(app, run);
     RegisterTransferCommands(app, run);
     RegisterAnalyzeCommand(app, run);
+    RegisterRenderCommand(app, run);
 
     try {
         app.parse(argc, argv);

@@ -77,16 +77,6 @@ nlohmann::json LayoutJson(const PrintLayout& layout) {
     return {{"pages", layout.pages}, {"area", RectJson(layout.area)}, {"cells", std::move(cells)}};
 }
 
-// QtGui draws text only under an application object; tavtool has no screen.
-int RunWithGui(const std::function<int()>& body) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    int argc = 1;
-    char name[] = "tavtool";
-    char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
-    return body();
-}
-
 int RunPrint(const PrintRequest& req) {
     const auto paper = PaperOf(req.paper);
     if (!paper) {

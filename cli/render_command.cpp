@@ -1,0 +1,114 @@
+// render: pictures of test points as the picture export draws the checked
+// test points, as files or as one document. Draws without a display: Qt runs
+// on its offscreen platform.
+#include <iostream>
+
+#include "app/app_environment.hpp"
+#include "app/settings_files.hpp"
+#include "cli/command.hpp"
+#include "model/document.hpp"
+#include "output/picture_export.hpp"
+#include "render/picture_drawing.hpp"
+
+namespace tav::cli {
+
+namespace {
+
+struct RenderOptions {
+    std::string input;
+    std::string out;
+    std::vector<long> points;
+    bool checked = false;
+    std::string size = "530x200";
+    std::string format = "bmp";
+    std::string docx;
+};
+
+std::int32_t FormatIndex(const std::string& format) {
+    if (format == "jpg") return kPictureJpg;
+    if (format == "png") return kPicturePng;
+    return kPictureBmp;
+}
+
+// Draws and writes the items (under the GUI application).
+int Draw(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::vector<PictureItem>& items, PictureSize size,
+         const std::vector<std::int32_t>& annotationItems) {
+    render::PointPictureOptions drawing;
+    drawing.annotationItems = annotationItems;
+    const std::int32_t format = FormatIndex(o.format);
+    const PictureEncoder encoder = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
+        const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
+        if (image.isNull()) return std::nullopt;
+        return render::EncodePicture(image, format);
+    };
+
+    if (!o.docx.empty()) {
+        std::string error;
+        if (!WritePictureDocument(o.docx, items, PictureExtension(format), encoder, &error)) {
+            ReportError(o.docx, error);
+            return kExitIo;
+        }
+        std::cout << o.docx << "\n";
+        return kExitOk;
+    }
+    const auto result = WritePictureFiles(items, o.out, PictureExtension(format), encoder);
+    for (const auto& path : result.written) std::cout << path << "\n";
+    for (const auto& failure : result.failed) std::cerr << "tavtool: " << failure << "\n";
+    return result.written.empty() ? kExitIo : kExitOk;
+}
+
+int Render(const RenderOptions& o) {
+    const auto size = ParsePictureSize(o.size);
+    if (!size) {
+        std::cerr << "tavtool: --size " << o.size << ": expected WIDTHxHEIGHT in pixels\n";
+        return kExitUsage;
+    }
+    if (const auto why = CheckPictureSize(*size); !why.empty()) {
+        ReportError(o.input, "--size " + o.size + ": " + why);
+        return kExitInvalidData;
+    }
+    if (o.out.empty() && o.docx.empty()) {
+        std::cerr << "tavtool: render needs -o DIR or --docx FILE\n";
+        return kExitUsage;
+    }
+
+    // The user's display settings choose the annotation items and the
+    // preprocessing of old files, as in the window.
+    const AppFolders folders = ResolveAppFolders(ProcessEnvironment(), CurrentExecutablePath());
+    DisplaySettings view;
+    SettingsFiles(folders.temp).Read(view);
+
+    CTAV_AnalyserDoc doc;
+    if (const int rc = LoadProjectFor(doc, o.input, view.magnifyRaw != 0, "nothing drawn"); rc != kExitOk) return rc;
+    if (!o.points.empty()) {
+        doc.checkedIndices.clear();
+        for (const long k : o.points) {
+            if (const int rc = CheckPoint(doc, o.input, k, "nothing drawn"); rc != kExitOk) return rc;
+            doc.checkedIndices.push_back(static_cast<std::int32_t>(k));
+        }
+    }
+    const auto items = CheckedPictureItems(doc);
+    if (items.empty()) {
+        ReportError(o.input, "no test point to draw (none is ticked)");
+        return kExitInvalidData;
+    }
+
+    return RunWithGui([&] { return Draw(o, doc, items, *size, view.annotationItems); });
+}
+
+}  // namespace
+
+void RegisterRenderCommand(CLI::App& app, Runner& run) {
+    static RenderOptions options;
+    auto* r = app.add_subcommand("render", "pictures of test points (BMP, JPEG, PNG) or one .docx of them");
+    r->add_option("IN", options.input, "project file")->required();
+    r->add_option("-o", options.out, "folder that receives the pictures");
+    auto* points = r->add_option("--points", options.points, "test point indices, in this order")->delimiter(',');
+    r->add_flag("--checked", options.checked, "the ticked test points (the default)")->excludes(points);
+    r->add_option("--size", options.size, "WIDTHxHEIGHT in pixels (default 530x200)");
+    r->add_option("--format", options.format, "bmp, jpg or png")->check(CLI::IsMember({"bmp", "jpg", "png"}));
+    r->add_option("--docx", options.docx, "one document with the pictures inline instead of files");
+    r->callback([&] { run = [] { return Render(options); }; });
+}
+
+}  // namespace tav::cli
