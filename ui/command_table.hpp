@@ -35,6 +35,7 @@ enum StandardCommand {
     kCmdEditRedo = 57644,
     kCmdHelp = 57670,
     kCmdDisplaySettings = 32999,  // the frame's own: no workstation id is given to it
+    kCmdSavePicture = 32998,      // "保存图形": no workstation id is given to it either
 };
 
 // "数据传输(&R)": the instrument transfer dialog.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QComboBox>
@@ -30,6 +31,7 @@
 #include "ui/print_controller.hpp"
 #include "ui/processing_commands.hpp"
 #include "ui/transfer_dialog.hpp"
+#include "ui/picture_export_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
@@ -49,7 +51,7 @@ bool Implemented(int id) {
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
         case 32872: case kCmdDisplaySettings:
-        case 32899: case 32880:
+        case 32899: case 32880: case kCmdSavePicture:
             return true;
         default: return false;
     }
@@ -309,6 +311,11 @@ void MainWindow::UpdateParameterBar() {
 
 // ---- custom defects --------------------------------------------------------------
 
+std::string MainWindow::TempFolder() const {
+    if (shell_) return shell_->Folders().temp;
+    return QDir::tempPath().toStdString();
+}
+
 std::string MainWindow::ConfigFolder() const {
     if (shell_) return shell_->ConfigFolder();
     return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tav-analyser/").toStdString();
@@ -458,6 +465,12 @@ void MainWindow::Run(int id) {
         case kCmdInstrumentTransfer: {
             TransferDialog dialog(MakeInstrumentPort(), DefaultTransferFolder(), *prompts_, this);
             dialog.exec();
+            break;
+        }
+        case kCmdSavePicture: {
+            PictureExportContext context{doc_, view_, shell_ ? &shell_->Settings() : nullptr, *prompts_,
+                                         path_.toStdString(), TempFolder(), opener_, {}};
+            RunPictureExport(this, context);
             break;
         }
         case kCmdDisplaySettings: {

@@ -2,7 +2,10 @@
 // docked panels, the waveform view and the file commands. One project at a time.
 #pragma once
 
+#include <QDesktopServices>
 #include <QMainWindow>
+#include <QUrl>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -72,6 +75,8 @@ public:
     void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
     // Refreshes every panel and the view from the document.
     void RefreshAll();
+    // Opens a folder or file with the desktop's default application; tests record instead.
+    void SetOpener(std::function<void(const QString&)> open) { opener_ = std::move(open); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +96,7 @@ private:
     BarScope ParameterScope(std::vector<std::int32_t>& shown) const;
     void AddCustomDefect();
     std::string ConfigFolder() const;
+    std::string TempFolder() const;
 
     AppShell* shell_;
     CTAV_AnalyserDoc doc_;
@@ -113,6 +119,9 @@ private:
     CTAV_AnalyserView* view_ = nullptr;
     PrintController* print_ = nullptr;
     ProcessingCommands* processing_ = nullptr;
+    std::function<void(const QString&)> opener_ = [](const QString& path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
 };
 
 inline constexpr const char* kAppTitle = "TAV Analyser";
