@@ -7,6 +7,7 @@
 
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
+#include "render/font_choice.hpp"
 #include "render/wave_painter.hpp"
 
 namespace tav::render {
@@ -82,8 +83,7 @@ QFont PrintFontOf(const PrintFont& printFont) {
     QStringList families;
     const QString face = Text(printFont.FaceUtf8());
     if (!face.isEmpty()) families << face;
-    families << QStringLiteral("SimSun") << QStringLiteral("AR PL UMing CN") << QStringLiteral("WenQuanYi Micro Hei")
-             << QStringLiteral("serif");
+    families << InstalledFamilies(FontRole::Serif);
     font.setFamilies(families);
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(std::max(FontHeightUnits(printFont), 1));
