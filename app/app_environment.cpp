@@ -64,8 +64,12 @@ AppFolders ResolveAppFolders(const EnvLookup& env, std::string_view executablePa
     else if (auto x = XdgValue(env, "XDG_STATE_HOME")) f.state = WithSlash(*x) + "tav-analyser/";
     else f.state = home + ".local/state/tav-analyser/";
 
-    if (auto v = env("TMPDIR"); v && !v->empty()) f.temp = WithSlash(*v);
-    else f.temp = "/tmp/";
+    if (auto x = XdgValue(env, "XDG_RUNTIME_DIR")) f.temp = WithSlash(*x) + "tav-analyser/";
+    else if (auto c = XdgValue(env, "XDG_CACHE_HOME")) f.temp = WithSlash(*c) + "tav-analyser/tmp/";
+    else f.temp = home + ".cache/tav-analyser/tmp/";
+
+    if (auto v = env("TMPDIR"); v && !v->empty()) f.sharedTemp = WithSlash(*v);
+    else f.sharedTemp = "/tmp/";
 
     if (auto x = XdgValue(env, "XDG_DATA_HOME")) f.dataHome = WithSlash(*x);
     else f.dataHome = home + ".local/share/";

@@ -23,14 +23,17 @@ struct AppFolders {
     std::string data;     // read-only data: report template, manual, demo project, icons
     std::string config;   // Config.ini, registry.ini, CustFlaw.dat (user's, writable)
     std::string state;    // the log file
-    std::string temp;     // the binary settings files QRV_TAV4_*.ini
+    std::string temp;     // private to the user: settings files QRV_TAV4_*.ini, work files (app/temp_folder.hpp)
+    std::string sharedTemp;  // the shared temporary folder earlier versions used; read once, never written
     std::string dataHome; // XDG_DATA_HOME: desktop entry and MIME package of the association
 };
 
 // Folder resolution, each with an override first:
 //   config   TAV_CONFIG_DIR,  else $XDG_CONFIG_HOME/tav-analyser, else ~/.config/tav-analyser
 //   state    TAV_STATE_DIR,   else $XDG_STATE_HOME/tav-analyser,  else ~/.local/state/tav-analyser
-//   temp     $TMPDIR, else /tmp
+//   temp     $XDG_RUNTIME_DIR/tav-analyser, else $XDG_CACHE_HOME/tav-analyser/tmp,
+//            else ~/.cache/tav-analyser/tmp
+//   sharedTemp $TMPDIR, else /tmp
 //   dataHome $XDG_DATA_HOME, else ~/.local/share
 //   data     TAV_DATA_DIR, else <program>/../share/tav-analyser when it exists,
 //            else, from a build folder, the source tree's data folder (the first of

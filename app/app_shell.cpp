@@ -1,5 +1,7 @@
 #include "app/app_shell.hpp"
 
+#include "app/temp_folder.hpp"
+
 namespace tav {
 
 AppShell::AppShell(AppShellOptions options)
@@ -17,13 +19,14 @@ bool AppShell::Startup() {
     folders_ = ResolveAppFolders(env, executablePath_);
     EnsureFolder(folders_.config);
     EnsureFolder(folders_.state);
-    EnsureFolder(folders_.temp);
+    std::string tempProblem;
+    const std::string temp = PreparePrivateTempFolder(folders_, &tempProblem);
 
     fileArgument_ = CommandArgument(options_.arguments);
 
     association_ = RegisterFileAssociation(folders_.dataHome, executablePath_, options_.refreshDesktopDatabases);
 
-    settings_ = SettingsFiles(folders_.temp, prompts_);
+    settings_ = SettingsFiles(temp, prompts_);
     profile_ = ConfigProfile(folders_.config);
     registry_ = RegistryStore(folders_.config);
     shellProfile_ = LoadShellProfile(profile_);
@@ -33,6 +36,11 @@ bool AppShell::Startup() {
 
     log_.Open(folders_.state + std::string(kLogFileName), options_.logClock);
     Log("软件启动");
+    if (!tempProblem.empty()) {
+        // Settings are then kept for this run only.
+        Log(tempProblem);
+        prompts_->Message(tempProblem);
+    }
 
     registry_.WriteVersionValues();
     Log(VersionLogText());

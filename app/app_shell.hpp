@@ -5,7 +5,9 @@
 //
 // Start-up order (Startup):
 //   1. folders: program, data, configuration, state, temporary (created where
-//      the program writes: configuration, state, temporary)
+//      the program writes: configuration, state, temporary; the temporary one
+//      private to the user, see app/temp_folder.hpp: when it is refused the
+//      user is told and the settings files are neither read nor written)
 //   2. the command argument and the executable path
 //   3. the file association (*.tav: MIME package and desktop entry), written
 //      only when not present

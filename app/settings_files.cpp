@@ -143,6 +143,7 @@ std::vector<std::uint8_t> SettingsFiles::MakeImage(SettingsGroup group, std::spa
 }
 
 std::optional<std::vector<std::uint8_t>> SettingsFiles::ReadPayload(SettingsGroup group) const {
+    if (folder_.empty()) return std::nullopt;  // no safe folder: the defaults stay in force
     auto image = ReadWholeFile(PathOf(group));
     if (!image) return std::nullopt;
     auto payload = PayloadOfImage(group, *image);
@@ -151,9 +152,8 @@ std::optional<std::vector<std::uint8_t>> SettingsFiles::ReadPayload(SettingsGrou
 }
 
 bool SettingsFiles::WritePayload(SettingsGroup group, std::span<const std::uint8_t> payload) const {
-    EnsureFolder(folder_);
     const auto image = MakeImage(group, payload);
-    if (WriteFileAtomically(PathOf(group), image)) return true;
+    if (!folder_.empty() && EnsureFolder(folder_) && WriteFileAtomically(PathOf(group), image)) return true;
     prompts_->Message(SettingsWriteFailedText());
     return false;
 }

@@ -133,7 +133,8 @@ std::string_view SettingsWriteFailedText();
 
 class SettingsFiles {
 public:
-    // folder: where the files live (the temporary folder); prompts: where a
+    // folder: where the files live (the private temporary folder; empty when
+    // there is none: nothing is read and every write fails); prompts: where a
     // failed write is reported. The prompts object must outlive this one.
     explicit SettingsFiles(std::string folder, UserPrompts* prompts = nullptr);
 

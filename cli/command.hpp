@@ -8,6 +8,7 @@
 
 namespace tav {
 class CTAV_AnalyserDoc;
+class FileEditLock;
 }
 
 namespace tav::cli {
@@ -38,6 +39,10 @@ void ReportError(const std::string& file, const std::string& what);
 int LoadProjectFor(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify, const std::string& consequence = {});
 // kExitOk when index is a test point of the project, else reports it and gives 2.
 int CheckPoint(const CTAV_AnalyserDoc& doc, const std::string& file, long index, const std::string& consequence = {});
+// Before an in-place edit (load, change, save over the input): takes the
+// file's edit lock, waiting a while for another editor; kExitOk, or reports
+// and gives 3. The lock is held until `lock` is destroyed, after the save.
+int LockForInPlaceEdit(FileEditLock& lock, const std::string& file);
 // Saves atomically; kExitOk or the reported exit code 3.
 int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file);
 

@@ -6,8 +6,10 @@
 #include "analysis/integrity_class.hpp"
 #include "app/app_environment.hpp"
 #include "app/settings_files.hpp"
+#include "app/temp_folder.hpp"
 #include "cli/command.hpp"
 #include "cli/json_out.hpp"
+#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
 #include "model/text_codec.hpp"
@@ -22,7 +24,7 @@ int LoadProjectFor(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify,
     doc.magnifyOldRecords = magnify;
     const LoadResult r = doc.OpenFile(file);
     if (r.status == LoadStatus::IoError) {
-        ReportError(file, "cannot read: " + r.message);
+        ReportError(file, r.message);
         return kExitIo;
     }
     if (r.status != LoadStatus::Ok) {
@@ -39,10 +41,19 @@ int CheckPoint(const CTAV_AnalyserDoc& doc, const std::string& file, long index,
     return kExitInvalidData;
 }
 
+int LockForInPlaceEdit(FileEditLock& lock, const std::string& file) {
+    // Long enough for another tavtool edit of a large project to finish.
+    constexpr int kWaitMilliseconds = 60000;
+    std::string error;
+    if (lock.Acquire(file, kWaitMilliseconds, &error)) return kExitOk;
+    ReportError(file, error + "; nothing written");
+    return kExitIo;
+}
+
 int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file) {
     std::string error;
     if (doc.SaveToFile(file, &error)) return kExitOk;
-    ReportError(file, "cannot write: " + error);
+    ReportError(file, error);
     return kExitIo;
 }
 
@@ -53,6 +64,7 @@ struct FileOptions {
     std::string output;
     std::string magnify;  // empty: the user's view settings decide
     bool noSamples = false;
+    bool acceptDamaged = false;
 };
 
 void AddMagnifyOption(CLI::App* cmd, FileOptions& o) {
@@ -64,7 +76,7 @@ void AddMagnifyOption(CLI::App* cmd, FileOptions& o) {
 bool ViewSettingsMagnify() {
     const AppFolders folders = ResolveAppFolders(ProcessEnvironment(), CurrentExecutablePath());
     DisplaySettings view;
-    SettingsFiles(folders.temp).Read(view);
+    SettingsFiles(ExistingPrivateTempFolder(folders)).Read(view);
     return view.magnifyRaw != 0;
 }
 
@@ -73,7 +85,7 @@ int Load(CTAV_AnalyserDoc& doc, const FileOptions& o, LoadResult& result) {
     doc.magnifyOldRecords = o.magnify.empty() ? ViewSettingsMagnify() : o.magnify == "on";
     result = doc.OpenFile(o.input);
     if (result.status == LoadStatus::IoError) {
-        ReportError(o.input, "cannot read: " + result.message);
+        ReportError(o.input, result.message);
         return kExitIo;
     }
     return kExitOk;
@@ -91,6 +103,7 @@ int Dump(const FileOptions& o) {
     if (int code = Load(doc, o, r)) return code;
     nlohmann::json out = {{"file", o.input}, {"version", r.version}, {"loadStatus", LoadStatusName(r.status)}};
     if (r.status == LoadStatus::FaultyPoint) out["faultyPoint"] = r.faultyPoint;
+    if (r.status == LoadStatus::FaultyBackupPoint) out["faultyBackupPoint"] = r.faultyBackupPoint;
     out["header"] = HeaderJson(doc.header);
     nlohmann::json points = nlohmann::json::array();
     for (const auto& tp : doc.points) points.push_back(PointJson(tp, !o.noSamples));
@@ -141,13 +154,18 @@ int Convert(const FileOptions& o) {
     CTAV_AnalyserDoc doc;
     LoadResult r;
     if (int code = Load(doc, o, r)) return code;
-    if (r.status != LoadStatus::Ok) {
-        ReportError(o.input, std::string(LoadStatusName(r.status)) + ": " + r.message + "; nothing written");
+    const bool salvage = o.acceptDamaged && r.status == LoadStatus::FaultyBackupPoint;
+    if (!r.Whole() && !salvage) {
+        ReportError(o.input, std::string(LoadStatusName(r.status)) + ": " + r.message + "; nothing written" +
+                                 (r.status == LoadStatus::FaultyBackupPoint ? " (--accept-damaged keeps what was read)" : ""));
         return kExitInvalidData;
     }
+    // The backup records that could not be read are left out rather than
+    // written as empty ones.
+    if (salvage) doc.backupPoints.resize(static_cast<std::size_t>(r.faultyBackupPoint));
     std::string error;
     if (!doc.SaveToFile(o.output, &error)) {
-        ReportError(o.output, "cannot write: " + error);
+        ReportError(o.output, error);
         return kExitIo;
     }
     return kExitOk;
@@ -172,6 +190,8 @@ void RegisterFileCommands(CLI::App& app, Runner& run) {
     auto* c = app.add_subcommand("convert", "save a project file of any version as the current version");
     c->add_option("IN", convert.input, "project file to read")->required();
     c->add_option("OUT", convert.output, "project file to write")->required();
+    c->add_flag("--accept-damaged", convert.acceptDamaged,
+                "write a file whose backup set is damaged, keeping the backup records read before the damage");
     AddMagnifyOption(c, convert);
     c->callback([&] { run = [] { return Convert(convert); }; });
 }

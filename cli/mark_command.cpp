@@ -13,6 +13,7 @@
 #include "analysis/pile_marks.hpp"
 #include "app/user_prompts.hpp"
 #include "cli/command.hpp"
+#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
 
@@ -228,6 +229,9 @@ int RunOp(CTAV_AnalyserDoc& doc, std::int32_t k, std::int32_t mode, const Op& op
 }
 
 int Mark(const Request& r) {
+    FileEditLock lock;
+    if (r.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
     CTAV_AnalyserDoc doc;
     if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
     const std::int32_t k = *r.point;

@@ -18,6 +18,7 @@
 #include "analysis/positions.hpp"
 #include "cli/command.hpp"
 #include "cli/panel_op.hpp"
+#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "processing/chain.hpp"
 #include "processing/process_step.hpp"
@@ -437,6 +438,9 @@ int RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op, const s
 }
 
 int Process(const Request& r) {
+    FileEditLock lock;
+    if (r.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
     CTAV_AnalyserDoc doc;
     if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
     const TargetSet targets = CollectTargets(doc, r);

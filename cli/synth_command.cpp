@@ -42,17 +42,28 @@ int Synth(SynthOptions& o) {
         ReportError(o.output, problem);
         return kExitInvalidData;
     }
-    std::string error;
-    if (!doc.SaveToFile(o.output, &error)) {
-        ReportError(o.output, "cannot write: " + error);
-        return kExitIo;
-    }
+    // Both files are written in full before either replaces anything: a
+    // failure leaves the old project and its old truth together.
     const std::string truthPath =
         o.truth.empty() ? std::filesystem::path(o.output).replace_extension(".truth.json").string() : o.truth;
+    AtomicFileWriter project(o.output);
+    AtomicFileWriter truthFile(truthPath);
+    if (!doc.WriteProject(project) || !project.Finish()) {
+        ReportError(o.output, project.Error());
+        return kExitIo;
+    }
     const auto json = synth::TruthJson(truth);
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(json.data()), json.size());
-    if (!WriteFileAtomically(truthPath, bytes, &error)) {
-        ReportError(truthPath, "cannot write: " + error);
+    if (!truthFile.Write(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size())) ||
+        !truthFile.Finish()) {
+        ReportError(truthPath, truthFile.Error());
+        return kExitIo;
+    }
+    if (!project.Commit()) {
+        ReportError(o.output, project.Error());
+        return kExitIo;
+    }
+    if (!truthFile.Commit()) {
+        ReportError(truthPath, truthFile.Error());
         return kExitIo;
     }
     return kExitOk;

@@ -1,34 +1,138 @@
 #include "model/atomic_file.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace tav {
+
+std::string SystemErrorText(int e) {
+    switch (e) {
+        case EACCES:
+        case EPERM: return "没有权限";
+        case ENOENT: return "文件或文件夹不存在";
+        case ENOSPC: return "磁盘空间不足";
+        case EDQUOT: return "超出磁盘配额";
+        case EROFS: return "文件系统只读";
+        case EIO: return "输入输出错误";
+        case ENOTDIR: return "路径中有一项不是文件夹";
+        case EISDIR: return "这是一个文件夹";
+        case EEXIST: return "文件已存在";
+        case EMFILE:
+        case ENFILE: return "打开的文件过多";
+        case ENAMETOOLONG: return "文件名过长";
+        case EXDEV: return "不在同一个文件系统中";
+        case EBUSY: return "文件正忙";
+        case EAGAIN: return "资源暂时不可用";
+        case ELOOP: return "符号链接层数过多";
+        case EFBIG: return "文件过大";
+        case EINTR: return "操作被中断";
+        default: return std::string(std::strerror(e)) + "（错误号 " + std::to_string(e) + "）";
+    }
+}
 
 namespace {
 
 void SetError(std::string* error, const std::string& what) {
-    if (error) *error = what + ": " + std::strerror(errno);
+    if (error) *error = what + "：" + SystemErrorText(errno);
+}
+
+// Hidden temporaries of saves in progress, for the SIGINT/SIGTERM handler.
+// The handler may only touch what is async-signal-safe: fixed buffers, atomic
+// flags, unlink, sigaction and raise.
+constexpr int kCleanupSlots = 16;
+constexpr std::size_t kCleanupPathBytes = 4096;
+struct CleanupSlot {
+    std::atomic<bool> used{false};
+    char path[kCleanupPathBytes];
+};
+CleanupSlot gCleanupSlots[kCleanupSlots];
+std::mutex gCleanupMutex;
+int gCleanupCount = 0;
+struct sigaction gPreviousInt {};
+struct sigaction gPreviousTerm {};
+bool gInstalledInt = false;
+bool gInstalledTerm = false;
+
+extern "C" void RemoveTemporariesAndReraise(int signalNumber) {
+    const int saved = errno;
+    for (auto& slot : gCleanupSlots)
+        if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
+    // Whatever was in force before the save (usually: end the process) now
+    // deals with the signal, raised again once this handler returns.
+    ::sigaction(signalNumber, signalNumber == SIGINT ? &gPreviousInt : &gPreviousTerm, nullptr);
+    ::raise(signalNumber);
+    errno = saved;
+}
+
+void InstallHandler(int signalNumber, struct sigaction& previous, bool& installed) {
+    struct sigaction current {};
+    if (::sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndReraise;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    installed = ::sigaction(signalNumber, &action, &previous) == 0;
+}
+
+void RestoreHandler(int signalNumber, const struct sigaction& previous, bool& installed) {
+    struct sigaction current {};
+    // Only ours is put back: a handler set by someone else meanwhile stays.
+    if (installed && ::sigaction(signalNumber, nullptr, &current) == 0 &&
+        current.sa_handler == RemoveTemporariesAndReraise)
+        ::sigaction(signalNumber, &previous, nullptr);
+    installed = false;
+}
+
+int RegisterTemporary(const std::string& path) {
+    if (path.size() >= kCleanupPathBytes) return -1;
+    const std::lock_guard lock(gCleanupMutex);
+    for (int i = 0; i < kCleanupSlots; ++i) {
+        auto& slot = gCleanupSlots[i];
+        if (slot.used.load(std::memory_order_relaxed)) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.used.store(true, std::memory_order_release);
+        if (gCleanupCount++ == 0) {
+            InstallHandler(SIGINT, gPreviousInt, gInstalledInt);
+            InstallHandler(SIGTERM, gPreviousTerm, gInstalledTerm);
+        }
+        return i;
+    }
+    return -1;
+}
+
+void UnregisterTemporary(int index) {
+    if (index < 0) return;
+    const std::lock_guard lock(gCleanupMutex);
+    gCleanupSlots[index].used.store(false, std::memory_order_release);
+    if (--gCleanupCount == 0) {
+        RestoreHandler(SIGINT, gPreviousInt, gInstalledInt);
+        RestoreHandler(SIGTERM, gPreviousTerm, gInstalledTerm);
+    }
 }
 
 }  // namespace
-
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::string* error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        SetError(error, "cannot open");
+        SetError(error, "无法打开");
         return std::nullopt;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = "not a regular file";
+        if (error) *error = "不是普通文件";
         ::close(fd);
         return std::nullopt;
     }
@@ -40,7 +144,7 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, 
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetError(error, "cannot read");
+            SetError(error, "读取失败");
             ::close(fd);
             return std::nullopt;
         }
@@ -59,12 +163,12 @@ MappedFile::~MappedFile() {
 bool MappedFile::Open(const std::string& path, std::string* error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        SetError(error, "cannot open");
+        SetError(error, "无法打开");
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error) *error = "not a regular file";
+        if (error) *error = "不是普通文件";
         ::close(fd);
         return false;
     }
@@ -103,25 +207,34 @@ AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
     const auto slash = path_.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
     temp_ = folder + "/.tav-save-XXXXXX";
-    fd_ = ::mkstemp(temp_.data());
-    if (fd_ < 0) SetError(&error_, "cannot create a file in " + folder);
+    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        Fail("无法在“" + folder + "”中创建文件");
+        return;
+    }
+    created_ = true;
+    cleanupSlot_ = RegisterTemporary(temp_);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        ::unlink(temp_.c_str());
-    }
+    if (fd_ >= 0) ::close(fd_);
+    if (created_ && state_ != State::Committed) ::unlink(temp_.c_str());
+    UnregisterTemporary(cleanupSlot_);
+}
+
+void AtomicFileWriter::Fail(const std::string& what) {
+    SetError(&error_, what);
+    state_ = State::Failed;
 }
 
 bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
-    if (!Ok()) return false;
+    if (!Ok() || state_ != State::Open) return false;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            SetError(&error_, "cannot write");
+            Fail("写入失败");
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -129,30 +242,50 @@ bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool AtomicFileWriter::Commit() {
-    if (!Ok()) return false;
+bool AtomicFileWriter::Finish() {
+    if (state_ == State::Finished) return true;
+    if (!Ok() || state_ != State::Open) return false;
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    mode_t wanted = 0;
     struct stat st {};
     if (::stat(path_.c_str(), &st) == 0) {
-        ::fchmod(fd_, st.st_mode & 07777);
+        wanted = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
+        wanted = 0666 & ~mask;
     }
-    const bool flushed = ::fsync(fd_) == 0;
-    const bool closed = ::close(fd_) == 0;
+    if (::fchmod(fd_, wanted) != 0) {
+        // Some file systems refuse the call yet already show the mode asked for.
+        struct stat now {};
+        if (::fstat(fd_, &now) != 0 || (now.st_mode & 07777) != wanted) {
+            Fail("无法保留文件的访问权限");
+            return false;
+        }
+    }
+    if (::fsync(fd_) != 0) {
+        Fail("写入失败");
+        return false;
+    }
+    const int closed = ::close(fd_);
     fd_ = -1;
-    if (!flushed || !closed) {
-        SetError(&error_, "cannot write");
-        ::unlink(temp_.c_str());
+    if (closed != 0) {
+        Fail("写入失败");
         return false;
     }
+    state_ = State::Finished;
+    return true;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (!Finish()) return false;
     if (::rename(temp_.c_str(), path_.c_str()) != 0) {
-        SetError(&error_, "cannot replace");
-        ::unlink(temp_.c_str());
+        Fail("无法替换原文件");
         return false;
     }
+    state_ = State::Committed;
+    UnregisterTemporary(cleanupSlot_);
+    cleanupSlot_ = -1;
     return true;
 }
 
@@ -161,6 +294,49 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     const bool ok = out.Write(bytes) && out.Commit();
     if (!ok && error) *error = out.Error();
     return ok;
+}
+
+FileEditLock::~FileEditLock() { Release(); }
+
+void FileEditLock::Release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool FileEditLock::Acquire(const std::string& path, int waitMilliseconds, std::string* error) {
+    Release();
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) {
+            SetError(error, "无法打开");
+            return false;
+        }
+        while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) continue;
+            if (errno != EWOULDBLOCK || Clock::now() >= deadline) {
+                if (errno == EWOULDBLOCK) {
+                    if (error) *error = "文件正被另一个程序编辑，请稍后再试";
+                } else {
+                    SetError(error, "无法锁定文件");
+                }
+                ::close(fd);
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // The editor before us may have replaced the file while we waited:
+        // the lock counts only on the file the path names now.
+        struct stat locked {}, named {};
+        const bool same = ::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+                          locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+        if (same) {
+            fd_ = fd;
+            return true;
+        }
+        ::close(fd);
+    }
 }
 
 }  // namespace tav

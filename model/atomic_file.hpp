@@ -10,6 +10,13 @@
 
 namespace tav {
 
+// Errors below are Chinese texts for the user (the window shows them as they
+// are), complete in themselves: a caller names the file, not the failure again.
+
+// A short Chinese description of a system error number (strerror's text for
+// numbers without one of their own).
+std::string SystemErrorText(int errorNumber);
+
 // The file's bytes, or nothing when it cannot be opened or read.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::string* error = nullptr);
 
@@ -40,8 +47,13 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-// The safe save as a stream: bytes go to a temporary file beside the target,
-// which replaces the target on Commit. Without a Commit the target is untouched.
+// The safe save as a stream: bytes go to a hidden temporary file beside the
+// target, which replaces the target on Commit. Without a Commit the target is
+// untouched and the temporary file is removed, also when the process is
+// stopped by SIGINT or SIGTERM while the writer exists (the handler removes
+// it, then lets the signal take its usual course).
+// The new file keeps the permission bits of the file it replaces; when they
+// cannot be set the save fails rather than quietly narrowing them.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::string path);
@@ -49,16 +61,47 @@ public:
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-    bool Ok() const { return fd_ >= 0 && error_.empty(); }
+    bool Ok() const { return state_ != State::Failed && error_.empty(); }
     bool Write(std::span<const std::uint8_t> bytes);
+    // Everything but the replacement: permissions, flush to disk, close. Files
+    // that must appear together are all finished before any is committed.
+    bool Finish();
+    // Finishes when not yet done, then replaces the target.
     bool Commit();
     const std::string& Error() const { return error_; }
 
 private:
+    enum class State { Open, Finished, Committed, Failed };
+    void Fail(const std::string& what);
+
     std::string path_;
     std::string temp_;
     int fd_ = -1;
+    bool created_ = false;
+    int cleanupSlot_ = -1;
+    State state_ = State::Open;
     std::string error_;
+};
+
+// An advisory lock (flock) held while a file is edited in place: load, change,
+// save. The save replaces the file, so a lock taken on the old file is
+// checked against the path once granted and taken again on the new file when
+// the two differ. Programs that take no lock are not stopped.
+class FileEditLock {
+public:
+    FileEditLock() = default;
+    ~FileEditLock();
+    FileEditLock(const FileEditLock&) = delete;
+    FileEditLock& operator=(const FileEditLock&) = delete;
+
+    // Waits up to waitMilliseconds for another editor to finish (0: not at all).
+    // false with a Chinese reason when the file cannot be opened or stays locked.
+    bool Acquire(const std::string& path, int waitMilliseconds, std::string* error = nullptr);
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
 };
 
 }  // namespace tav

@@ -22,6 +22,7 @@ std::string_view LoadStatusName(LoadStatus status) {
         case LoadStatus::InvalidCount: return "invalid-count";
         case LoadStatus::FaultyPoint: return "faulty-point";
         case LoadStatus::IoError: return "io-error";
+        case LoadStatus::FaultyBackupPoint: return "faulty-backup-point";
     }
     return "unknown";
 }
@@ -253,6 +254,11 @@ void LocateHead(TestPoint& tp) {
 
 }  // namespace
 
+std::string LoadProblemText(const LoadResult& result, std::string_view fileName) {
+    if (result.Whole()) return {};
+    return "文件“" + std::string(fileName) + "”未能完整打开：" + result.message;
+}
+
 LoadResult CTAV_AnalyserDoc::LoadStopped(LoadResult result) {
     Events().EndWait();
     return result;
@@ -274,7 +280,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     result.version = ReadProjectHeader(in, header);
     if (result.version == 0) {
         result.status = LoadStatus::UnknownVersion;
-        result.message = "unknown version tag";
+        result.message = "文件版本标识未知";
         header.pointCount = 0;
         return LoadStopped(result);
     }
@@ -285,7 +291,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     if (total < 1 || total > kMaxPointCount) {
         Events().Log("打开文件==>测点数非法，终止读取");
         result.status = LoadStatus::InvalidCount;
-        result.message = "invalid test point count " + std::to_string(total);
+        result.message = "测点数非法（" + std::to_string(total) + "）";
         header.pointCount = 0;
         return LoadStopped(result);
     }
@@ -301,7 +307,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             Events().Log("打开文件==>测点信息错误，终止读取");
             result.status = LoadStatus::FaultyPoint;
             result.faultyPoint = k;
-            result.message = "test point " + std::to_string(k) + " is faulty or cut short";
+            result.message = "第" + std::to_string(k + 1) + "个测点信息错误，终止读取";
             return LoadStopped(result);
         }
         ReleaseRead(in);
@@ -323,6 +329,10 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
                 if (!ReadTestPoint(in, result.version, backupPoints[static_cast<std::size_t>(k)])) {
                     // The backup set keeps what could be read; the rest stays constructed.
                     backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
+                    result.status = LoadStatus::FaultyBackupPoint;
+                    result.faultyBackupPoint = k;
+                    result.message = "备份数据第" + std::to_string(k + 1) + "个测点信息错误，其后的备份数据未能读取";
+                    Events().Log("打开文件==>备份测点信息错误，备份数据不完整");
                     break;
                 }
                 ReleaseRead(in);
@@ -355,7 +365,7 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     if (!file.Open(path, &error)) {
         LoadResult result;
         result.status = LoadStatus::IoError;
-        result.message = "文件路径错误 (" + error + ")";
+        result.message = "文件路径错误（" + error + "）";
         return result;
     }
     ClearDocument();
@@ -381,7 +391,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         MappedFile file;
         Events().Log("打开文件==>“" + chosen[i] + "”");
         if (!file.Open(chosen[i], &error)) {
-            results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误 (" + error + ")"});
+            results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误（" + error + "）"});
             continue;
         }
         // Keep the current sets aside: the load puts them first. When the chosen
@@ -431,15 +441,18 @@ std::vector<std::uint8_t> CTAV_AnalyserDoc::SaveProject() {
     return SerializeProject(header, points, backupHeader, backupPoints);
 }
 
-bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
+bool CTAV_AnalyserDoc::WriteProject(AtomicFileWriter& out) {
     SetText(header.magic, kCurrentTag);
     SetText(backupHeader.magic, kCurrentTag);
     header.pointCount = PointCount();
     backupHeader.pointCount = static_cast<std::int32_t>(backupPoints.size());
+    return StreamProject([&](std::span<const std::uint8_t> piece) { return out.Write(piece); }, header, points,
+                         backupHeader, backupPoints);
+}
+
+bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
     AtomicFileWriter out(path);
-    const bool ok = StreamProject([&](std::span<const std::uint8_t> piece) { return out.Write(piece); }, header,
-                                  points, backupHeader, backupPoints) &&
-                    out.Commit();
+    const bool ok = WriteProject(out) && out.Commit();
     if (!ok) {
         if (error) *error = out.Error();
         return false;

@@ -15,7 +15,13 @@
 
 namespace tav {
 
-enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, IoError };
+class AtomicFileWriter;
+
+// FaultyBackupPoint: the working set loaded whole, but the backup set behind
+// it stops at a record that cannot be read (its place and those after it stay
+// in their constructed state). Saving such a document over its source would
+// replace the unreadable tail by empty records, so callers must ask first.
+enum class LoadStatus { Ok, UnknownVersion, InvalidCount, FaultyPoint, IoError, FaultyBackupPoint };
 
 // The stable name of a status ("ok", "unknown-version", ...).
 std::string_view LoadStatusName(LoadStatus status);
@@ -23,9 +29,17 @@ std::string_view LoadStatusName(LoadStatus status);
 struct LoadResult {
     LoadStatus status = LoadStatus::Ok;
     int version = 0;
-    std::int32_t faultyPoint = -1;  // index in the working set with FaultyPoint
-    std::string message;            // why, for people (UTF-8)
+    std::int32_t faultyPoint = -1;        // index in the working set with FaultyPoint
+    std::string message;                  // why, in Chinese, for the status bar and messages (UTF-8)
+    std::int32_t faultyBackupPoint = -1;  // index in the backup set with FaultyBackupPoint
+
+    // The file is in the document as it is on disk: saving over it loses nothing.
+    bool Whole() const { return status == LoadStatus::Ok; }
 };
+
+// One Chinese line naming the file and what is wrong with it, test points
+// counted from 1 as the list shows them; empty for a whole load.
+std::string LoadProblemText(const LoadResult& result, std::string_view fileName);
 
 class CTAV_AnalyserDoc {
 public:
@@ -98,6 +112,8 @@ public:
     // Writing: sets both tags to "TAV15" and returns the file image.
     std::vector<std::uint8_t> SaveProject();
     bool SaveToFile(const std::string& path, std::string* error = nullptr);
+    // The same image into a writer the caller commits (for files saved together).
+    bool WriteProject(AtomicFileWriter& out);
     // A "TAV15" file of the listed test points (and their backup partners).
     int SaveSubset(const std::string& path, std::span<const std::int32_t> indices) const;
 

@@ -149,7 +149,7 @@ void AddDefects(TestPoint& tp, const OldFields& f) {
         SetText(d.name, DefectName(type));
         if (tp.headIndex >= 0) {
             const float travel = d.depth / static_cast<float>(tp.waveSpeed) / tp.sampleInterval * 2000000.0f;
-            if (const auto samples = TruncToInt32(travel)) d.position = tp.headIndex + *samples;
+            if (const auto samples = TruncToInt32(travel)) d.position = PositionAfter(tp.headIndex, *samples);
         }
         tp.defects.push_back(d);
     }

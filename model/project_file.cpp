@@ -155,7 +155,7 @@ int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
     // wave speed and sampling interval.
     for (auto& d : tp.defects) {
         const float travel = d.depth / static_cast<float>(tp.waveSpeed) / tp.sampleInterval * 2000000.0f;
-        if (const auto samples = TruncToInt32(travel)) d.position = tp.headIndex + *samples;
+        if (const auto samples = TruncToInt32(travel)) d.position = PositionAfter(tp.headIndex, *samples);
     }
     return 1;
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 
+#include "app/temp_folder.hpp"
 #include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -135,7 +138,9 @@ TEST(AppShell, StartupReadsItsSettingsAndTheFileArgument) {
     EXPECT_EQ(shell.EditScope(), 1);
     EXPECT_EQ(shell.CursorStyle(), 1);
     EXPECT_EQ(shell.ShellSettings().speedLow, 3000);
-    EXPECT_TRUE(ReadWholeFile(tmp + "QRV_TAV4_CURS_001.ini"));
+    EXPECT_TRUE(ReadWholeFile(box.dir.path() + "/.cache/tav-analyser/tmp/QRV_TAV4_CURS_001.ini"))
+        << "settings files live in the private folder";
+    EXPECT_FALSE(ReadWholeFile(tmp + "QRV_TAV4_CURS_001.ini")) << "never in the shared one";
     EXPECT_EQ(shell.Registry().ReadInt(kVersionKeyPath, "VER0"), 4);
     EXPECT_EQ(shell.Registry().Path(), box.dir.path() + "/config/tav-analyser/registry.ini");
 
@@ -166,14 +171,84 @@ TEST(AppEnvironment, FoldersFollowXdgWithOverrides) {
     EXPECT_EQ(f.program, "/usr/bin/");
     EXPECT_EQ(f.config, "/home/u/.config/tav-analyser/");
     EXPECT_EQ(f.state, "/srv/state/");
-    EXPECT_EQ(f.temp, "/tmp/");
+    EXPECT_EQ(f.temp, "/home/u/.cache/tav-analyser/tmp/");
+    EXPECT_EQ(f.sharedTemp, "/tmp/");
     EXPECT_EQ(f.dataHome, "/home/u/.local/share/");
     EXPECT_EQ(f.data, "/usr/bin/../share/tav-analyser/");
     vars["TAV_DATA_DIR"] = "/srv/data";
     vars["TMPDIR"] = "/var/tmp";
     f = ResolveAppFolders(env, "/usr/bin/tav_analyser");
     EXPECT_EQ(f.data, "/srv/data/");
-    EXPECT_EQ(f.temp, "/var/tmp/");
+    EXPECT_EQ(f.sharedTemp, "/var/tmp/");
+    vars["XDG_CACHE_HOME"] = "/home/u/cache";
+    EXPECT_EQ(ResolveAppFolders(env, "").temp, "/home/u/cache/tav-analyser/tmp/");
+    vars["XDG_RUNTIME_DIR"] = "/run/user/1000";
+    EXPECT_EQ(ResolveAppFolders(env, "").temp, "/run/user/1000/tav-analyser/");
+}
+
+TEST(PrivateTempFolder, CreatedPrivateAndRefusedWhenOthersCouldReachIt) {
+    TempDir dir;
+    AppFolders f;
+    f.temp = dir.path() + "/run/tav-analyser/";
+    f.state = dir.path() + "/state/";
+    f.sharedTemp = dir.path() + "/shared/";
+    std::string error;
+    ASSERT_EQ(PreparePrivateTempFolder(f, &error), f.temp) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(f.temp.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    ::chmod(f.temp.c_str(), 0710);
+    EXPECT_EQ(PreparePrivateTempFolder(f, &error), "");
+    EXPECT_EQ(error, "临时文件夹“" + f.temp + "”允许其他用户访问（权限0710），拒绝使用");
+    ::chmod(f.temp.c_str(), 0700);
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(f.temp.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(PreparePrivateTempFolder(f, &error), "");
+        EXPECT_EQ(error, "临时文件夹“" + f.temp + "”不属于当前用户，拒绝使用");
+        ASSERT_EQ(::chown(f.temp.c_str(), 0, 0), 0);
+    }
+
+    // A link planted under the folder's name is not followed.
+    std::filesystem::create_directories(dir.path() + "/elsewhere");
+    ::chmod((dir.path() + "/elsewhere").c_str(), 0700);
+    f.temp = dir.path() + "/linked/";
+    std::filesystem::create_directory_symlink(dir.path() + "/elsewhere", dir.path() + "/linked");
+    EXPECT_EQ(PreparePrivateTempFolder(f, &error), "");
+    EXPECT_EQ(error, "临时文件夹“" + f.temp + "”不是文件夹，拒绝使用");
+}
+
+TEST(PrivateTempFolder, OldSettingsFilesAreTakenOverOnceAndOnlyTheUsersOwn) {
+    TempDir dir;
+    AppFolders f;
+    f.temp = dir.path() + "/private/";
+    f.state = dir.path() + "/state/";
+    f.sharedTemp = dir.path() + "/shared/";
+    std::filesystem::create_directories(f.sharedTemp);
+    const auto write = [](const std::string& path, std::uint8_t byte) {
+        ASSERT_TRUE(WriteFileAtomically(path, std::vector<std::uint8_t>(40, byte)));
+    };
+    write(f.sharedTemp + "QRV_TAV4_EDIT_001.ini", 1);
+    write(f.sharedTemp + "QRV_TAV4_DISP_001.ini", 2);
+    write(dir.path() + "/planted", 3);
+    std::filesystem::create_symlink(dir.path() + "/planted", f.sharedTemp + "QRV_TAV4_CURS_001.ini");
+    write(f.sharedTemp + "unrelated.ini", 4);
+    // The private folder already has its own display settings.
+    std::filesystem::create_directories(f.temp);
+    ::chmod(f.temp.c_str(), 0700);
+    write(f.temp + "QRV_TAV4_DISP_001.ini", 5);
+
+    ASSERT_EQ(PreparePrivateTempFolder(f), f.temp);
+    EXPECT_EQ(ReadWholeFile(f.temp + "QRV_TAV4_EDIT_001.ini")->at(0), 1);
+    EXPECT_EQ(ReadWholeFile(f.temp + "QRV_TAV4_DISP_001.ini")->at(0), 5) << "the private file is kept";
+    EXPECT_FALSE(ReadWholeFile(f.temp + "QRV_TAV4_CURS_001.ini")) << "a link is not followed";
+    EXPECT_FALSE(ReadWholeFile(f.temp + "unrelated.ini"));
+
+    // Once only: later files in the shared folder are left there.
+    std::filesystem::remove(f.temp + "QRV_TAV4_EDIT_001.ini");
+    ASSERT_EQ(PreparePrivateTempFolder(f), f.temp);
+    EXPECT_FALSE(ReadWholeFile(f.temp + "QRV_TAV4_EDIT_001.ini"));
 }
 
 }  // namespace

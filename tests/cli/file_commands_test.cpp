@@ -100,6 +100,32 @@ TEST(TavtoolFiles, BadInputGivesTheContractExitCodes) {
     EXPECT_EQ(RunTavtool({"convert", dir.File("p.tav"), "/nonexistent-folder/x.tav"}).exitCode, 3);
 }
 
+TEST(TavtoolFiles, ADamagedBackupSetIsShownAndConvertedOnlyWhenAccepted) {
+    TempDir dir;
+    auto image = *ReadWholeFile(WriteProject(dir, "p.tav"));
+    // The backup record is cut short.
+    image.resize(image.size() - 600);
+    WriteFileAtomically(dir.File("cut.tav"), image);
+
+    const auto dump = RunTavtool({"dump", "--no-samples", dir.File("cut.tav")});
+    EXPECT_EQ(dump.exitCode, 2);
+    const auto j = nlohmann::json::parse(dump.out);
+    EXPECT_EQ(j["loadStatus"], "faulty-backup-point");
+    EXPECT_EQ(j["faultyBackupPoint"], 0);
+    EXPECT_EQ(j["points"].size(), 2u);
+
+    const auto refused = RunTavtool({"convert", dir.File("cut.tav"), dir.File("out.tav")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--accept-damaged"), std::string::npos) << refused.err;
+    EXPECT_FALSE(ReadWholeFile(dir.File("out.tav")));
+
+    ASSERT_EQ(RunTavtool({"convert", "--accept-damaged", dir.File("cut.tav"), dir.File("out.tav")}).exitCode, 0);
+    const auto saved = nlohmann::json::parse(RunTavtool({"dump", "--no-samples", dir.File("out.tav")}).out);
+    EXPECT_EQ(saved["loadStatus"], "ok");
+    EXPECT_EQ(saved["points"].size(), 2u);
+    EXPECT_EQ(saved["backupPoints"].size(), 0u) << "no empty records stand in for the damaged ones";
+}
+
 TEST(TavtoolFiles, InfoListsEveryTestPoint) {
     TempDir dir;
     const auto r = RunTavtool({"info", WriteProject(dir, "p.tav")});

@@ -7,6 +7,7 @@
 #include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/pile_head.hpp"
+#include "model/project_file.hpp"
 #include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -217,6 +218,8 @@ TEST(Loading, EveryTruncationIsHandled) {
     a.waveletMarkLevels = {1};
     a.waveletMarkPositions = {2};
     const auto image = ProjectImage(MakeHeader("u", "p"), {a, a}, {a});
+    const std::size_t backupStart = ProjectImage(MakeHeader("u", "p"), {a, a}, {}).size() - kCurrentHeaderBytes;
+    const std::size_t backupRawEnd = backupStart + kCurrentHeaderBytes + 128 + 4 + 4 * a.rawSamples.size();
     for (std::size_t cut = 0; cut < image.size(); ++cut) {
         const std::vector<std::uint8_t> part(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
         CTAV_AnalyserDoc doc;
@@ -224,6 +227,11 @@ TEST(Loading, EveryTruncationIsHandled) {
         if (r.status == LoadStatus::FaultyPoint) {
             ASSERT_EQ(doc.PointCount(), 2) << cut;
             for (std::int32_t i = r.faultyPoint; i < 2; ++i) EXPECT_EQ(doc.points[static_cast<std::size_t>(i)].rawCount(), 0);
+        } else if (r.status == LoadStatus::FaultyBackupPoint) {
+            EXPECT_EQ(doc.PointCount(), 2) << cut;
+            EXPECT_EQ(r.faultyBackupPoint, 0) << cut;
+            EXPECT_GT(cut, backupStart) << "only a cut inside the backup record";
+            EXPECT_NE(cut, backupRawEnd) << "ending after the raw samples is a whole file";
         } else if (r.status == LoadStatus::Ok) {
             EXPECT_EQ(doc.PointCount(), 2) << cut;
         } else {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <limits>
 
 #include <cmath>
 #include <cstdlib>
@@ -210,6 +213,21 @@ TEST(OldLayout, RecordFieldsDefectsAndMarks) {
     EXPECT_EQ(TextOf(tp.defects[3].name), "");  // an empty table entry stays empty
 }
 
+TEST(OldLayout, ADefectFarBelowTheHeadStaysOutsideTheRecord) {
+    // 1073.74 m at 1 m/s and 1 µs is 2,147,480,000 samples: with the head at
+    // 30,000 the position passes the largest 32-bit value.
+    OldPoint p = PulsePoint(64);
+    p.headIndex = 30000;
+    p.waveSpeed = 1;
+    p.sampleInterval = 1.0f;
+    p.defectTypes = {2, 2};
+    p.defectDepths = {1073.74f, 1.0f};
+    const TestPoint tp = LoadOne(2, p);
+    ASSERT_EQ(tp.defects.size(), 2u);
+    EXPECT_EQ(tp.defects[0].position, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(tp.defects[1].position, 30000 + 2000000);
+}
+
 TEST(OldLayout, Version5TextsAreConvertedAndTrimmed) {
     OldPoint p = PulsePoint(128);
     p.pileNo = "桩号一二三四五六七八";  // ten characters, twenty bytes in code page 936
@@ -380,15 +398,18 @@ TEST(OldLayout, TavtoolReadsOldFilesAndTheMagnifySetting) {
     EXPECT_EQ(stepsOf(testing::RunTavtool({"dump", "--no-samples", "--magnify", "off", file})), 0u);
     EXPECT_EQ(stepsOf(testing::RunTavtool({"dump", "--no-samples", "--magnify", "on", file})), 1u);
 
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::string kept = oldTmp ? oldTmp : "";
-    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string kept = oldRuntime ? oldRuntime : "";
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
     EXPECT_EQ(stepsOf(testing::RunTavtool({"dump", "--no-samples", file})), 1u);  // no settings file: on
     DisplaySettings view;
     view.magnifyRaw = 0;
-    ASSERT_TRUE(SettingsFiles(dir.path() + "/").Write(view));
+    ASSERT_TRUE(SettingsFiles(dir.path() + "/tav-analyser/").Write(view));
     EXPECT_EQ(stepsOf(testing::RunTavtool({"dump", "--no-samples", file})), 0u);
-    if (oldTmp) ::setenv("TMPDIR", kept.c_str(), 1); else ::unsetenv("TMPDIR");
+    // Settings in a folder that others may write are not trusted.
+    ::chmod((dir.path() + "/tav-analyser").c_str(), 0777);
+    EXPECT_EQ(stepsOf(testing::RunTavtool({"dump", "--no-samples", file})), 1u);
+    if (oldRuntime) ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1); else ::unsetenv("XDG_RUNTIME_DIR");
 
     for (int version : {1, 2, 3}) {
         const std::string in = dir.File("v" + std::to_string(version) + ".tav");

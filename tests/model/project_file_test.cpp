@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <random>
 
 #include "model/byte_io.hpp"
@@ -173,6 +175,77 @@ TEST(ProjectFile, FileEndingAfterRawSamplesIsAccepted) {
     EXPECT_EQ(got.toeValid, 0);
     EXPECT_EQ(got.headValid, 1) << "the head search supplies the head";
     EXPECT_EQ(got.headIndex, FindPileHead(got.samples.data(), got.sampleCount()));
+}
+
+TEST(ProjectFile, ABackupSetThatStopsAtADamagedRecordIsReported) {
+    const TestPoint a = WaveformPoint("P1", 64), b = WaveformPoint("P2", 64);
+    auto image = ProjectImage(MakeHeader("u", "p"), {a}, {a, b});
+    // The backup header claims the largest count its file could hold.
+    const std::size_t backupHeaderAt = ProjectImage(MakeHeader("u", "p"), {a}, {}).size() - kCurrentHeaderBytes;
+    const std::int32_t claimed = kMaxPointCount;
+    std::memcpy(&image[backupHeaderAt + 5], &claimed, 4);
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(image);
+    EXPECT_EQ(r.status, LoadStatus::FaultyBackupPoint);
+    EXPECT_FALSE(r.Whole());
+    EXPECT_EQ(r.faultyBackupPoint, 2) << "the first record that is not there";
+    EXPECT_EQ(r.faultyPoint, -1);
+    EXPECT_EQ(doc.PointCount(), 1) << "the working set is complete";
+    EXPECT_EQ(doc.currentIndex, 0) << "and shown as after any load";
+    EXPECT_EQ(TextOf(doc.backupPoints[1].pileNo), "P2");
+    EXPECT_EQ(LoadStatusName(r.status), "faulty-backup-point");
+    EXPECT_EQ(LoadProblemText(r, "a.tav"), "文件“a.tav”未能完整打开：备份数据第3个测点信息错误，其后的备份数据未能读取");
+
+    // The same file whole, and whole again when it ends after the last raw samples.
+    std::memcpy(&image[backupHeaderAt + 5], "\x02\0\0\0", 4);
+    EXPECT_TRUE(doc.LoadProject(image).Whole());
+    std::vector<std::uint8_t> shortTail = ProjectImage(MakeHeader("u", "p"), {a}, {a});
+    ByteWriter out(shortTail);
+    WriteRecordHead(out, b);
+    out.I32(b.rawCount());
+    out.F32Array(b.rawSamples);
+    std::memcpy(&shortTail[backupHeaderAt + 5], "\x02\0\0\0", 4);
+    EXPECT_TRUE(doc.LoadProject(shortTail).Whole());
+    EXPECT_EQ(LoadProblemText(doc.LoadProject(shortTail), "a.tav"), "");
+}
+
+TEST(ProjectFile, DefectPositionsThatDoNotFitStayOutsideTheRecord) {
+    TestPoint tp = WaveformPoint("P1", 64);
+    tp.waveSpeed = 1;
+    tp.sampleInterval = 1.0f;
+    DefectMark d;
+    d.type = 2;
+    for (const float depth : {1073.74f, -1073.74f, 0.5f}) {
+        d.depth = depth;
+        tp.defects.push_back(d);
+    }
+    CTAV_AnalyserDoc doc;
+    for (const std::int16_t head : {std::int16_t{30000}, std::int16_t{-30000}}) {
+        tp.headIndex = head;
+        ASSERT_TRUE(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {tp}, {})).Whole());
+        const auto& got = doc.points[0].defects;
+        if (head > 0) {
+            EXPECT_EQ(got[0].position, std::numeric_limits<std::int32_t>::max());
+            EXPECT_LT(got[1].position, 0);
+        } else {
+            EXPECT_GT(got[0].position, 64);
+            EXPECT_EQ(got[1].position, std::numeric_limits<std::int32_t>::min());
+        }
+        EXPECT_EQ(got[2].position, head + 1000000);
+    }
+}
+
+TEST(ProjectFile, LoadFailuresCountTestPointsAsTheListDoes) {
+    const TestPoint a = WaveformPoint("P1", 64);
+    auto image = ProjectImage(MakeHeader("u", "p"), {a, a, a}, {});
+    image.resize(image.size() - 300);  // into the third record
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(image);
+    ASSERT_EQ(r.status, LoadStatus::FaultyPoint);
+    EXPECT_EQ(r.faultyPoint, 2);
+    EXPECT_EQ(LoadProblemText(r, "b.tav"), "文件“b.tav”未能完整打开：第3个测点信息错误，终止读取");
+    image[0] = 'X';
+    EXPECT_EQ(doc.LoadProject(image).message, "文件版本标识未知");
 }
 
 }  // namespace

@@ -1,0 +1,157 @@
+#include "model/atomic_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/tool_runner.hpp"
+
+namespace tav {
+namespace {
+
+using testing::TempDir;
+
+std::vector<std::string> HiddenTemporaries(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().starts_with(".tav-save-")) found.push_back(e.path().string());
+    return found;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+const std::vector<std::uint8_t> kBytes = {1, 2, 3, 4};
+
+TEST(AtomicFile, ReplacingAFileKeepsItsPermissions) {
+    TempDir dir;
+    const auto path = dir.File("p.tav");
+    for (const mode_t mode : {0640, 0604, 0600, 0444}) {
+        ASSERT_TRUE(WriteFileAtomically(path, kBytes));
+        ::chmod(path.c_str(), mode);
+        std::string error;
+        ASSERT_TRUE(WriteFileAtomically(path, std::vector<std::uint8_t>{9, 9}, &error)) << error;
+        EXPECT_EQ(ModeOf(path), mode);
+        ::chmod(path.c_str(), 0600);
+    }
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(WriteFileAtomically(dir.File("new.tav"), kBytes));
+    ::umask(mask);
+    EXPECT_EQ(ModeOf(dir.File("new.tav")), 0644) << "a new file gets the usual permissions, not mkstemp's 0600";
+}
+
+TEST(AtomicFile, ErrorsAreChineseAndSaidOnce) {
+    std::string error;
+    EXPECT_FALSE(WriteFileAtomically("/nonexistent-folder/x.tav", kBytes, &error));
+    EXPECT_EQ(error, "无法在“/nonexistent-folder”中创建文件：文件或文件夹不存在");
+    EXPECT_FALSE(ReadWholeFile("/nonexistent-folder/x.tav", &error));
+    EXPECT_EQ(error, "无法打开：文件或文件夹不存在");
+    EXPECT_EQ(SystemErrorText(ENOSPC), "磁盘空间不足");
+}
+
+TEST(AtomicFile, FilesFinishedTogetherReplaceNothingUntilCommitted) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("a"), kBytes));
+    {
+        AtomicFileWriter a(dir.File("a"));
+        AtomicFileWriter b(dir.File("b"));
+        ASSERT_TRUE(a.Write(std::vector<std::uint8_t>{7}) && a.Finish());
+        ASSERT_TRUE(b.Write(std::vector<std::uint8_t>{8}) && b.Finish());
+        EXPECT_EQ(*ReadWholeFile(dir.File("a")), kBytes);
+        EXPECT_EQ(HiddenTemporaries(dir.path()).size(), 2u);
+        ASSERT_TRUE(b.Commit());
+        EXPECT_FALSE(b.Write(std::vector<std::uint8_t>{9})) << "a committed writer takes no more bytes";
+    }  // a is dropped without a commit
+    EXPECT_EQ(*ReadWholeFile(dir.File("a")), kBytes);
+    EXPECT_EQ(*ReadWholeFile(dir.File("b")), std::vector<std::uint8_t>{8});
+    EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+}
+
+// The process is stopped in the middle of a save: the signal still ends it,
+// and the hidden temporary file is gone.
+void StoppedWhileSaving(const std::string& target, int signalNumber) {
+    AtomicFileWriter out(target);
+    out.Write(std::vector<std::uint8_t>(100000, 7));
+    ::raise(signalNumber);
+    std::_Exit(0);  // not reached
+}
+
+TEST(AtomicFileDeathTest, AnInterruptedSaveLeavesNoTemporaryFile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    ASSERT_TRUE(WriteFileAtomically(dir.File("p.tav"), kBytes));
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        EXPECT_EXIT(StoppedWhileSaving(dir.File("p.tav"), signalNumber), ::testing::KilledBySignal(signalNumber), "");
+        EXPECT_TRUE(HiddenTemporaries(dir.path()).empty()) << signalNumber;
+        EXPECT_EQ(*ReadWholeFile(dir.File("p.tav")), kBytes);
+    }
+}
+
+bool gOwnHandlerRan = false;
+extern "C" void OwnHandler(int) { gOwnHandlerRan = true; }
+
+TEST(AtomicFile, AHandlerOfTheProgramIsBackAfterTheSave) {
+    TempDir dir;
+    struct sigaction own {}, previous {};
+    own.sa_handler = OwnHandler;
+    sigemptyset(&own.sa_mask);
+    ASSERT_EQ(::sigaction(SIGINT, &own, &previous), 0);
+    {
+        AtomicFileWriter out(dir.File("p.tav"));
+        ASSERT_TRUE(out.Write(kBytes) && out.Commit());
+    }
+    struct sigaction now {};
+    ::sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, OwnHandler);
+
+    // During a save, the program's handler still hears the signal after the temporary file is removed.
+    {
+        AtomicFileWriter out(dir.File("q.tav"));
+        out.Write(kBytes);
+        ::raise(SIGINT);
+        EXPECT_TRUE(gOwnHandlerRan);
+        EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+        EXPECT_FALSE(out.Commit()) << "the save that lost its temporary file fails instead of claiming success";
+    }
+    ::sigaction(SIGINT, &previous, nullptr);
+}
+
+TEST(FileEditLock, ASecondEditorWaitsForTheFileTheFirstOneSaved) {
+    TempDir dir;
+    const auto path = dir.File("p.tav");
+    ASSERT_TRUE(WriteFileAtomically(path, kBytes));
+    FileEditLock first;
+    ASSERT_TRUE(first.Acquire(path, 0));
+    FileEditLock refused;
+    std::string error;
+    EXPECT_FALSE(refused.Acquire(path, 0, &error));
+    EXPECT_EQ(error, "文件正被另一个程序编辑，请稍后再试");
+    EXPECT_FALSE(refused.Acquire(path, 50)) << "nor after a short wait";
+
+    FileEditLock second;
+    bool secondGotIt = false;
+    std::thread waiting([&] { secondGotIt = second.Acquire(path, 10000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // The first editor saves (the file is replaced) and lets go.
+    ASSERT_TRUE(WriteFileAtomically(path, std::vector<std::uint8_t>{5}));
+    first.Release();
+    waiting.join();
+    ASSERT_TRUE(secondGotIt);
+    // The second holds the file that is there now: a third one is kept out.
+    FileEditLock third;
+    EXPECT_FALSE(third.Acquire(path, 0));
+    second.Release();
+    EXPECT_TRUE(third.Acquire(path, 0));
+    EXPECT_FALSE(FileEditLock().Acquire(dir.File("missing.tav"), 0, &error));
+    EXPECT_EQ(error, "无法打开：文件或文件夹不存在");
+}
+
+}  // namespace
+}  // namespace tav
