@@ -112,7 +112,7 @@ int Dump(const FileOptions& o) {
     nlohmann::json backup = nlohmann::json::array();
     for (const auto& tp : doc.backupPoints) backup.push_back(PointJson(tp, !o.noSamples));
     out["backupPoints"] = std::move(backup);
-    std::cout << out.dump(1) << "\n";
+    std::cout << JsonText(out, 1) << "\n";
     return ExitFor(r, o.input);
 }
 

@@ -32,6 +32,75 @@ json FloatJson(float v) {
 
 json DoubleJson(double v) { return std::isfinite(v) ? json(v) : NonFinite(v); }
 
+namespace {
+
+// The shortest decimal that reads back to v. The library's own formatting is
+// not always the shortest (39.560886 came out as 39.560886000000004).
+void AppendNumber(std::string& out, double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const std::string_view text(buf, static_cast<std::size_t>(r.ptr - buf));
+    out += text;
+    // A whole number stays recognisable as a real one.
+    if (text.find_first_of(".e") == std::string_view::npos) out += ".0";
+}
+
+void AppendJson(std::string& out, const json& j, int indent, int depth) {
+    const auto newline = [&](int level) {
+        if (indent < 0) return;
+        out += '\n';
+        out.append(static_cast<std::size_t>(indent * level), ' ');
+    };
+    switch (j.type()) {
+        case json::value_t::object: {
+            if (j.empty()) {
+                out += "{}";
+                return;
+            }
+            out += '{';
+            bool first = true;
+            for (const auto& [key, value] : j.items()) {
+                if (!first) out += ',';
+                first = false;
+                newline(depth + 1);
+                out += json(key).dump();
+                out += indent < 0 ? ":" : ": ";
+                AppendJson(out, value, indent, depth + 1);
+            }
+            newline(depth);
+            out += '}';
+            return;
+        }
+        case json::value_t::array: {
+            if (j.empty()) {
+                out += "[]";
+                return;
+            }
+            out += '[';
+            bool first = true;
+            for (const auto& value : j) {
+                if (!first) out += ',';
+                first = false;
+                newline(depth + 1);
+                AppendJson(out, value, indent, depth + 1);
+            }
+            newline(depth);
+            out += ']';
+            return;
+        }
+        case json::value_t::number_float: AppendNumber(out, j.get<double>()); return;
+        default: out += j.dump(); return;
+    }
+}
+
+}  // namespace
+
+std::string JsonText(const json& j, int indent) {
+    std::string out;
+    AppendJson(out, j, indent, 0);
+    return out;
+}
+
 template <std::size_t N>
 std::string TextJson(const TextField<N>& field) {
     return Cp936ToUtf8(TextOf(field));

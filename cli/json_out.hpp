@@ -19,6 +19,11 @@ nlohmann::json StepJson(const ProcessStep& s);
 nlohmann::json PointJson(const TestPoint& tp, bool withSamples);
 nlohmann::json FloatsJson(const std::vector<float>& values);
 
+// The text of j as json::dump(indent) lays it out, but every real number in
+// its shortest round-trip form (a float stored by FloatJson prints as the
+// float's own shortest text).
+std::string JsonText(const nlohmann::json& j, int indent = -1);
+
 template <std::size_t N>
 std::string TextJson(const TextField<N>& field);
 

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <iostream>
+#include <string>
 
 #include "cli/analyze_command.hpp"
 #include "cli/command.hpp"
@@ -9,9 +11,16 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_help_all_flag("", "");
     Runner run;
-    app.add_subcommand("help", "print this usage")->callback([&] {
+    app.add_subcommand("help", "list the commands")->callback([&] {
         run = [&] {
-            std::cout << app.help();
+            // One line a command, whatever state parsing left the parser's own help in.
+            std::cout << "usage: tavtool COMMAND ...   (tavtool COMMAND --help: the command's options)\n"
+                      << "commands:\n";
+            for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+                std::string name = sub->get_name();
+                name.resize(std::max<std::size_t>(name.size() + 1, 12), ' ');
+                std::cout << "  " << name << sub->get_description() << "\n";
+            }
             return kExitOk;
         };
     });

@@ -46,7 +46,7 @@ void AddSpectrumAnalyses(CLI::App& analyze, const AnalysisSink& sink) {
             auto t = static_cast<std::int32_t>(type);
             if (t != type) t = -1;  // beyond 32 bits: outside the table as well
             const auto entries = BuildSpectrumEntries(doc, shown, t, -1, -1, shown);
-            std::cout << SpectrumJson(entries.at(0), t).dump() << "\n";
+            std::cout << JsonText(SpectrumJson(entries.at(0), t)) << "\n";
             return int{kExitOk};
         });
     });
@@ -60,7 +60,7 @@ void AddSpectrumAnalyses(CLI::App& analyze, const AnalysisSink& sink) {
             const std::vector<std::int32_t> targets{static_cast<std::int32_t>(a), static_cast<std::int32_t>(b)};
             std::int32_t t = kSpectrumCrossPower;
             const auto entries = BuildSpectrumEntries(doc, {}, t, targets[0], targets[1], targets);
-            std::cout << SpectrumJson(entries.at(2), t).dump() << "\n";
+            std::cout << JsonText(SpectrumJson(entries.at(2), t)) << "\n";
             return int{kExitOk};
         });
     });
@@ -107,7 +107,7 @@ void AddWaveletAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
                                 {"values", FloatsJson(e.copy.samples)},
                                 {"viewMax", FloatJson(e.copy.lastParams.viewMax)},
                                 {"viewMin", FloatJson(e.copy.lastParams.viewMin)}});
-            std::cout << json{{"subsignals", std::move(list)}}.dump() << "\n";
+            std::cout << JsonText(json{{"subsignals", std::move(list)}}) << "\n";
             return int{kExitOk};
         });
     });
@@ -120,12 +120,11 @@ void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink) {
     const auto correlation = [](CTAV_AnalyserDoc& doc, const AnalyzeInput& input, const StatisticsSelection& sel) {
         const auto built = BuildStatisticsEntries(doc, sel, {});
         const auto& r = built.entries.back();
-        std::cout << json{{"values", FloatsJson(r.copy.samples)},
-                          {"templateStart", built.correlationTemplate.start},
-                          {"templateEnd", built.correlationTemplate.end},
-                          {"viewMax", FloatJson(r.copy.lastParams.viewMax)},
-                          {"viewMin", FloatJson(r.copy.lastParams.viewMin)}}
-                         .dump()
+        std::cout << JsonText(json{{"values", FloatsJson(r.copy.samples)},
+                                   {"templateStart", built.correlationTemplate.start},
+                                   {"templateEnd", built.correlationTemplate.end},
+                                   {"viewMax", FloatJson(r.copy.lastParams.viewMax)},
+                                   {"viewMin", FloatJson(r.copy.lastParams.viewMin)}})
                   << "\n";
         (void)input;
         return int{kExitOk};
@@ -169,10 +168,9 @@ void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink) {
             TestPoint result;
             CopyTestPoint(doc.points[static_cast<std::size_t>(targets.front())], result);
             AveragePoints(doc, targets, static_cast<std::int32_t>(targets.size()), result);
-            std::cout << json{{"values", FloatsJson(result.samples)},
-                              {"viewMax", FloatJson(result.lastParams.viewMax)},
-                              {"viewMin", FloatJson(result.lastParams.viewMin)}}
-                             .dump()
+            std::cout << JsonText(json{{"values", FloatsJson(result.samples)},
+                                       {"viewMax", FloatJson(result.lastParams.viewMax)},
+                                       {"viewMin", FloatJson(result.lastParams.viewMin)}})
                       << "\n";
             return int{kExitOk};
         });

@@ -21,7 +21,7 @@ void AddSummaryAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
             nlohmann::json summary = nlohmann::json::object();
             for (std::int32_t type = 1; type < kOperationTypeCount; ++type)
                 summary[std::to_string(type)] = StepSummary(doc, index, params, type);
-            std::cout << nlohmann::json{{"summary", std::move(summary)}}.dump() << "\n";
+            std::cout << JsonText(nlohmann::json{{"summary", std::move(summary)}}) << "\n";
             return int{kExitOk};
         });
     });

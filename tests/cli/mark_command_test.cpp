@@ -86,5 +86,22 @@ TEST(TavtoolMark, UsageErrorsWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST(TavtoolMark, OneRefusedOperationIsEnoughToFail) {
+    TempDir dir;
+    const auto in = WriteProject(dir);
+    const auto out = dir.File("out.tav");
+    const auto alone = RunTavtool({"mark", in, "-o", out, "--point", "0", "--head", "5000"});
+    EXPECT_EQ(alone.exitCode, 2) << alone.err;
+    EXPECT_EQ(alone.out, "refused: 设置位置错误\n");
+    EXPECT_NE(alone.err.find("1 of 1 operations refused"), std::string::npos) << alone.err;
+
+    const int head = Point(in)["headIndex"];
+    const auto mixed = RunTavtool({"mark", in, "-o", out, "--point", "0", "--mark", "spectrum:10", "--head", "5000"});
+    EXPECT_EQ(mixed.exitCode, 2);
+    EXPECT_EQ(Point(out)["spectrumMarks"], nlohmann::json::array({10})) << "the others are saved";
+    EXPECT_EQ(Point(out)["headIndex"], head);
+    EXPECT_EQ(RunTavtool({"mark", in, "-o", out, "--point", "0", "--mark", "spectrum:10"}).exitCode, 0);
+}
+
 }  // namespace
 }  // namespace tav

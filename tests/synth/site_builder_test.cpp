@@ -221,5 +221,20 @@ TEST(TavtoolSynth, ExitCodesTellUsageDataAndIoApart) {
     EXPECT_EQ(RunTavtool({"synth", "-o", dir.File("missing/x.tav"), "--piles", "1"}).exitCode, 3);
 }
 
+TEST(SiteBuilder, ADefectMustLieBelowTheHead) {
+    CTAV_AnalyserDoc doc;
+    std::vector<TruthPoint> truth;
+    SiteOptions o;
+    o.piles = 1;
+    for (const double depth : {0.0, -0.5}) {
+        o.defects = {{1, depth, DefectKind::Neck, 0.5}};
+        EXPECT_EQ(BuildSite(o, doc, truth), "defect on pile 1: the depth must be above 0") << depth;
+    }
+    o.defects = {{1, 0.1, DefectKind::Neck, 0.5}};
+    EXPECT_EQ(BuildSite(o, doc, truth), "");
+    const auto r = RunTavtool({"synth", "-o", "/nonexistent/x.tav", "--piles", "1", "--defect", "1:0:neck:0.5"});
+    EXPECT_EQ(r.exitCode, 2) << "refused as bad data before anything is written";
+}
+
 }  // namespace
 }  // namespace tav::synth
