@@ -5,10 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/temp_folder.hpp"
+
 namespace tav {
 
 TransferWorkFolder::TransferWorkFolder(std::string parent) {
+    if (parent.empty()) parent = PrivateTempFolder();
     if (parent.empty()) {
+        // No private folder: mkdtemp's fresh 0700 folder is still ours alone.
         const char* tmp = std::getenv("TMPDIR");
         parent = tmp && *tmp ? tmp : "/tmp";
     }

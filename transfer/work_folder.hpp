@@ -10,7 +10,8 @@ namespace tav {
 
 class TransferWorkFolder {
 public:
-    // Below parent (default: $TMPDIR, else /tmp); path() is empty when it could not be made.
+    // Below parent (default: the user's private temporary folder, else $TMPDIR,
+    // else /tmp); path() is empty when it could not be made.
     explicit TransferWorkFolder(std::string parent = {});
     ~TransferWorkFolder();
     TransferWorkFolder(const TransferWorkFolder&) = delete;
