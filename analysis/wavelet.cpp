@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "model/document.hpp"
 
 namespace tav {
@@ -86,142 +82,6 @@ void Reconstruct(const double* h, const double* g, std::int32_t taps, double* a,
     }
 }
 
-// The periodic sums laid out so that every output reads its inputs
-// contiguously, four outputs to a vector register. Each output's sum keeps the
-// order and the separate rounding of every product and addition of the plain
-// loops above, so the results are the same bits; only the wrap-around is done
-// once, by copying, instead of at every tap.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define TAV_AVX __attribute__((target("avx")))
-
-// One level of the analysis: outputs = m/2 values of each filter, where
-// output i is sum over k of h[k] in[(2i + k) mod m]. even[p] and odd[p] hold
-// in[2p mod m] and in[(2p + 1) mod m], so tap k of outputs i.. i+3 reads four
-// neighbours of one of them.
-TAV_AVX void DecomposeLevelAvx(const double* h, const double* g, std::int32_t taps, const double* even,
-                               const double* odd, std::int32_t outputs, double* outA, double* outD) {
-    std::int32_t i = 0;
-    for (; i + 16 <= outputs; i += 16) {
-        __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, d0 = a0, d1 = a0, d2 = a0, d3 = a0;
-        for (std::int32_t k = 0; k < taps; ++k) {
-            const double* x = ((k & 1) != 0 ? odd : even) + i + (k >> 1);
-            const __m256d hk = _mm256_broadcast_sd(h + k);
-            const __m256d gk = _mm256_broadcast_sd(g + k);
-            const __m256d x0 = _mm256_loadu_pd(x), x1 = _mm256_loadu_pd(x + 4);
-            const __m256d x2 = _mm256_loadu_pd(x + 8), x3 = _mm256_loadu_pd(x + 12);
-            a0 = _mm256_add_pd(a0, _mm256_mul_pd(hk, x0));
-            a1 = _mm256_add_pd(a1, _mm256_mul_pd(hk, x1));
-            a2 = _mm256_add_pd(a2, _mm256_mul_pd(hk, x2));
-            a3 = _mm256_add_pd(a3, _mm256_mul_pd(hk, x3));
-            d0 = _mm256_add_pd(d0, _mm256_mul_pd(gk, x0));
-            d1 = _mm256_add_pd(d1, _mm256_mul_pd(gk, x1));
-            d2 = _mm256_add_pd(d2, _mm256_mul_pd(gk, x2));
-            d3 = _mm256_add_pd(d3, _mm256_mul_pd(gk, x3));
-        }
-        _mm256_storeu_pd(outA + i, a0);
-        _mm256_storeu_pd(outA + i + 4, a1);
-        _mm256_storeu_pd(outA + i + 8, a2);
-        _mm256_storeu_pd(outA + i + 12, a3);
-        _mm256_storeu_pd(outD + i, d0);
-        _mm256_storeu_pd(outD + i + 4, d1);
-        _mm256_storeu_pd(outD + i + 8, d2);
-        _mm256_storeu_pd(outD + i + 12, d3);
-    }
-    for (; i < outputs; ++i) {
-        double sa = 0.0, sd = 0.0;
-        for (std::int32_t k = 0; k < taps; ++k) {
-            const double x = ((k & 1) != 0 ? odd : even)[i + (k >> 1)];
-            sa += h[k] * x;
-            sd += g[k] * x;
-        }
-        outA[i] = sa;
-        outD[i] = sd;
-    }
-}
-
-// One level of the synthesis: out[2i] = sum over k < taps/2 of
-// h[2k] ca[i - k] + g[2k] cd[i - k], out[2i + 1] likewise with the odd taps,
-// indices modulo m. ca and cd point behind taps/2 - 1 wrapped values.
-TAV_AVX void ReconstructLevelAvx(const double* h, const double* g, std::int32_t half, const double* ca,
-                                 const double* cd, std::int32_t m, double* out) {
-    std::int32_t i = 0;
-    for (; i + 8 <= m; i += 8) {
-        __m256d e0 = _mm256_setzero_pd(), e1 = e0, o0 = e0, o1 = e0;
-        for (std::int32_t k = 0; k < half; ++k) {
-            const __m256d he = _mm256_broadcast_sd(h + 2 * k), ge = _mm256_broadcast_sd(g + 2 * k);
-            const __m256d ho = _mm256_broadcast_sd(h + 2 * k + 1), go = _mm256_broadcast_sd(g + 2 * k + 1);
-            const __m256d x0 = _mm256_loadu_pd(ca + i - k), x1 = _mm256_loadu_pd(ca + i - k + 4);
-            const __m256d y0 = _mm256_loadu_pd(cd + i - k), y1 = _mm256_loadu_pd(cd + i - k + 4);
-            e0 = _mm256_add_pd(e0, _mm256_add_pd(_mm256_mul_pd(he, x0), _mm256_mul_pd(ge, y0)));
-            e1 = _mm256_add_pd(e1, _mm256_add_pd(_mm256_mul_pd(he, x1), _mm256_mul_pd(ge, y1)));
-            o0 = _mm256_add_pd(o0, _mm256_add_pd(_mm256_mul_pd(ho, x0), _mm256_mul_pd(go, y0)));
-            o1 = _mm256_add_pd(o1, _mm256_add_pd(_mm256_mul_pd(ho, x1), _mm256_mul_pd(go, y1)));
-        }
-        // (e0 o0 e1 o1 | e2 o2 e3 o3) into output order.
-        const __m256d lo0 = _mm256_unpacklo_pd(e0, o0), hi0 = _mm256_unpackhi_pd(e0, o0);
-        const __m256d lo1 = _mm256_unpacklo_pd(e1, o1), hi1 = _mm256_unpackhi_pd(e1, o1);
-        double* o = out + 2 * i;
-        _mm256_storeu_pd(o, _mm256_permute2f128_pd(lo0, hi0, 0x20));
-        _mm256_storeu_pd(o + 4, _mm256_permute2f128_pd(lo0, hi0, 0x31));
-        _mm256_storeu_pd(o + 8, _mm256_permute2f128_pd(lo1, hi1, 0x20));
-        _mm256_storeu_pd(o + 12, _mm256_permute2f128_pd(lo1, hi1, 0x31));
-    }
-    for (; i < m; ++i) {
-        double even = 0.0, odd = 0.0;
-        for (std::int32_t k = 0; k < half; ++k) {
-            const double x = ca[i - k], y = cd[i - k];
-            even += h[2 * k] * x + g[2 * k] * y;
-            odd += h[2 * k + 1] * x + g[2 * k + 1] * y;
-        }
-        out[2 * i] = even;
-        out[2 * i + 1] = odd;
-    }
-}
-
-void DecomposeAvx(const double* h, const double* g, std::int32_t taps, double* a, double* d, std::int32_t levels,
-                  const std::int32_t* sizes) {
-    const auto off = Offsets(sizes, levels);
-    const std::int32_t span = sizes[0] / 2 + taps;
-    std::vector<double> even(static_cast<std::size_t>(span)), odd(static_cast<std::size_t>(span));
-    for (std::int32_t j = 0; j < levels; ++j) {
-        const std::int32_t m = sizes[j];
-        const std::int32_t outputs = m / 2;
-        const double* in = a + off[static_cast<std::size_t>(j)];
-        const std::int32_t needed = outputs + taps / 2 + 1;
-        for (std::int32_t p = 0; p < needed; ++p) {
-            even[static_cast<std::size_t>(p)] = in[Wrap(2 * static_cast<std::int64_t>(p), m)];
-            odd[static_cast<std::size_t>(p)] = in[Wrap(2 * static_cast<std::int64_t>(p) + 1, m)];
-        }
-        DecomposeLevelAvx(h, g, taps, even.data(), odd.data(), outputs, a + off[static_cast<std::size_t>(j) + 1],
-                          d + off[static_cast<std::size_t>(j) + 1]);
-    }
-}
-
-void ReconstructAvx(const double* h, const double* g, std::int32_t taps, double* a, double* d, std::int32_t levels,
-                    const std::int32_t* sizes) {
-    const auto off = Offsets(sizes, levels);
-    const std::int32_t half = taps / 2;
-    const std::int32_t lead = std::max(half - 1, 0);
-    std::vector<double> ca(static_cast<std::size_t>(lead + sizes[0])), cd(ca.size());
-    for (std::int32_t j = levels; j >= 1; --j) {
-        const std::int32_t m = sizes[j];
-        const double* srcA = a + off[static_cast<std::size_t>(j)];
-        const double* srcD = d + off[static_cast<std::size_t>(j)];
-        for (std::int32_t p = -lead; p < m; ++p) {
-            ca[static_cast<std::size_t>(p + lead)] = srcA[Wrap(p, m)];
-            cd[static_cast<std::size_t>(p + lead)] = srcD[Wrap(p, m)];
-        }
-        ReconstructLevelAvx(h, g, half, ca.data() + lead, cd.data() + lead, m,
-                            a + off[static_cast<std::size_t>(j) - 1]);
-    }
-}
-
-bool HasAvx() {
-    static const bool yes = __builtin_cpu_supports("avx");
-    return yes;
-}
-#endif
-
 float MaxMagnitude(const std::vector<float>& v) {
     float m = 0.0f;
     for (const float x : v)
@@ -233,16 +93,10 @@ float MaxMagnitude(const std::vector<float>& v) {
 
 void WaveletDecompose(const double* h, const double* g, std::int32_t taps, double* a, double* d, std::int32_t levels,
                       const std::int32_t* sizes) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx()) return DecomposeAvx(h, g, taps, a, d, levels, sizes);
-#endif
     Decompose<false>(h, g, taps, a, d, levels, sizes);
 }
 void WaveletReconstruct(const double* h, const double* g, std::int32_t taps, double* a, double* d,
                         std::int32_t levels, const std::int32_t* sizes) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (HasAvx()) return ReconstructAvx(h, g, taps, a, d, levels, sizes);
-#endif
     Reconstruct<false>(h, g, taps, a, d, levels, sizes);
 }
 void WaveletDecomposeLiteral(const double* h, const double* g, std::int32_t taps, double* a, double* d,
