@@ -5,10 +5,12 @@
 // a negative margin or a font nobody can read.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -74,7 +76,10 @@ struct PrintFont {
     PrintFont();
     std::string FaceUtf8() const;
     // The height in points, whatever its sign.
-    int Points() const { return height < 0 ? -height : height; }
+    int Points() const {
+        const std::int64_t magnitude = height < 0 ? -static_cast<std::int64_t>(height) : height;
+        return static_cast<int>(std::min<std::int64_t>(magnitude, std::numeric_limits<std::int32_t>::max()));
+    }
 };
 
 struct PrintSettings {
