@@ -50,12 +50,12 @@ void AppendPacket(std::vector<std::uint8_t>& out, const std::uint8_t* payload, s
 
 }  // namespace
 
-bool ParseWireFaults(std::string_view spec, WireFaults& faults, std::string* error) {
+bool ParseWireFaults(std::string_view text, WireFaults& faults, std::string* error) {
     WireFaults f;
-    while (!spec.empty()) {
-        const std::size_t comma = spec.find(',');
-        const std::string_view part = spec.substr(0, comma);
-        spec = comma == std::string_view::npos ? std::string_view{} : spec.substr(comma + 1);
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view part = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
         const std::size_t eq = part.find('=');
         const std::string_view key = part.substr(0, eq);
         const std::string_view value = eq == std::string_view::npos ? std::string_view{} : part.substr(eq + 1);

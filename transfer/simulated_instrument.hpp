@@ -38,7 +38,7 @@ struct WireFaults {
 
 // "flip=P,drop=P,stall=P,seed=S" (any subset, any order); false with a message
 // naming the bad part.
-bool ParseWireFaults(std::string_view spec, WireFaults& faults, std::string* error);
+bool ParseWireFaults(std::string_view text, WireFaults& faults, std::string* error);
 
 // The file or folder a DOS path on the instrument names below storage, found
 // without regard to case; relative paths start at cwd ("\" for the root).

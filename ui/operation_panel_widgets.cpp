@@ -92,12 +92,12 @@ void PanelEditor::BuildPopup(bool switchAllowed) {
         grid->addWidget(edit, row, 1);
         auto& hides = fieldWidgets_[static_cast<std::size_t>(f)];
         hides = {label, edit};
-        if (const auto spec = model_.Slider(f)) {
+        if (const auto range = model_.Slider(f)) {
             auto* slider = new QSlider(Qt::Horizontal, this);
             slider->setObjectName(edit->objectName() + QStringLiteral("Slider"));
-            slider->setRange(spec->min, spec->max);
-            slider->setSingleStep(spec->lineStep);
-            slider->setPageStep(spec->pageStep);
+            slider->setRange(range->min, range->max);
+            slider->setSingleStep(range->lineStep);
+            slider->setPageStep(range->pageStep);
             slider->setMinimumWidth(160);
             sliders_[static_cast<std::size_t>(f)] = slider;
             grid->addWidget(slider, row, 2);

@@ -44,8 +44,8 @@ std::unique_ptr<ParallelPort> MakeInstrumentPort() {
     const char* storage = std::getenv(kInstrumentEnv);
     if (storage && *storage) {
         WireFaults faults;
-        const char* spec = std::getenv(kFaultsEnv);
-        if (spec && *spec) ParseWireFaults(spec, faults, nullptr);
+        const char* faultText = std::getenv(kFaultsEnv);
+        if (faultText && *faultText) ParseWireFaults(faultText, faults, nullptr);
         return std::make_unique<SimulatedInstrument>(storage, faults);
     }
     return std::make_unique<PpdevPort>(kPortDevice);
