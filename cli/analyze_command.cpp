@@ -40,6 +40,7 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     AddWaveletAnalysis(*a, sink);
     AddCorrelationAnalyses(*a, sink);
     AddSummaryAnalysis(*a, sink);
+    AddSiteSpeedAnalysis(*a, sink);
 
     a->final_callback([&run] {
         run = [] {

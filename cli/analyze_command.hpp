@@ -32,5 +32,6 @@ void AddSpectrumAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 void AddWaveletAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 void AddSummaryAnalysis(CLI::App& analyze, const AnalysisSink& sink);
+void AddSiteSpeedAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 
 }  // namespace tav::cli

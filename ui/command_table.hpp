@@ -38,6 +38,10 @@ enum StandardCommand {
     kCmdSavePicture = 32998,      // "保存图形": no workstation id is given to it either
 };
 
+// Analyses beyond the instrument maker's menus, with ids of their own.
+inline constexpr int kCmdSiteSpeed = 32980;     // "桩身波速统计"
+inline constexpr int kCmdAutoPropose = 32981;   // "自动判读"
+
 // "数据传输(&R)": the instrument transfer dialog.
 inline constexpr int kCmdInstrumentTransfer = 32853;
 

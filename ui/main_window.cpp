@@ -30,6 +30,7 @@
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
 #include "ui/processing_commands.hpp"
+#include "ui/site_speed_dialog.hpp"
 #include "ui/transfer_dialog.hpp"
 #include "ui/picture_export_dialog.hpp"
 #include "ui/project_docks.hpp"
@@ -52,6 +53,7 @@ bool Implemented(int id) {
         case 32854: case 32855: case 32856:
         case 32872: case kCmdDisplaySettings:
         case 32899: case 32880: case kCmdSavePicture:
+        case kCmdSiteSpeed:
             return true;
         default: return false;
     }
@@ -223,6 +225,7 @@ void MainWindow::UpdateCommandStates() {
             case kCmdFileSave: case kCmdFileSaveAs: case 32895: on = on && (any || !path_.isEmpty()); break;
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
             case 32899: on = on && current && view_->Cursor().has_value(); break;
+            case kCmdSiteSpeed: on = on && any; break;
             case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default: break;
         }
@@ -456,6 +459,12 @@ void MainWindow::Run(int id) {
             break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
         case 32899: AddCustomDefect(); break;
+        case kCmdSiteSpeed: {
+            SiteSpeedDialog dialog(doc_, this);
+            connect(&dialog, &SiteSpeedDialog::applied, this, [this] { RefreshAll(); });
+            dialog.exec();
+            break;
+        }
         case 32880: {
             MergeDialog dialog(LogicalDrives(), this);
             if (dialog.exec() == QDialog::Accepted && dialog.Report())
