@@ -137,10 +137,9 @@ namespace {
 // every output's sum in the literal order, spread over enough independent
 // vector accumulators to hide the adder's latency. The baseline build uses
 // registers of two doubles (every x86-64 has them), in two passes of sixteen
-// outputs, and gives the literal loop's results bit for bit. Where the
-// processor has AVX2 and FMA a four-wide fused build runs instead: each step
-// then rounds once instead of twice, a difference in the last bits of a double
-// sum that the final rounding to float almost never shows.
+// outputs. Where the processor has AVX2 and FMA a four-wide fused build runs
+// instead. Both give the literal loop's results bit for bit: the product of two
+// floats is exact in double, so fused or not, only the addition rounds.
 constexpr std::int64_t kBlock = 32;
 typedef double Vec2 __attribute__((vector_size(16)));
 

@@ -72,9 +72,9 @@ int DesignFir(std::int32_t L, std::int32_t kind, float f1, float f2, float fs, s
 // y[i] = sum over k = 0..i of x'[k] h[i - k] accumulated in double, where x' is
 // x with its last L - 1 samples taken as zero and h is zero beyond L - 1. y may
 // be x itself. Vectorised over outputs, each sum is still formed in the literal
-// order (k ascending): without FMA the results are the literal loop's bit for
-// bit; with FMA (AVX2 machines) each step rounds once instead of twice, which
-// moves the double sums in their last bits only - far below float rounding.
+// order (k ascending), so the results are the literal loop's bit for bit; the
+// fused multiply-add of AVX2 machines keeps that, as a float times a float is
+// exact in double and only the addition rounds.
 // h is expected finite (DesignFir's always is); with a non-finite tap the
 // literal loop runs instead.
 void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <limits>
+#include <random>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 #include "model/project_file.hpp"
 #include "model/text_codec.hpp"
 #include "processing/chain.hpp"
+#include "processing/fir_filter.hpp"
+#include "tests/processing/reference_ops.hpp"
 #include "tests/support/old_layout_writer.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -297,6 +300,32 @@ TEST(OldLayout, LoadedSamplesAreTheWholeChainRunFromTheRawSamples) {
     const TestPoint tp = LoadOne(5, weak);
     ASSERT_EQ(tp.steps.back().opType, kOpMagnify);
     EXPECT_EQ(tp.samples, RunPrefix(tp, tp.steps.size()).samples);
+}
+
+// Every low-pass pass of an old record must give what the filter's formula
+// gives: the plain double loop over the designed taps, pass after pass. Long
+// filters (the longest a record allows among them) are where a fast
+// convolution would be tempted to cut corners.
+TEST(OldLayout, LowPassPassesGiveTheLiteralConvolutionBitForBit) {
+    std::mt19937 rng(24);
+    std::uniform_real_distribution<float> noise(-0.3f, 0.3f);
+    for (const float cutOffKHz : {2.0f, 0.3f, 0.1f, 0.001f}) {
+        OldPoint p = PulsePoint(2048);  // first five samples zero: no baseline shift
+        for (std::size_t k = 5; k < p.samples.size(); ++k) p.samples[k] += noise(rng);
+        p.lowPassPasses = 3;
+        p.lowPassKHz = cutOffKHz;
+        std::vector<float> want = p.samples;
+        const auto n = static_cast<std::int32_t>(want.size());
+        const FilterPlan plan = PlanFilter(n, p.sampleInterval, 0.0f, cutOffKHz * 1000.0f, kLowPass);
+        std::vector<float> h;
+        ASSERT_EQ(DesignFir(plan.length, kLowPass, plan.f1, plan.f2, plan.fs, kHannWindow, h), 0);
+        for (int pass = 0; pass < p.lowPassPasses; ++pass) want = reference::Convolve(want, h);
+        for (const int version : {2, 3, 5}) {
+            const TestPoint tp = LoadOne(version, p, false);
+            ASSERT_EQ(OpTypes(tp), std::vector<std::int32_t>(3, kOpFilter)) << cutOffKHz << " " << version;
+            EXPECT_EQ(tp.samples, want) << cutOffKHz << " kHz, " << h.size() << " taps, version " << version;
+        }
+    }
 }
 
 TEST(OldLayout, SavedAndReloadedTav02EqualsTheFirstLoad) {
