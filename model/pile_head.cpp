@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "model/numeric.hpp"
@@ -67,7 +68,27 @@ DisplayRange WindowDisplayRange(const float* x, std::int32_t n, std::int32_t hea
     }
     from = std::clamp(from, 0, n);
     to = std::clamp(to, 0, n);
-    for (std::int32_t i = from; i < to; ++i) {
+    // Eight running extremes side by side instead of one chain of dependent
+    // comparisons (loading runs this over every record). Each lane starts from
+    // x[0] and keeps the same rule (a NaN never wins, a NaN x[0] stays), so the
+    // extremes found are the sequential ones up to the sign of a zero, which
+    // the magnitude below drops.
+    typedef float Lanes __attribute__((vector_size(32)));
+    std::int32_t i = from;
+    if (to - from >= 8) {
+        Lanes hiLanes = {hi, hi, hi, hi, hi, hi, hi, hi}, loLanes = hiLanes;
+        for (; i + 8 <= to; i += 8) {
+            Lanes v;
+            std::memcpy(&v, x + i, sizeof v);
+            hiLanes = v > hiLanes ? v : hiLanes;
+            loLanes = v < loLanes ? v : loLanes;
+        }
+        for (int k = 0; k < 8; ++k) {
+            if (hiLanes[k] > hi) hi = hiLanes[k];
+            if (loLanes[k] < lo) lo = loLanes[k];
+        }
+    }
+    for (; i < to; ++i) {
         if (x[i] > hi) hi = x[i];
         if (x[i] < lo) lo = x[i];
     }

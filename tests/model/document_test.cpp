@@ -2,6 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
 #include "analysis/positions.hpp"
 #include "app/vocabulary.hpp"
 #include "model/atomic_file.hpp"
@@ -162,6 +167,45 @@ TEST(PileHead, DisplayRangeAndRounding) {
     EXPECT_EQ(RoundDisplayMax(10.0f), 12.0f); // 11.0 -> 12
     EXPECT_EQ(RoundDisplayMax(0.0f), 0.0f);
     EXPECT_EQ(RoundDisplayMax(0.5f), 2.0f);
+}
+
+// The range is taken eight samples at a time; it must be what the one-by-one
+// scan gives for every window, with NaNs (first or later), infinities and
+// signed zeros among the samples.
+TEST(PileHead, DisplayRangeEqualsTheOneByOneScan) {
+    auto oneByOne = [](const std::vector<float>& x, int from, int to) {
+        float hi = x[0], lo = x[0];
+        for (int i = from; i < to; ++i) {
+            if (x[static_cast<std::size_t>(i)] > hi) hi = x[static_cast<std::size_t>(i)];
+            if (x[static_cast<std::size_t>(i)] < lo) lo = x[static_cast<std::size_t>(i)];
+        }
+        return std::max(std::fabs(hi), std::fabs(lo));
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<float> u(-5.0f, 5.0f);
+    std::uniform_int_distribution<int> special(0, 19);
+    for (int round = 0; round < 400; ++round) {
+        const int n = 1 + round % 53;
+        std::vector<float> x(static_cast<std::size_t>(n));
+        for (auto& v : x) {
+            const int s = special(rng);
+            v = s == 0 ? nan : s == 1 ? -inf : s == 2 ? -0.0f : s == 3 ? 0.0f : u(rng);
+        }
+        if (round % 7 == 0) x[0] = nan;
+        const int head = static_cast<int>(rng() % static_cast<unsigned>(n + 2)) - 1;
+        const int toe = static_cast<int>(rng() % static_cast<unsigned>(n + 4));
+        const auto r = WindowDisplayRange(x.data(), n, head, toe);
+        const int from = head >= 0 && toe >= 1 ? std::clamp(head, 0, n) : 0;
+        const int to = head >= 0 && toe >= 1 ? std::clamp(toe, 0, n) : n;
+        const float want = oneByOne(x, from, to);
+        if (std::isnan(want)) {
+            EXPECT_TRUE(std::isnan(r.max)) << round;
+        } else {
+            EXPECT_EQ(r.max, want) << round;
+            EXPECT_EQ(r.min, -want) << round;
+        }
+    }
 }
 
 TEST(PileHead, DefaultToeAndPositions) {
