@@ -73,19 +73,25 @@ DisplayRange WindowDisplayRange(const float* x, std::int32_t n, std::int32_t hea
     // x[0] and keeps the same rule (a NaN never wins, a NaN x[0] stays), so the
     // extremes found are the sequential ones up to the sign of a zero, which
     // the magnitude below drops.
-    typedef float Lanes __attribute__((vector_size(32)));
+    typedef float Quad __attribute__((vector_size(16)));  // one SSE register
     std::int32_t i = from;
     if (to - from >= 8) {
-        Lanes hiLanes = {hi, hi, hi, hi, hi, hi, hi, hi}, loLanes = hiLanes;
+        const Quad start = {hi, hi, hi, hi};
+        Quad hi0 = start, hi1 = start, lo0 = start, lo1 = start;
         for (; i + 8 <= to; i += 8) {
-            Lanes v;
-            std::memcpy(&v, x + i, sizeof v);
-            hiLanes = v > hiLanes ? v : hiLanes;
-            loLanes = v < loLanes ? v : loLanes;
+            Quad v0, v1;
+            std::memcpy(&v0, x + i, sizeof v0);
+            std::memcpy(&v1, x + i + 4, sizeof v1);
+            hi0 = v0 > hi0 ? v0 : hi0;
+            hi1 = v1 > hi1 ? v1 : hi1;
+            lo0 = v0 < lo0 ? v0 : lo0;
+            lo1 = v1 < lo1 ? v1 : lo1;
         }
-        for (int k = 0; k < 8; ++k) {
-            if (hiLanes[k] > hi) hi = hiLanes[k];
-            if (loLanes[k] < lo) lo = loLanes[k];
+        for (int k = 0; k < 4; ++k) {
+            for (const float h : {hi0[k], hi1[k]})
+                if (h > hi) hi = h;
+            for (const float l : {lo0[k], lo1[k]})
+                if (l < lo) lo = l;
         }
     }
     for (; i < to; ++i) {
