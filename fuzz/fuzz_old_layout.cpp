@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/document.hpp"
+#include "model/old_layout.hpp"
 #include "model/project_file.hpp"
 
 // Every low-pass pass filters its record with up to half the record's length
@@ -17,9 +18,11 @@ constexpr std::size_t kMaxInputBytes = 8192;
 
 // The document holds as many test points as the header announces, read or
 // not; an input that announces thousands spends its run constructing them.
-// No record is shorter than this many bytes, so a count is folded to what the
-// input could hold at most; counts the reader refuses are left for it to refuse.
-constexpr std::int32_t kMaxUsefulCount = static_cast<std::int32_t>(kMaxInputBytes / 128);
+// Every record has at least its identity and wave fields, so a count is folded
+// to what the input could hold at most; counts the reader refuses are left for
+// it to refuse.
+constexpr std::int32_t kMaxUsefulCount = static_cast<std::int32_t>(
+    kMaxInputBytes / (tav::old_layout::kIdentityBytes + tav::old_layout::kWaveBytes));
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
