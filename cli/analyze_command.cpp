@@ -41,6 +41,7 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     AddCorrelationAnalyses(*a, sink);
     AddSummaryAnalysis(*a, sink);
     AddSiteSpeedAnalysis(*a, sink);
+    AddProposalAnalysis(*a, sink);
 
     a->final_callback([&run] {
         run = [] {

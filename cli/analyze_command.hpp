@@ -33,5 +33,6 @@ void AddWaveletAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 void AddSummaryAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddSiteSpeedAnalysis(CLI::App& analyze, const AnalysisSink& sink);
+void AddProposalAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 
 }  // namespace tav::cli

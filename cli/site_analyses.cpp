@@ -1,7 +1,9 @@
 // `tavtool analyze FILE site-speed [--points K,...]`: the site's wave speed
-// statistics per pile type.
+// statistics per pile type; `analyze FILE propose --point K`: the proposed
+// toe and defects of a record.
 #include <iostream>
 
+#include "analysis/reflection_proposals.hpp"
 #include "analysis/site_speed.hpp"
 #include "cli/analyze_command.hpp"
 #include "cli/json_out.hpp"
@@ -40,6 +42,36 @@ void AddSiteSpeedAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
                                   {"status", g.TooFew() ? "too-few" : "ok"}});
             }
             std::cout << JsonText(nlohmann::json{{"groups", std::move(groups)}}) << "\n";
+            return int{kExitOk};
+        });
+    });
+}
+
+nlohmann::json ProposalsJson(const ReflectionProposals& p) {
+    nlohmann::json defects = nlohmann::json::array();
+    for (const auto& d : p.defects)
+        defects.push_back({{"index", d.index},
+                           {"depth", FloatJson(d.depth)},
+                           {"kind", ReflectionKindName(d.kind)},
+                           {"confidence", DoubleJson(d.confidence)}});
+    nlohmann::json j{{"headIndex", p.noProposal.empty() ? nlohmann::json(p.headIndex) : nlohmann::json(nullptr)},
+                     {"toeIndex", p.toeIndex ? nlohmann::json(*p.toeIndex) : nlohmann::json(nullptr)},
+                     {"toeConfidence", DoubleJson(p.toeConfidence)},
+                     {"waveSpeed", DoubleJson(p.waveSpeed)},
+                     {"defects", std::move(defects)}};
+    if (!p.noProposal.empty()) j["noProposal"] = p.noProposal;
+    return j;
+}
+
+void AddProposalAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
+    static long point = 0;
+    auto* c = analyze.add_subcommand("propose", "proposed toe and defect reflections of a test point");
+    c->add_option("--point", point, "test point index")->required();
+    c->callback([sink] {
+        sink([](CTAV_AnalyserDoc& doc, const AnalyzeInput& input) {
+            if (!CheckPointIndex(doc, input, point)) return int{kExitInvalidData};
+            const auto proposals = ProposeReflections(doc.points[static_cast<std::size_t>(point)]);
+            std::cout << JsonText(ProposalsJson(proposals)) << "\n";
             return int{kExitOk};
         });
     });

@@ -57,6 +57,33 @@ void CWaveDisp::paintEvent(QPaintEvent*) {
     render::PaintOptions options;
     options.scrollY = ScrollY();
     render::PaintDisplay(painter, viewport()->rect(), model_, options);
+    PaintProposals(painter);
+}
+
+void CWaveDisp::SetProposalLines(std::vector<ProposalLine> lines) {
+    proposals_ = std::move(lines);
+    viewport()->update();
+}
+
+void CWaveDisp::PaintProposals(QPainter& painter) const {
+    if (proposals_.empty()) return;
+    const auto& entries = model_.Entries();
+    for (int e = 0; e < static_cast<int>(entries.size()); ++e) {
+        const auto& entry = entries[static_cast<std::size_t>(e)];
+        if (entry.kind != kKindWaveform) continue;
+        for (const auto& line : proposals_) {
+            if (line.point != entry.pointIndex) continue;
+            const int x = model_.SampleToPixel(e, line.sample);
+            if (x < entry.plot.left || x > entry.plot.right) continue;
+            const int top = entry.plot.top - ScrollY();
+            const int bottom = entry.plot.bottom - ScrollY();
+            const QColor colour = line.toe ? QColor(0, 120, 215) : QColor(220, 90, 0);
+            painter.setPen(QPen(colour, 1, Qt::DashLine));
+            painter.drawLine(x, top, x, bottom);
+            painter.setPen(colour);
+            painter.drawText(x + 3, top + painter.fontMetrics().ascent() + 2, line.label);
+        }
+    }
 }
 
 void CWaveDisp::resizeEvent(QResizeEvent* event) {

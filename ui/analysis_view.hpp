@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPainter>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 
 #include "analysis/display/display_model.hpp"
 #include "render/wave_painter.hpp"
+#include "ui/proposal_line.hpp"
 
 namespace tav {
 class AppShell;
@@ -32,6 +34,9 @@ public:
     int ScrollY() const;
     // The page point under a viewport point.
     QPoint ToPage(const QPoint& viewportPoint) const;
+    // Dashed lines drawn over the waveforms of their test points.
+    void SetProposalLines(std::vector<ProposalLine> lines);
+    const std::vector<ProposalLine>& ProposalLines() const { return proposals_; }
 
 signals:
     void cursorChanged();
@@ -54,8 +59,10 @@ protected:
 
 private:
     void UpdateScrollBars();
+    void PaintProposals(QPainter& painter) const;
 
     WaveDisplayModel& model_;
+    std::vector<ProposalLine> proposals_;
 };
 
 class CTAV_AnalyserView : public QWidget {

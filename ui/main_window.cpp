@@ -30,6 +30,7 @@
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
 #include "ui/processing_commands.hpp"
+#include "ui/proposal_panel.hpp"
 #include "ui/site_speed_dialog.hpp"
 #include "ui/transfer_dialog.hpp"
 #include "ui/picture_export_dialog.hpp"
@@ -53,7 +54,7 @@ bool Implemented(int id) {
         case 32854: case 32855: case 32856:
         case 32872: case kCmdDisplaySettings:
         case 32899: case 32880: case kCmdSavePicture:
-        case kCmdSiteSpeed:
+        case kCmdSiteSpeed: case kCmdAutoPropose:
             return true;
         default: return false;
     }
@@ -106,6 +107,10 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     print_ = new PrintController(doc_, *view_, shell_, relay_, [this] { return path_; }, this);
     processing_ = new ProcessingCommands(doc_, *view_, *chain_, shell_, relay_, this);
     connect(processing_, &ProcessingCommands::changed, this, [this] { RefreshAll(); });
+    proposals_ = new ProposalPanel(doc_, relay_, this);
+    connect(proposals_, &ProposalPanel::linesChanged, this,
+            [this] { view_->Display()->SetProposalLines(proposals_->Lines()); });
+    connect(proposals_, &ProposalPanel::documentChanged, this, [this] { RefreshAll(); });
     BuildCommands();
 
     connect(pointList_, &PointListDock::pointChosen, this, [this](int index) {
@@ -226,6 +231,7 @@ void MainWindow::UpdateCommandStates() {
             case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
             case 32899: on = on && current && view_->Cursor().has_value(); break;
             case kCmdSiteSpeed: on = on && any; break;
+            case kCmdAutoPropose: on = on && current; break;
             case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default: break;
         }
@@ -239,6 +245,9 @@ std::vector<std::int32_t> MainWindow::Targets() const {
 }
 
 void MainWindow::RefreshAll() {
+    // The open proposals follow the current test point.
+    if (proposals_ && proposals_->isVisible() && proposals_->Point() != doc_.currentIndex)
+        proposals_->ProposeFor(doc_.currentIndex);
     pointList_->Rebuild();
     chain_->Rebuild(Targets());
     info_->Rebuild();
@@ -370,6 +379,7 @@ bool MainWindow::OpenPath(const QString& path) {
         return false;
     }
     processing_->ProjectChanging();
+    proposals_->close();
     const LoadResult r = doc_.OpenFile(path.toStdString());
     path_ = path;
     AddRecent(path);
@@ -459,6 +469,12 @@ void MainWindow::Run(int id) {
             break;
         case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
         case 32899: AddCustomDefect(); break;
+        case kCmdAutoPropose:
+            proposals_->SetRecomputeMode(recompute_.mode);
+            proposals_->ProposeFor(doc_.currentIndex);
+            proposals_->show();
+            proposals_->raise();
+            break;
         case kCmdSiteSpeed: {
             SiteSpeedDialog dialog(doc_, this);
             connect(&dialog, &SiteSpeedDialog::applied, this, [this] { RefreshAll(); });

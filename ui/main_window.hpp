@@ -27,6 +27,7 @@ class InfoDock;
 class CTAV_AnalyserView;
 class PrintController;
 class ProcessingCommands;
+class ProposalPanel;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
 class PromptsRelay : public UserPrompts {
@@ -71,6 +72,7 @@ public:
     CTAV_AnalyserView* View() const { return view_; }
     PrintController* Printing() const { return print_; }
     ProcessingCommands* Processing() const { return processing_; }
+    ProposalPanel* Proposals() const { return proposals_; }
     // The prompts the window shows; tests replace them with recorders.
     void SetPrompts(UserPrompts* prompts) { prompts_ = prompts ? prompts : &boxes_; }
     // Refreshes every panel and the view from the document.
@@ -119,6 +121,7 @@ private:
     CTAV_AnalyserView* view_ = nullptr;
     PrintController* print_ = nullptr;
     ProcessingCommands* processing_ = nullptr;
+    ProposalPanel* proposals_ = nullptr;
     std::function<void(const QString&)> opener_ = [](const QString& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
