@@ -1,5 +1,6 @@
 // dump, info and convert: loading any project file with the window's rules.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -7,6 +8,7 @@
 #include "app/app_environment.hpp"
 #include "app/settings_files.hpp"
 #include "app/temp_folder.hpp"
+#include "cli/batch.hpp"
 #include "cli/command.hpp"
 #include "cli/json_out.hpp"
 #include "model/atomic_file.hpp"
@@ -62,6 +64,8 @@ namespace {
 struct FileOptions {
     std::string input;
     std::string output;
+    std::vector<std::string> names;  // convert: IN OUT, or with --out the files and folders
+    std::string outFolder;
     std::string magnify;  // empty: the user's view settings decide
     bool noSamples = false;
     bool acceptDamaged = false;
@@ -150,25 +154,66 @@ int Info(const FileOptions& o) {
     return ExitFor(r, o.input);
 }
 
+// Why a loaded file is not converted; empty when it is. A damaged backup set
+// that is accepted loses the records that could not be read rather than
+// being written with empty ones.
+std::string ConversionRefusal(CTAV_AnalyserDoc& doc, const LoadResult& r, bool acceptDamaged) {
+    const bool salvage = acceptDamaged && r.status == LoadStatus::FaultyBackupPoint;
+    if (!r.Whole() && !salvage)
+        return std::string(LoadStatusName(r.status)) + ": " + r.message + "; nothing written" +
+               (r.status == LoadStatus::FaultyBackupPoint ? " (--accept-damaged keeps what was read)" : "");
+    if (salvage) doc.backupPoints.resize(static_cast<std::size_t>(r.faultyBackupPoint));
+    return {};
+}
+
 int Convert(const FileOptions& o) {
     CTAV_AnalyserDoc doc;
     LoadResult r;
     if (int code = Load(doc, o, r)) return code;
-    const bool salvage = o.acceptDamaged && r.status == LoadStatus::FaultyBackupPoint;
-    if (!r.Whole() && !salvage) {
-        ReportError(o.input, std::string(LoadStatusName(r.status)) + ": " + r.message + "; nothing written" +
-                                 (r.status == LoadStatus::FaultyBackupPoint ? " (--accept-damaged keeps what was read)" : ""));
+    if (const auto why = ConversionRefusal(doc, r, o.acceptDamaged); !why.empty()) {
+        ReportError(o.input, why);
         return kExitInvalidData;
     }
-    // The backup records that could not be read are left out rather than
-    // written as empty ones.
-    if (salvage) doc.backupPoints.resize(static_cast<std::size_t>(r.faultyBackupPoint));
     std::string error;
     if (!doc.SaveToFile(o.output, &error)) {
         ReportError(o.output, error);
         return kExitIo;
     }
     return kExitOk;
+}
+
+// One file of a batch: empty when it was written, else why not.
+std::string ConvertOne(const std::string& input, const std::string& output, bool magnify, bool acceptDamaged) {
+    CTAV_AnalyserDoc doc;
+    doc.magnifyOldRecords = magnify;
+    const LoadResult r = doc.OpenFile(input);
+    if (r.status == LoadStatus::IoError) return r.message;
+    if (auto why = ConversionRefusal(doc, r, acceptDamaged); !why.empty()) return why;
+    std::string error;
+    if (!doc.SaveToFile(output, &error)) return output + ": " + error;
+    return {};
+}
+
+// Many files at once, each to the output folder under its own name.
+int ConvertMany(const FileOptions& o) {
+    std::error_code ec;
+    std::filesystem::create_directories(o.outFolder, ec);
+    if (!std::filesystem::is_directory(o.outFolder, ec)) {
+        ReportError(o.outFolder, "无法创建输出文件夹");
+        return kExitIo;
+    }
+    const bool magnify = o.magnify.empty() ? ViewSettingsMagnify() : o.magnify == "on";
+    BatchInputs in = CollectProjectFiles(o.names);
+    const std::size_t total = in.files.size() + in.failures.size();
+    const auto outputOf = [&](const std::string& file) {
+        return (std::filesystem::path(o.outFolder) / std::filesystem::path(file).filename()).string();
+    };
+    const auto files = WithoutNameClashes(in.files, outputOf, in.failures);
+    const auto failed = RunBatch(
+        files, [&](const std::string& file) { return ConvertOne(file, outputOf(file), magnify, o.acceptDamaged); },
+        {"转换", 0, ProgressOnTerminal()});
+    in.failures.insert(in.failures.end(), failed.begin(), failed.end());
+    return ReportBatch("已转换", total, in.failures);
 }
 
 }  // namespace
@@ -187,13 +232,24 @@ void RegisterFileCommands(CLI::App& app, Runner& run) {
     AddMagnifyOption(i, info);
     i->callback([&] { run = [] { return Info(info); }; });
 
-    auto* c = app.add_subcommand("convert", "save a project file of any version as the current version");
-    c->add_option("IN", convert.input, "project file to read")->required();
-    c->add_option("OUT", convert.output, "project file to write")->required();
+    auto* c = app.add_subcommand("convert", "save project files of any version as the current version");
+    c->footer("tavtool convert IN OUT\ntavtool convert --out DIR FILE_OR_FOLDER ...");
+    c->add_option("FILES", convert.names, "IN OUT, or with --out: project files and folders of them")->required();
+    c->add_option("--out", convert.outFolder,
+                  "convert many files at once, each into DIR under its own name (folders: their *.tav files)");
     c->add_flag("--accept-damaged", convert.acceptDamaged,
                 "write a file whose backup set is damaged, keeping the backup records read before the damage");
     AddMagnifyOption(c, convert);
-    c->callback([&] { run = [] { return Convert(convert); }; });
+    c->callback([&] {
+        if (!convert.outFolder.empty()) {
+            run = [] { return ConvertMany(convert); };
+            return;
+        }
+        if (convert.names.size() != 2) throw CLI::ValidationError("convert", "give IN OUT, or --out DIR and the files");
+        convert.input = convert.names[0];
+        convert.output = convert.names[1];
+        run = [] { return Convert(convert); };
+    });
 }
 
 }  // namespace tav::cli

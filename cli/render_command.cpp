@@ -1,10 +1,12 @@
 // render: pictures of test points as the picture export draws the checked
 // test points, as files or as one document. Draws without a display: Qt runs
 // on its offscreen platform.
+#include <filesystem>
 #include <iostream>
 
 #include "app/app_environment.hpp"
 #include "app/settings_files.hpp"
+#include "cli/batch.hpp"
 #include "cli/command.hpp"
 #include "model/document.hpp"
 #include "output/picture_export.hpp"
@@ -15,6 +17,7 @@ namespace tav::cli {
 namespace {
 
 struct RenderOptions {
+    std::vector<std::string> names;  // one project file, or several files and folders
     std::string input;
     std::string out;
     std::vector<long> points;
@@ -57,14 +60,81 @@ int Draw(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::vector<
     return result.written.empty() ? kExitIo : kExitOk;
 }
 
-int Render(const RenderOptions& o) {
+// The ticked test points, or those listed, as picture items; empty when there
+// is nothing to draw.
+std::vector<PictureItem> ItemsToDraw(CTAV_AnalyserDoc& doc, const RenderOptions& o) {
+    if (!o.points.empty()) {
+        doc.checkedIndices.clear();
+        for (const long k : o.points) doc.checkedIndices.push_back(static_cast<std::int32_t>(k));
+    }
+    return CheckedPictureItems(doc);
+}
+
+int Render(const RenderOptions& o, PictureSize size, const DisplaySettings& view) {
+    CTAV_AnalyserDoc doc;
+    if (const int rc = LoadProjectFor(doc, o.input, view.magnifyRaw != 0, "nothing drawn"); rc != kExitOk) return rc;
+    for (const long k : o.points)
+        if (const int rc = CheckPoint(doc, o.input, k, "nothing drawn"); rc != kExitOk) return rc;
+    const auto items = ItemsToDraw(doc, o);
+    if (items.empty()) {
+        ReportError(o.input, "no test point to draw (none is ticked)");
+        return kExitInvalidData;
+    }
+    return RunWithGui([&] { return Draw(o, doc, items, size, view.annotationItems); });
+}
+
+// One project of several: its pictures go to <out>/<file name without .tav>/.
+std::string RenderOne(const std::string& file, const RenderOptions& o, PictureSize size, const DisplaySettings& view) {
+    CTAV_AnalyserDoc doc;
+    doc.magnifyOldRecords = view.magnifyRaw != 0;
+    const LoadResult r = doc.OpenFile(file);
+    if (!r.Whole()) return r.status == LoadStatus::IoError ? r.message : std::string(LoadStatusName(r.status)) + ": " + r.message;
+    for (const long k : o.points)
+        if (k < 0 || k >= doc.PointCount()) return "test point " + std::to_string(k) + " is outside the project";
+    const auto items = ItemsToDraw(doc, o);
+    if (items.empty()) return "no test point to draw (none is ticked)";
+    const std::string folder = (std::filesystem::path(o.out) / std::filesystem::path(file).stem()).string();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    render::PointPictureOptions drawing;
+    drawing.annotationItems = view.annotationItems;
+    const std::int32_t format = FormatIndex(o.format);
+    const auto result = WritePictureFiles(items, folder, PictureExtension(format), [&](const PictureItem& item) {
+        const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
+        return image.isNull() ? std::nullopt : render::EncodePicture(image, format);
+    });
+    if (result.failed.empty()) return {};
+    std::string why = std::to_string(result.failed.size()) + " of " + std::to_string(items.size()) + " pictures not written: ";
+    return why + result.failed.front();
+}
+
+int RenderMany(const RenderOptions& o, PictureSize size, const DisplaySettings& view) {
+    if (o.out.empty() || !o.docx.empty()) {
+        std::cerr << "tavtool: render of several projects needs -o DIR (each project gets a folder of its own there)\n";
+        return kExitUsage;
+    }
+    BatchInputs in = CollectProjectFiles(o.names);
+    const std::size_t total = in.files.size() + in.failures.size();
+    const auto folderOf = [](const std::string& file) { return std::filesystem::path(file).stem().string(); };
+    const auto files = WithoutNameClashes(in.files, folderOf, in.failures);
+    std::vector<BatchFailure> failed;
+    RunWithGui([&] {
+        failed = RunBatch(files, [&](const std::string& file) { return RenderOne(file, o, size, view); },
+                          {"绘图", 0, ProgressOnTerminal()});
+        return 0;
+    });
+    in.failures.insert(in.failures.end(), failed.begin(), failed.end());
+    return ReportBatch("已绘图的工程", total, in.failures);
+}
+
+int RenderCommand(RenderOptions& o) {
     const auto size = ParsePictureSize(o.size);
     if (!size) {
         std::cerr << "tavtool: --size " << o.size << ": expected WIDTHxHEIGHT in pixels\n";
         return kExitUsage;
     }
     if (const auto why = CheckPictureSize(*size); !why.empty()) {
-        ReportError(o.input, "--size " + o.size + ": " + why);
+        ReportError(o.names.front(), "--size " + o.size + ": " + why);
         return kExitInvalidData;
     }
     if (o.out.empty() && o.docx.empty()) {
@@ -78,22 +148,10 @@ int Render(const RenderOptions& o) {
     DisplaySettings view;
     SettingsFiles(folders.temp).Read(view);
 
-    CTAV_AnalyserDoc doc;
-    if (const int rc = LoadProjectFor(doc, o.input, view.magnifyRaw != 0, "nothing drawn"); rc != kExitOk) return rc;
-    if (!o.points.empty()) {
-        doc.checkedIndices.clear();
-        for (const long k : o.points) {
-            if (const int rc = CheckPoint(doc, o.input, k, "nothing drawn"); rc != kExitOk) return rc;
-            doc.checkedIndices.push_back(static_cast<std::int32_t>(k));
-        }
-    }
-    const auto items = CheckedPictureItems(doc);
-    if (items.empty()) {
-        ReportError(o.input, "no test point to draw (none is ticked)");
-        return kExitInvalidData;
-    }
-
-    return RunWithGui([&] { return Draw(o, doc, items, *size, view.annotationItems); });
+    std::error_code ec;
+    if (o.names.size() > 1 || std::filesystem::is_directory(o.names.front(), ec)) return RenderMany(o, *size, view);
+    o.input = o.names.front();
+    return Render(o, *size, view);
 }
 
 }  // namespace
@@ -101,14 +159,15 @@ int Render(const RenderOptions& o) {
 void RegisterRenderCommand(CLI::App& app, Runner& run) {
     static RenderOptions options;
     auto* r = app.add_subcommand("render", "pictures of test points (BMP, JPEG, PNG) or one .docx of them");
-    r->add_option("IN", options.input, "project file")->required();
+    r->add_option("IN", options.names, "project file; or several files and folders of them, each drawn into a folder of its own in DIR")
+        ->required();
     r->add_option("-o", options.out, "folder that receives the pictures");
     auto* points = r->add_option("--points", options.points, "test point indices, in this order")->delimiter(',');
     r->add_flag("--checked", options.checked, "the ticked test points (the default)")->excludes(points);
     r->add_option("--size", options.size, "WIDTHxHEIGHT in pixels (default 530x200)");
     r->add_option("--format", options.format, "bmp, jpg or png")->check(CLI::IsMember({"bmp", "jpg", "png"}));
     r->add_option("--docx", options.docx, "one document with the pictures inline instead of files");
-    r->callback([&] { run = [] { return Render(options); }; });
+    r->callback([&] { run = [] { return RenderCommand(options); }; });
 }
 
 }  // namespace tav::cli
