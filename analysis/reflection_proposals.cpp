@@ -135,6 +135,12 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
         out.noProposal = "波速为零，无法判读";
         return out;
     }
+    const double recordSpeed = tp.waveSpeed > 0 ? tp.waveSpeed : *options.siteSpeed;
+    // Depths are figured in single precision, as the display figures them.
+    if (!std::isfinite(static_cast<float>(n) * tp.sampleInterval * static_cast<float>(recordSpeed))) {
+        out.noProposal = "采样间隔超出范围，无法判读";
+        return out;
+    }
     if (!std::isfinite(tp.pileLength) || tp.pileLength <= 0.0f) {
         out.noProposal = "桩长为零，无法判读";
         return out;
@@ -157,7 +163,13 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
         out.noProposal = "记录没有信号，无法判读";
         return out;
     }
-    for (auto& s : v) s /= blow;  // the blow is +1
+    for (auto& s : v) {
+        s /= blow;  // the blow is +1
+        if (!std::isfinite(s)) {
+            out.noProposal = "记录数值超出范围，无法判读";
+            return out;
+        }
+    }
     out.headIndex = head;
 
     // The incident pulse: about 1.5 half-height widths either side of the peak.
@@ -165,7 +177,7 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
     while (left > 0 && v[static_cast<std::size_t>(left)] > 0.5) --left;
     while (right < n - 1 && v[static_cast<std::size_t>(right)] > 0.5) ++right;
     int k = std::max(2, static_cast<int>(std::lround(0.75 * (right - left))));
-    k = std::min({k, n / 8});
+    k = std::min({k, head, n - 1 - head, n / 8});
     if (k < 2) {
         out.noProposal = "桩头脉冲不完整，无法判读";
         return out;
@@ -241,8 +253,11 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
         slow = *options.siteSpeed * (1.0 - kSiteSpeedMargin);
         fast = *options.siteSpeed * (1.0 + kSiteSpeedMargin);
     }
-    const double earliest = head + TravelSamples(length, fast, interval);
-    const double latest = head + TravelSamples(length, slow, interval);
+    // Beyond the record a window end only needs to say so (a tiny interval
+    // or a huge length must not overflow the sample arithmetic).
+    const double past = n + 1.0;
+    const double earliest = std::min(past, head + TravelSamples(length, fast, interval));
+    const double latest = std::min(past, head + TravelSamples(length, slow, interval));
     const int from = std::max(head + k + 1, static_cast<int>(std::ceil(earliest)));
     const int to = std::min(n - k - 2, static_cast<int>(std::floor(latest)));
 
@@ -256,7 +271,6 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
     const double scatter = velocity.noise / std::fabs(blow) * std::sqrt(gain) / energy;
     const double threshold = std::max(kDefectFloor, kNoiseFactor * scatter);
 
-    const double recordSpeed = tp.waveSpeed > 0 ? tp.waveSpeed : *options.siteSpeed;
     double speed = recordSpeed;
     if (from <= to) {
         std::vector<Extremum> peaks;
@@ -309,7 +323,7 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
     std::sort(echoes.begin(), echoes.end(), [](const Extremum& a, const Extremum& b) { return a.at < b.at; });
 
     const double samplesPerMetre = 2.0 / (speed * interval * 1e-6);
-    const int reach = static_cast<int>(std::lround(lobeGap + kLongestStretch * samplesPerMetre));
+    const int reach = static_cast<int>(std::lround(std::min<double>(n, lobeGap + kLongestStretch * samplesPerMetre)));
     std::vector<Extremum> read;  // echoes read so far: tops and lower ends
     for (std::size_t i = 0; i < echoes.size(); ++i) {
         const auto& e = echoes[i];
@@ -345,7 +359,7 @@ ReflectionProposals ProposeReflections(const TestPoint& tp, const ProposalOption
         d.index = index;
         // The depth the defect gets when accepted: below the marked head at the record's speed.
         d.depth = tp.waveSpeed > 0 ? SampleToDepth(tp, index, false)
-                                   : static_cast<float>((index - tp.headIndex) * interval * recordSpeed * 5e-7);
+                                   : static_cast<float>((index - tp.headIndex) * interval * recordSpeed * kHalfMicro);
         d.kind = sign > 0 ? ReflectionKind::Reduction : ReflectionKind::Increase;
         d.confidence = std::fabs(e.value) / (std::fabs(e.value) + threshold);
         out.defects.push_back(d);

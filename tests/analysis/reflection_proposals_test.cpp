@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <nlohmann/json.hpp>
 
 #include "model/atomic_file.hpp"
@@ -62,6 +63,43 @@ TEST(ReflectionProposals, BadRecordsGetNoProposalAndSayWhy) {
         EXPECT_TRUE(p.defects.empty());
     }
     EXPECT_EQ(ProposeReflections(good).noProposal, "");
+}
+
+// Records as damaged files bring them: whatever the fields hold, proposals
+// stay inside the record and between head and toe.
+TEST(ReflectionProposals, AnyRecordGivesProposalsInsideIt) {
+    std::mt19937 rng(19);
+    std::uniform_int_distribution<int> size(0, 400), coin(0, 3);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const float odd[] = {0.0f, 1e-30f, 1e30f, -5.0f, 20.0f, 3e38f};
+    for (int round = 0; round < 3000; ++round) {
+        TestPoint tp = testing::WaveformPoint("P", std::max(1, size(rng)), static_cast<std::uint32_t>(round));
+        auto pick = [&](float usual) { return coin(rng) == 0 ? odd[static_cast<std::size_t>(size(rng)) % 6] : usual; };
+        tp.sampleInterval = pick(tp.sampleInterval);
+        tp.pileLength = pick(tp.pileLength * (1.0f + unit(rng)));
+        tp.waveSpeed = static_cast<std::int16_t>(coin(rng) == 0 ? size(rng) * 80 - 16000 : tp.waveSpeed);
+        tp.headIndex = static_cast<std::int16_t>(coin(rng) == 0 ? size(rng) - 20 : tp.headIndex);
+        tp.pileTypeIndex = static_cast<std::int16_t>(size(rng) % 14 - 2);
+        tp.sensorType = static_cast<std::int16_t>(coin(rng) % 2);
+        for (auto& s : tp.samples) s = coin(rng) == 0 ? pick(s) * unit(rng) : s;
+        const auto p = ProposeReflections(tp);
+        if (!p.noProposal.empty()) continue;
+        ASSERT_GE(p.headIndex, 0);
+        ASSERT_LT(p.headIndex, tp.sampleCount());
+        if (p.toeIndex) {
+            ASSERT_GT(*p.toeIndex, p.headIndex);
+            ASSERT_LT(*p.toeIndex, tp.sampleCount());
+            ASSERT_GE(p.toeConfidence, 0.0);
+            ASSERT_LE(p.toeConfidence, 1.0);
+        }
+        for (const auto& d : p.defects) {
+            ASSERT_GT(d.index, p.headIndex);
+            ASSERT_LT(d.index, p.toeIndex.value_or(tp.sampleCount()));
+            ASSERT_TRUE(std::isfinite(d.depth));
+            ASSERT_GE(d.confidence, 0.0);
+            ASSERT_LE(d.confidence, 1.0);
+        }
+    }
 }
 
 TEST(ReflectionProposals, CleanPilesGetTheirToeAndNoDefectWithEitherSensor) {
