@@ -114,4 +114,11 @@ std::string PrivateTempFolder(std::string* error) {
     return PreparePrivateTempFolder(ResolveAppFolders(ProcessEnvironment(), CurrentExecutablePath()), error);
 }
 
+std::string ReportWorkFolder() {
+    const std::string temp = PrivateTempFolder();
+    if (temp.empty()) return {};
+    const std::string folder = temp + "Quorvane/";
+    return EnsureFolder(folder) ? folder : temp;
+}
+
 }  // namespace tav

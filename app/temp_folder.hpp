@@ -34,4 +34,9 @@ std::string ExistingPrivateTempFolder(const AppFolders& folders);
 // call for code that needs a place for temporary files.
 std::string PrivateTempFolder(std::string* error = nullptr);
 
+// The reports' work folder: the private temporary folder + "Quorvane/"
+// (created 0700), or the private folder itself when that cannot be made; ""
+// without a private folder.
+std::string ReportWorkFolder();
+
 }  // namespace tav

@@ -71,25 +71,8 @@ std::string CentredParagraph(const std::string& runs) {
 }
 
 std::string InlinePicture(std::size_t k, const DocxPicture& p) {
-    std::int64_t cx = std::max(p.width, 1) * kEmuPerPixel;
-    std::int64_t cy = std::max(p.height, 1) * kEmuPerPixel;
-    if (cx > kTextWidthEmu) {
-        cy = cy * kTextWidthEmu / cx;
-        cx = kTextWidthEmu;
-    }
-    const std::string id = std::to_string(k + 1);
-    const std::string ext = "cx=\"" + std::to_string(cx) + "\" cy=\"" + std::to_string(cy) + "\"";
-    const std::string name = XmlText(MediaName(k, p.extension));
-    return "<w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent " + ext +
-           "/><wp:docPr id=\"" + id + "\" name=\"" + name + "\" descr=\"" + XmlText(p.caption) +
-           "\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks noChangeAspect=\"1\"/></wp:cNvGraphicFramePr>"
-           "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
-           "<pic:pic><pic:nvPicPr><pic:cNvPr id=\"" +
-           id + "\" name=\"" + name +
-           "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"rId" + id +
-           "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext " +
-           ext + "/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic>"
-                 "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+    return DocxInlinePicture(static_cast<int>(k + 1), "rId" + std::to_string(k + 1), MediaName(k, p.extension), p.caption,
+                             p.width, p.height);
 }
 
 std::string DocumentBody(std::span<const DocxPicture> pictures) {
@@ -112,13 +95,19 @@ std::string DocumentBody(std::span<const DocxPicture> pictures) {
     return xml;
 }
 
-// One member of the zip; false when minizip refuses.
-bool AddMember(zipFile zip, const std::string& name, const void* data, std::size_t size, bool compress) {
+bool AddText(zipFile zip, const std::string& name, std::string_view text) {
+    return DocxZipMember(zip, name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, true);
+}
+
+}  // namespace
+
+bool DocxZipMember(void* zip, const std::string& name, std::span<const std::uint8_t> data, bool compress) {
+    std::size_t size = data.size();
     zip_fileinfo info{};
     if (zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, compress ? Z_DEFLATED : 0,
                               compress ? Z_DEFAULT_COMPRESSION : 0, size >= 0xFFFFFFFFu ? 1 : 0) != ZIP_OK)
         return false;
-    const auto* p = static_cast<const std::uint8_t*>(data);
+    const std::uint8_t* p = data.data();
     bool ok = true;
     // zipWriteInFileInZip takes an unsigned length: write large members in pieces.
     while (ok && size > 0) {
@@ -130,11 +119,28 @@ bool AddMember(zipFile zip, const std::string& name, const void* data, std::size
     return zipCloseFileInZip(zip) == ZIP_OK && ok;
 }
 
-bool AddText(zipFile zip, const std::string& name, std::string_view text) {
-    return AddMember(zip, name, text.data(), text.size(), true);
+std::string DocxInlinePicture(int id, std::string_view relationId, std::string_view name, std::string_view description,
+                              int width, int height) {
+    std::int64_t cx = std::max(width, 1) * kEmuPerPixel;
+    std::int64_t cy = std::max(height, 1) * kEmuPerPixel;
+    if (cx > kTextWidthEmu) {
+        cy = cy * kTextWidthEmu / cx;
+        cx = kTextWidthEmu;
+    }
+    const std::string docPrId = std::to_string(id);
+    const std::string ext = "cx=\"" + std::to_string(cx) + "\" cy=\"" + std::to_string(cy) + "\"";
+    const std::string shownName = XmlText(name);
+    return "<w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\"><wp:extent " + ext +
+           "/><wp:docPr id=\"" + docPrId + "\" name=\"" + shownName + "\" descr=\"" + XmlText(description) +
+           "\"/><wp:cNvGraphicFramePr><a:graphicFrameLocks noChangeAspect=\"1\"/></wp:cNvGraphicFramePr>"
+           "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+           "<pic:pic><pic:nvPicPr><pic:cNvPr id=\"" +
+           docPrId + "\" name=\"" + shownName +
+           "\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + XmlText(relationId) +
+           "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext " +
+           ext + "/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic>"
+                 "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
 }
-
-}  // namespace
 
 std::string XmlText(std::string_view s) {
     std::string out;
@@ -199,8 +205,7 @@ bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, s
     for (std::size_t k = 0; ok && k < pictures.size(); ++k) {
         // Bitmaps shrink well; JPEG and PNG are compressed already.
         const bool compress = pictures[k].extension == "bmp";
-        ok = AddMember(zip, "word/media/" + MediaName(k, pictures[k].extension), pictures[k].bytes.data(),
-                       pictures[k].bytes.size(), compress);
+        ok = DocxZipMember(zip, "word/media/" + MediaName(k, pictures[k].extension), pictures[k].bytes, compress);
     }
     if (zip && zipClose(zip, nullptr) != ZIP_OK) ok = false;
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {

@@ -29,6 +29,15 @@ inline constexpr std::string_view kDocxBodyMember = "word/document.xml";
 // renamed). false with error set when it cannot be written.
 bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, std::string* error = nullptr);
 
+// Pieces for documents assembled elsewhere (the report library's template).
+// A run holding a picture inline, shown at 96 dots per inch and scaled down
+// to the text width; the picture part is the relationship's target. The
+// document's root must declare the w, r, wp, a and pic namespaces.
+std::string DocxInlinePicture(int id, std::string_view relationId, std::string_view name, std::string_view description,
+                              int width, int height);
+// One member of an open minizip zipFile; false when minizip refuses.
+bool DocxZipMember(void* zip, const std::string& name, std::span<const std::uint8_t> data, bool compress);
+
 // A text made safe for XML character data: & < > " escaped, characters XML
 // cannot carry (control characters, broken UTF-8) left out.
 std::string XmlText(std::string_view utf8);

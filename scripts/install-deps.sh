@@ -8,7 +8,7 @@ build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsx
 test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"
 fuzz="clang libclang-rt-14-dev"
 # Readers that check our outputs; the tests that use them skip when absent.
-verify="python3-docx libreoffice-writer-nogui"
+verify="python3-docx python3-openpyxl libreoffice-writer-nogui libreoffice-calc-nogui"
 
 wanted=""
 for group in "$@"; do

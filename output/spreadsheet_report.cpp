@@ -1,0 +1,99 @@
+#include "output/spreadsheet_report.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "model/atomic_file.hpp"
+#include "model/document.hpp"
+#include "output/report_content.hpp"
+
+namespace tav {
+
+namespace {
+
+enum class CellKind { Text, Whole, TwoDecimals };
+
+struct Column {
+    const char* header;
+    double width;  // in characters of the default font
+    CellKind kind;
+};
+
+constexpr Column kColumns[] = {
+    {"桩号", 6, CellKind::Text},         {"设计桩径(mm)", 12, CellKind::Whole}, {"桩长(m)", 7, CellKind::TwoDecimals},
+    {"声速(m/s)", 9, CellKind::Whole},   {"桩身质量评价", 12, CellKind::Text}, {"缺陷位置及类型", 15, CellKind::Text},
+};
+
+std::string TempPathBeside(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return (slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1)) + ".tav-xlsx-XXXXXX";
+}
+
+}  // namespace
+
+bool WriteSpreadsheetReport(const std::string& path, const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> checked,
+                            std::string* error) {
+    const auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    // The workbook is assembled in a hidden file beside the target and
+    // renamed over it once complete, so a failure never leaves half a workbook.
+    std::string temp = TempPathBeside(path);
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail(SystemErrorText(errno));
+    ::close(fd);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(temp.c_str(), 0666 & ~mask);
+
+    lxw_workbook* book = workbook_new(temp.c_str());
+    lxw_worksheet* sheet = book ? workbook_add_worksheet(book, kSpreadsheetSheetName) : nullptr;
+    if (!sheet) {
+        if (book) workbook_close(book);
+        ::unlink(temp.c_str());
+        return fail("无法创建工作簿");
+    }
+    lxw_format* whole = workbook_add_format(book);
+    format_set_num_format(whole, "0");
+    lxw_format* twoDecimals = workbook_add_format(book);
+    format_set_num_format(twoDecimals, "0.00");
+
+    lxw_error status = LXW_NO_ERROR;
+    const auto keep = [&](lxw_error e) {
+        if (status == LXW_NO_ERROR) status = e;
+    };
+    for (lxw_col_t c = 0; c < std::size(kColumns); ++c) {
+        keep(worksheet_write_string(sheet, 0, c, kColumns[c].header, nullptr));
+        keep(worksheet_set_column(sheet, c, c, kColumns[c].width, nullptr));
+    }
+    lxw_row_t r = 1;
+    for (const auto i : checked) {
+        if (!doc.ValidIndex(i)) continue;
+        const SpreadsheetRow row = SpreadsheetRowOf(doc.points[static_cast<std::size_t>(i)]);
+        keep(worksheet_write_string(sheet, r, 0, row.pileNo.c_str(), nullptr));
+        keep(worksheet_write_number(sheet, r, 1, row.diameter, whole));
+        keep(worksheet_write_number(sheet, r, 2, row.pileLength, twoDecimals));
+        keep(worksheet_write_number(sheet, r, 3, row.waveSpeed, whole));
+        keep(worksheet_write_string(sheet, r, 4, row.integrityClass.c_str(), nullptr));
+        if (!row.defects.empty()) keep(worksheet_write_string(sheet, r, 5, row.defects.c_str(), nullptr));
+        ++r;
+    }
+    keep(workbook_close(book));
+    if (status != LXW_NO_ERROR) {
+        ::unlink(temp.c_str());
+        return fail(std::string("无法写入工作簿：") + lxw_strerror(status));
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int why = errno;
+        ::unlink(temp.c_str());
+        return fail(SystemErrorText(why));
+    }
+    return true;
+}
+
+}  // namespace tav
