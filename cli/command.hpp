@@ -26,6 +26,7 @@ void RegisterMarkCommand(CLI::App& app, Runner& run);
 void RegisterPrintCommand(CLI::App& app, Runner& run);
 void RegisterTransferCommands(CLI::App& app, Runner& run);
 void RegisterRenderCommand(CLI::App& app, Runner& run);
+void RegisterReportCommand(CLI::App& app, Runner& run);
 
 // Runs body under a GUI application on the offscreen platform: QtGui draws
 // text only under one, and tavtool has no screen.

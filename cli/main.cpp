@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
     RegisterTransferCommands(app, run);
     RegisterAnalyzeCommand(app, run);
     RegisterRenderCommand(app, run);
+    RegisterReportCommand(app, run);
 
     try {
         app.parse(argc, argv);
