@@ -17,6 +17,8 @@ constexpr CommandInfo kCommands[] = {
     {kCmdFilePrintPreview, "打印预览(&V)", "显示整页，查看打印的效果", "打印预览", "文件"},
     {kCmdFilePrint, "打印(&P)...", "打印勾选测点的波形", "打印", "文件"},
     {kCmdInstrumentTransfer, "数据传输(&R)", "从仪器中传输动测数据到PC机", "传输", "文件"},
+    {kCmdSpreadsheetReport, "生成报表(&E)...", "生成Microsoft Excel文件格式的报表文件", "生成报表", "文件"},
+    {kCmdDocumentReport, "生成报告(&W)...", "生成Microsoft Word文件格式的报告文件", "生成报告", "文件"},
     {kCmdSavePicture, "保存图形", "将分析结果保存成图形文件", "将分析结果保存成图形文件", "文件"},
     {32872, "查看日志", "查看软件的运行日志", "查看日志", "文件"},
     {kCmdAppExit, "退出(&X)", "退出应用程序", "退出", "文件"},

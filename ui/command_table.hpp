@@ -48,4 +48,8 @@ inline constexpr int kCmdNeckGrade2 = 32774;    // "缩径(Ⅱ)"
 // "数据传输(&R)": the instrument transfer dialog.
 inline constexpr int kCmdInstrumentTransfer = 32853;
 
+// "生成报表(&E)..." and "生成报告(&W)...": no workstation ids are given to them.
+inline constexpr int kCmdSpreadsheetReport = 32990;
+inline constexpr int kCmdDocumentReport = 32991;
+
 }  // namespace tav::ui

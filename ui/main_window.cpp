@@ -29,6 +29,7 @@
 #include "ui/display_settings_dialog.hpp"
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
+#include "ui/report_commands.hpp"
 #include "ui/processing_commands.hpp"
 #include "ui/proposal_panel.hpp"
 #include "ui/site_speed_dialog.hpp"
@@ -105,6 +106,13 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     addDockWidget(Qt::LeftDockWidgetArea, chain_);
     addDockWidget(Qt::BottomDockWidgetArea, info_);
     print_ = new PrintController(doc_, *view_, shell_, relay_, [this] { return path_; }, this);
+    reports_ = new ReportCommands({doc_, shell_, relay_, [this](const QString& p) { opener_(p); },
+                                   [this] {
+                                       render::PointPictureOptions o;
+                                       o.annotationItems = display_.annotationItems;
+                                       return o;
+                                   }},
+                                  this);
     processing_ = new ProcessingCommands(doc_, *view_, *chain_, shell_, relay_, this);
     connect(processing_, &ProcessingCommands::changed, this, [this] { RefreshAll(); });
     proposals_ = new ProposalPanel(doc_, relay_, this);
@@ -223,6 +231,10 @@ void MainWindow::UpdateCommandStates() {
         }
         if (PrintController::Handles(id)) {
             action->setEnabled(print_->Enabled(id));
+            continue;
+        }
+        if (ReportCommands::Handles(id)) {
+            action->setEnabled(reports_->Enabled(id));
             continue;
         }
         bool on = Implemented(id);
@@ -422,6 +434,10 @@ void MainWindow::Run(int id) {
     }
     if (PrintController::Handles(id)) {
         print_->Run(id);
+        return;
+    }
+    if (ReportCommands::Handles(id)) {
+        reports_->Run(id);
         return;
     }
     if (ProcessingCommands::Handles(id)) {

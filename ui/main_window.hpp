@@ -26,6 +26,7 @@ class ChainDock;
 class InfoDock;
 class CTAV_AnalyserView;
 class PrintController;
+class ReportCommands;
 class ProcessingCommands;
 class ProposalPanel;
 
@@ -120,6 +121,7 @@ private:
     InfoDock* info_ = nullptr;
     CTAV_AnalyserView* view_ = nullptr;
     PrintController* print_ = nullptr;
+    ReportCommands* reports_ = nullptr;
     ProcessingCommands* processing_ = nullptr;
     ProposalPanel* proposals_ = nullptr;
     std::function<void(const QString&)> opener_ = [](const QString& path) {
