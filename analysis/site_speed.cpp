@@ -18,13 +18,6 @@ namespace {
 // The list operation that exchanges record heads (pile parameters, head and toe).
 constexpr std::int32_t kRecordHeadEdit = 11;
 
-// A silent answer for the bar's zero-speed question: a zero mean never gets here.
-class NoPrompts : public UserPrompts {
-public:
-    void Message(std::string_view) override {}
-    bool YesNo(std::string_view) override { return false; }
-};
-
 }  // namespace
 
 std::optional<double> PointSpeed(const CTAV_AnalyserDoc& doc, std::int32_t index) {
@@ -145,7 +138,8 @@ Snapshot ApplySiteSpeed(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> poi
     scope.shown = targets;
     scope.current = targets.front();
     scope.allWaveforms = true;
-    NoPrompts silent;
+    // The bar's only question is about a zero speed, which never gets here.
+    UserPrompts& silent = SilentPrompts();
     if (targets.size() == 1) {
         TestPoint& tp = doc.points[static_cast<std::size_t>(targets.front())];
         const auto toeValid = tp.toeValid;
