@@ -131,7 +131,6 @@ Snapshot ApplySiteSpeed(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> poi
         CopyTestPoint(doc.points[static_cast<std::size_t>(i)], before);
         before.runtimeWord = i;
         undo.points.push_back(std::move(before));
-        undo.indices.push_back(i);
     }
     // The bar's all-waveforms path: every point takes the speed, the toe follows the length.
     BarScope scope;

@@ -112,7 +112,6 @@ int SiteSpeedDialog::ApplyMean() {
         Snapshot part = ApplySiteSpeed(doc_, points, *group.mean);
         edit.kind = part.kind;
         for (auto& tp : part.points) edit.points.push_back(std::move(tp));
-        edit.indices.insert(edit.indices.end(), part.indices.begin(), part.indices.end());
     }
     const int changed = static_cast<int>(edit.points.size());
     if (changed > 0) {
