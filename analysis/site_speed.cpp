@@ -116,6 +116,14 @@ SiteSpeedStats SiteSpeedStatistics(const CTAV_AnalyserDoc& doc, std::span<const 
     return stats;
 }
 
+std::optional<double> SiteMeanFor(const CTAV_AnalyserDoc& doc, std::int32_t index) {
+    if (!doc.ValidIndex(index)) return std::nullopt;
+    const std::string type = doc.PileTypeText(index);
+    for (const auto& g : SiteSpeedStatistics(doc).groups)
+        if (g.pileType == type) return g.mean;
+    return std::nullopt;
+}
+
 Snapshot ApplySiteSpeed(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> points, double speed) {
     Snapshot undo;
     undo.kind = kRecordHeadEdit;

@@ -59,6 +59,10 @@ std::optional<double> SiteMean(std::span<const double> speeds, std::vector<bool>
 // indices outside the project are skipped.
 SiteSpeedStats SiteSpeedStatistics(const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> points = {});
 
+// The site mean of the test point's pile type over the whole project, when
+// its group has one.
+std::optional<double> SiteMeanFor(const CTAV_AnalyserDoc& doc, std::int32_t index);
+
 // Sets the speed of every given test point to speed (rounded to whole m/s),
 // the toe following from the pile length. The returned snapshot restores the
 // record heads (kind 11, each held test point's index in its runtimeWord); it

@@ -1,6 +1,7 @@
 // `tavtool analyze FILE site-speed [--points K,...]`: the site's wave speed
 // statistics per pile type; `analyze FILE propose --point K`: the proposed
 // toe and defects of a record.
+#include <charconv>
 #include <iostream>
 
 #include "analysis/reflection_proposals.hpp"
@@ -65,12 +66,28 @@ nlohmann::json ProposalsJson(const ReflectionProposals& p) {
 
 void AddProposalAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
     static long point = 0;
+    static std::string siteSpeed;
     auto* c = analyze.add_subcommand("propose", "proposed toe and defect reflections of a test point");
     c->add_option("--point", point, "test point index")->required();
+    c->add_option("--site-speed", siteSpeed,
+                  "the site's mean speed (m/s) that narrows the toe search, or \"auto\": the file's own "
+                  "statistics for the pile type, as the window uses them");
     c->callback([sink] {
         sink([](CTAV_AnalyserDoc& doc, const AnalyzeInput& input) {
             if (!CheckPointIndex(doc, input, point)) return int{kExitInvalidData};
-            const auto proposals = ProposeReflections(doc.points[static_cast<std::size_t>(point)]);
+            ProposalOptions options;
+            if (siteSpeed == "auto") {
+                options.siteSpeed = SiteMeanFor(doc, static_cast<std::int32_t>(point));
+            } else if (!siteSpeed.empty()) {
+                double speed = 0.0;
+                const auto r = std::from_chars(siteSpeed.data(), siteSpeed.data() + siteSpeed.size(), speed);
+                if (r.ec != std::errc() || r.ptr != siteSpeed.data() + siteSpeed.size() || !(speed > 0.0)) {
+                    ReportError(input.file, "--site-speed takes a speed above 0 in m/s or \"auto\": " + siteSpeed);
+                    return int{kExitUsage};
+                }
+                options.siteSpeed = speed;
+            }
+            const auto proposals = ProposeReflections(doc.points[static_cast<std::size_t>(point)], options);
             std::cout << JsonText(ProposalsJson(proposals)) << "\n";
             return int{kExitOk};
         });

@@ -20,14 +20,6 @@ namespace {
 
 QString Confidence(double c) { return QStringLiteral("置信度 %1").arg(c, 0, 'f', 2); }
 
-// The site's mean speed of the test point's pile type, when the site has one.
-std::optional<double> SiteSpeedFor(const CTAV_AnalyserDoc& doc, std::int32_t index) {
-    const std::string type = doc.PileTypeText(index);
-    for (const auto& g : SiteSpeedStatistics(doc).groups)
-        if (g.pileType == type) return g.mean;
-    return std::nullopt;
-}
-
 }  // namespace
 
 ProposalPanel::ProposalPanel(CTAV_AnalyserDoc& doc, UserPrompts& prompts, QWidget* parent)
@@ -73,7 +65,7 @@ void ProposalPanel::ProposeFor(std::int32_t index) {
     } else {
         const TestPoint& tp = doc_.points[static_cast<std::size_t>(index)];
         ProposalOptions options;
-        options.siteSpeed = SiteSpeedFor(doc_, index);
+        options.siteSpeed = SiteMeanFor(doc_, index);
         const ReflectionProposals p = ProposeReflections(tp, options);
         if (!p.noProposal.empty()) {
             status_->setText(QStringLiteral("无判读结果：%1").arg(FromUtf8(p.noProposal)));

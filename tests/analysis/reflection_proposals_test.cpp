@@ -179,6 +179,14 @@ TEST(ReflectionProposals, Tool) {
     EXPECT_TRUE(n["toeIndex"].is_null());
     EXPECT_TRUE(n["headIndex"].is_null());
     EXPECT_EQ(testing::RunTavtool({"analyze", path, "propose", "--point", "2"}).exitCode, 2);
+
+    // The site speed narrows the toe window: far off, the toe is missed.
+    const auto off = testing::RunTavtool({"analyze", path, "propose", "--point", "0", "--site-speed", "9000"});
+    ASSERT_EQ(off.exitCode, 0) << off.err;
+    EXPECT_GT(std::abs(nlohmann::json::parse(off.out)["toeIndex"].get<int>() - r.truth.toeIndex), 10);
+    const auto own = testing::RunTavtool({"analyze", path, "propose", "--point", "0", "--site-speed", "auto"});
+    EXPECT_EQ(nlohmann::json::parse(own.out)["toeIndex"], j["toeIndex"]) << "one pile is too few for a site mean";
+    EXPECT_EQ(testing::RunTavtool({"analyze", path, "propose", "--point", "0", "--site-speed", "fast"}).exitCode, 1);
 }
 
 }  // namespace
