@@ -149,6 +149,25 @@ TEST(ReportLibrary, ADataFileCutAtAnyByteIsRefused) {
     EXPECT_EQ(ReadWholeFile(document)->size(), 3u);
 }
 
+TEST(ReportLibrary, TwoThousandPointsMakeTwoThousandRows) {
+    TempDir dir;
+    CTAV_AnalyserDoc doc;
+    for (int i = 0; i < 2000; ++i) doc.points.push_back(ReportPoint("P" + std::to_string(i), {{1, 1.5f, "缩径"}}, true));
+    doc.RebuildCheckedList();
+    ReportDataRequest request;
+    request.checked = doc.checkedIndices;
+    request.templatePath = kTemplate;
+    ReportDataResult result;
+    ASSERT_TRUE(WriteReportDataFile(dir.File("TAV.gwx"), doc, request, &result));
+    std::int32_t progress = 0;
+    ASSERT_EQ(Build(TAV_REPORT_LIBRARY, dir.File("TAV.gwx"), dir.File("TAV.docx"), &progress), "");
+    EXPECT_EQ(progress, result.progressTotal);
+    const auto body = *testing::ZipMember(dir.File("TAV.docx"), "word/document.xml");
+    EXPECT_NE(body.find(">P1999<"), std::string::npos);
+    EXPECT_NE(body.find(">2000<"), std::string::npos);
+    EXPECT_EQ(body.find("{{"), std::string::npos);
+}
+
 TEST(ReportLibrary, ErrorTextsFitTheBufferWithoutHalfCharacters) {
     void* library = ::dlopen(TAV_REPORT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr);
