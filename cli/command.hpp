@@ -25,6 +25,7 @@ void RegisterMergeCommand(CLI::App& app, Runner& run);
 void RegisterMarkCommand(CLI::App& app, Runner& run);
 void RegisterPrintCommand(CLI::App& app, Runner& run);
 void RegisterTransferCommands(CLI::App& app, Runner& run);
+void RegisterListCommand(CLI::App& app, Runner& run);
 void RegisterRenderCommand(CLI::App& app, Runner& run);
 void RegisterReportCommand(CLI::App& app, Runner& run);
 

@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
     RegisterMarkCommand(app, run);
     RegisterPrintCommand(app, run);
     RegisterTransferCommands(app, run);
+    RegisterListCommand(app, run);
     RegisterAnalyzeCommand(app, run);
     RegisterRenderCommand(app, run);
     RegisterReportCommand(app, run);

@@ -62,6 +62,29 @@ void CTAV_AnalyserDoc::MovePoint(std::int32_t from, std::int32_t to) {
     InsertPoint(to, moving);
 }
 
+void CTAV_AnalyserDoc::InsertPoints(std::int32_t position, std::vector<TestPoint> records) {
+    if (position < 0 || position > PointCount() || records.empty()) return;
+    points.insert(points.begin() + position, std::make_move_iterator(records.begin()),
+                  std::make_move_iterator(records.end()));
+    header.pointCount = PointCount();
+    hasPoints = 1;
+}
+
+std::vector<TestPoint> CTAV_AnalyserDoc::TakePoints(std::int32_t first, std::int32_t count) {
+    std::vector<TestPoint> taken;
+    if (!ValidIndex(first) || count <= 0 || count > PointCount() - first) return taken;
+    const auto from = points.begin() + first;
+    taken.assign(std::make_move_iterator(from), std::make_move_iterator(from + count));
+    points.erase(from, from + count);
+    header.pointCount = PointCount();
+    if (points.empty()) {
+        points.shrink_to_fit();
+        hasPoints = 0;
+        Events().RefreshPointList();
+    }
+    return taken;
+}
+
 void CTAV_AnalyserDoc::ClearDocument() {
     points.clear();
     backupPoints.clear();

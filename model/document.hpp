@@ -77,6 +77,10 @@ public:
     void InsertPoint(std::int32_t position, const TestPoint& record);
     void DeletePoint(std::int32_t index);
     void MovePoint(std::int32_t from, std::int32_t to);
+    // The same for runs: records go in at position (0 … count) in their order;
+    // TakePoints removes count records from first and hands them back.
+    void InsertPoints(std::int32_t position, std::vector<TestPoint> records);
+    std::vector<TestPoint> TakePoints(std::int32_t first, std::int32_t count);
     void ClearDocument();
     // 0 when one of the first count test points has exactly this pile number, else 1.
     int PileNumberExists(std::int32_t count, std::string_view pileNo) const;
