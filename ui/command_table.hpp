@@ -52,4 +52,23 @@ inline constexpr int kCmdInstrumentTransfer = 32853;
 inline constexpr int kCmdSpreadsheetReport = 32990;
 inline constexpr int kCmdDocumentReport = 32991;
 
+// The test point list's commands.
+enum ListCommand {
+    kCmdListDelete = 32813,
+    kCmdListInsert = 32814,
+    kCmdListAppend = 32815,
+    kCmdListUp = 32816,
+    kCmdListDown = 32817,
+    kCmdSortAscending = 32841,
+    kCmdSortDescending = 32842,
+    kCmdSaveTicked = 32849,
+    kCmdTickAll = 32875,
+    kCmdUntickAll = 32876,
+    kCmdInvertTicks = 32877,
+    kCmdPileInfo = 32896,
+    kCmdListByPileNo = 32897,
+    kCmdListByDate = 32898,
+    kCmdDeleteTicked = 32900,
+};
+
 }  // namespace tav::ui

@@ -27,6 +27,7 @@
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
+#include "ui/list_controller.hpp"
 #include "ui/merge_dialog.hpp"
 #include "ui/print_controller.hpp"
 #include "ui/report_commands.hpp"
@@ -131,7 +132,11 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
         view_->ClearCursor();
         RefreshAll();
     });
-    connect(pointList_, &PointListDock::checksChanged, this, [this] { UpdateTitle(); });
+    listCommands_ = new ListController(
+        doc_, *pointList_, *info_, relay_, [this](int id) { return Action(id); },
+        [this] { return shell_ ? shell_->EditScope() : 0; }, this);
+    connect(listCommands_, &ListController::documentChanged, this, [this] { RefreshAll(); });
+    connect(listCommands_, &ListController::statesChanged, this, [this] { UpdateCommandStates(); });
     connect(chain_, &ChainDock::commandRequested, this, [this](int id) { Run(id); });
     connect(chain_->List(), &QListWidget::currentRowChanged, this, [this] { UpdateCommandStates(); });
     connect(view_, &CTAV_AnalyserView::cursorMoved, this, [this] { UpdateCommandStates(); });
@@ -217,6 +222,10 @@ void MainWindow::UpdateCommandStates() {
     const bool any = doc_.PointCount() > 0;
     const bool current = doc_.ValidIndex(doc_.currentIndex);
     for (auto& [id, action] : actions_) {
+        if (listCommands_ && listCommands_->Handles(id)) {
+            action->setEnabled(listCommands_->Enabled(id));
+            continue;
+        }
         if (ProcessingCommands::Handles(id)) {
             action->setEnabled(processing_->Enabled(id));
             continue;
@@ -428,6 +437,10 @@ bool MainWindow::SaveTo(const QString& path) {
 
 void MainWindow::Run(int id) {
     if (!Action(id) || !Action(id)->isEnabled()) return;
+    if (listCommands_->Handles(id)) {
+        listCommands_->Run(id);
+        return;
+    }
     if (view_->Handles(id)) {
         view_->Run(id);
         return;

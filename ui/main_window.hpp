@@ -28,6 +28,7 @@ class CTAV_AnalyserView;
 class PrintController;
 class ReportCommands;
 class ProcessingCommands;
+class ListController;
 class ProposalPanel;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
@@ -119,6 +120,7 @@ private:
     PointListDock* pointList_ = nullptr;
     ChainDock* chain_ = nullptr;
     InfoDock* info_ = nullptr;
+    ListController* listCommands_ = nullptr;
     CTAV_AnalyserView* view_ = nullptr;
     PrintController* print_ = nullptr;
     ReportCommands* reports_ = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/project_docks.hpp"
 
+#include <QFormLayout>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -11,6 +13,7 @@
 
 #include "analysis/integrity_class.hpp"
 #include "model/document.hpp"
+#include "model/list_commands.hpp"
 #include "processing/chain_list.hpp"
 #include "ui/command_table.hpp"
 #include "ui/qt_text.hpp"
@@ -73,8 +76,38 @@ void PointListDock::Rebuild() {
         item->setData(0, kPileRole, ordinal);
         if (doc_.selectionMode == 1 && doc_.currentIndex == i) current = item;
     }
+    SortPileEntries();
     if (current) tree_->setCurrentItem(current);
     rebuilding_ = false;
+}
+
+void PointListDock::SetPileOrder(PileOrder order) {
+    order_ = order;
+    Rebuild();
+}
+
+void PointListDock::SortPileEntries() {
+    if (order_ == PileOrder::List) return;
+    struct Entry {
+        QTreeWidgetItem* item;
+        std::string pileNo;
+        std::string dateKey;
+    };
+    std::vector<Entry> entries;
+    while (tree_->topLevelItemCount() > 0) {
+        QTreeWidgetItem* item = tree_->takeTopLevelItem(0);
+        const int first = doc_.FirstPointOfPile(item->data(0, kPileRole).toInt());
+        const auto& tp = doc_.points[static_cast<std::size_t>(first)];
+        entries.push_back({item, std::string(TextOf(tp.pileNo)), PileDateKey(TextOf(tp.testDate))});
+    }
+    std::stable_sort(entries.begin(), entries.end(), [this](const Entry& a, const Entry& b) {
+        return order_ == PileOrder::ByPileNo ? PileEntryBefore(a.pileNo, b.pileNo)
+                                             : PileEntryBeforeByDate(a.dateKey, a.pileNo, b.dateKey, b.pileNo);
+    });
+    for (const auto& e : entries) {
+        tree_->addTopLevelItem(e.item);
+        e.item->setExpanded(true);
+    }
 }
 
 void PointListDock::OnCurrentChanged(QTreeWidgetItem* item) {
@@ -91,13 +124,8 @@ void PointListDock::OnItemChanged(QTreeWidgetItem* item, int column) {
     if (rebuilding_ || column != 0) return;
     const int index = item->data(0, kIndexRole).toInt();
     if (!doc_.ValidIndex(index)) return;
-    const int ticked = item->checkState(0) == Qt::Checked ? 1 : 0;
-    auto& tp = doc_.points[static_cast<std::size_t>(index)];
-    if (tp.checked == ticked) return;
-    tp.checked = ticked;
-    doc_.RebuildCheckedList();
-    doc_.modified = true;
-    emit checksChanged();
+    const bool ticked = item->checkState(0) == Qt::Checked;
+    if ((doc_.points[static_cast<std::size_t>(index)].checked != 0) != ticked) emit tickClicked(index, ticked);
 }
 
 // ---- chain list --------------------------------------------------------------
@@ -161,12 +189,46 @@ void ChainDock::ShowDetail() {
 
 // ---- information panel ----------------------------------------------------------
 
+namespace {
+
+// The table's columns the engineer may edit, and the field each one edits.
+int EditableField(int column) {
+    switch (column) {
+        case 1: return static_cast<int>(PointField::PileNo);
+        case 2: return static_cast<int>(PointField::PileType);
+        case 3: return static_cast<int>(PointField::Diameter);
+        case 6: return static_cast<int>(PointField::TestDate);
+        default: return -1;
+    }
+}
+
+}  // namespace
+
 InfoDock::InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
-    : QDockWidget(QStringLiteral("信息"), parent), doc_(doc), table_(new QTableWidget(this)) {
+    : QDockWidget(QStringLiteral("信息"), parent), doc_(doc), testUnit_(new QLineEdit), projectName_(new QLineEdit),
+      table_(new QTableWidget) {
     setObjectName(QStringLiteral("infoDock"));
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    setWidget(table_);
+    auto* panel = new QWidget(this);
+    auto* form = new QFormLayout(panel);
+    form->addRow(QStringLiteral("检测单位"), testUnit_);
+    form->addRow(QStringLiteral("工程名称"), projectName_);
+    form->addRow(table_);
+    setWidget(panel);
+    for (auto* field : {testUnit_, projectName_}) {
+        field->setMaxLength(49);
+        connect(field, &QLineEdit::editingFinished, this, [this, field] {
+            if (!field->isModified()) return;
+            field->setModified(false);
+            emit headerEdited(field == projectName_, field->text());
+        });
+    }
+    connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+        if (rebuilding_) return;
+        const int field = EditableField(item->column());
+        if (field >= 0) emit pointFieldEdited(item->row(), field, item->text());
+    });
 }
 
 void InfoDock::Rebuild() {
@@ -174,6 +236,7 @@ void InfoDock::Rebuild() {
                                   QStringLiteral("桩径(mm)"), QStringLiteral("桩长(m)"), QStringLiteral("波速(m/s)"),
                                   QStringLiteral("检测日期"), QStringLiteral("传感器"),  QStringLiteral("增益"),
                                   QStringLiteral("采样间隔(μs)"), QStringLiteral("采样长度")};
+    rebuilding_ = true;
     table_->clear();
     table_->setColumnCount(static_cast<int>(headings.size()));
     table_->setHorizontalHeaderLabels(headings);
@@ -191,9 +254,19 @@ void InfoDock::Rebuild() {
                                    QString::number(tp.gain),
                                    QString::number(static_cast<double>(tp.sampleInterval), 'g', 6),
                                    QString::number(tp.headSampleCount)};
-        for (int c = 0; c < cells.size(); ++c) table_->setItem(i, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* cell = new QTableWidgetItem(cells[c]);
+            if (EditableField(c) < 0) cell->setFlags(cell->flags() & ~Qt::ItemIsEditable);
+            table_->setItem(i, c, cell);
+        }
     }
     table_->resizeColumnsToContents();
+    const bool any = doc_.PointCount() > 0;
+    for (auto* field : {testUnit_, projectName_}) {
+        field->setEnabled(any);
+        if (!field->hasFocus()) field->setText(FieldText(field == testUnit_ ? doc_.header.testUnit : doc_.header.projectName));
+    }
+    rebuilding_ = false;
     setWindowTitle(QStringLiteral("信息 - %1 / %2").arg(FieldText(doc_.header.projectName), FieldText(doc_.header.testUnit)));
 }
 

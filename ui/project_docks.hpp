@@ -11,6 +11,7 @@ class QTreeWidgetItem;
 class QListWidget;
 class QPlainTextEdit;
 class QTableWidget;
+class QLineEdit;
 
 namespace tav {
 class CTAV_AnalyserDoc;
@@ -21,22 +22,29 @@ namespace tav::ui {
 class PointListDock : public QDockWidget {
     Q_OBJECT
 public:
+    // The order of the pile entries; the test points stay in list order.
+    enum class PileOrder { List, ByPileNo, ByDate };
+
     PointListDock(CTAV_AnalyserDoc& doc, QWidget* parent);
     void Rebuild();
     QTreeWidget* Tree() const { return tree_; }
+    void SetPileOrder(PileOrder order);
 
 signals:
     void pointChosen(int index);
     void pileChosen(int ordinal);
-    void checksChanged();
+    // A test point's tick box was clicked; the document is not changed yet.
+    void tickClicked(int index, bool ticked);
 
 private:
     void OnCurrentChanged(QTreeWidgetItem* item);
     void OnItemChanged(QTreeWidgetItem* item, int column);
+    void SortPileEntries();
 
     CTAV_AnalyserDoc& doc_;
     QTreeWidget* tree_;
     bool rebuilding_ = false;
+    PileOrder order_ = PileOrder::List;
 };
 
 class ChainDock : public QDockWidget {
@@ -67,10 +75,21 @@ public:
     InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent);
     void Rebuild();
     QTableWidget* Table() const { return table_; }
+    QLineEdit* TestUnitField() const { return testUnit_; }
+    QLineEdit* ProjectNameField() const { return projectName_; }
+
+signals:
+    // The engineer changed the test unit or project name; the document is not changed yet.
+    void headerEdited(bool projectName, const QString& text);
+    // A cell of the table was edited: row = test point, field = a PointField.
+    void pointFieldEdited(int row, int field, const QString& text);
 
 private:
     const CTAV_AnalyserDoc& doc_;
+    QLineEdit* testUnit_;
+    QLineEdit* projectName_;
     QTableWidget* table_;
+    bool rebuilding_ = false;
 };
 
 }  // namespace tav::ui

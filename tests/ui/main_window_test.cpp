@@ -85,6 +85,7 @@ TEST(MainWindow, TicksAndSavingTwiceGivesTheSameFile) {
     auto* tree = window.findChild<ui::PointListDock*>()->Tree();
     QTreeWidgetItem* second = tree->topLevelItem(0)->child(1);
     second->setCheckState(0, Qt::Checked);
+    QApplication::processEvents();
     EXPECT_EQ(window.Document().points[1].checked, 1);
     EXPECT_EQ(window.Document().checkedIndices, (std::vector<std::int32_t>{1}));
 
