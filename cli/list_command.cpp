@@ -300,6 +300,9 @@ Outcome RunOp(CTAV_AnalyserDoc& doc, const Op& op, std::int32_t scope) {
 }
 
 int List(const Request& r) {
+    FileEditLock lock;
+    if (r.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
     CTAV_AnalyserDoc doc;
     if (const int code = LoadProjectFor(doc, r.input, true, "; nothing written")) return code;
     std::size_t refused = 0;

@@ -24,15 +24,22 @@ std::string WriteProject(const TempDir& dir) {
 TEST(TavtoolSaving, ConcurrentInPlaceEditsAreAllKept) {
     TempDir dir;
     const auto path = WriteProject(dir);
+    const auto clip = dir.File("clip.bin");
+    ASSERT_EQ(RunTavtool({"list", path, "-o", dir.File("scratch.tav"), "--select", "point:0", "--copy", clip}).exitCode, 0);
+    // Chain edits and list edits of the same file, all in place at once.
     constexpr int kEditors = 4;
     std::vector<testing::ToolResult> results(kEditors);
     std::vector<std::thread> editors;
     for (int i = 0; i < kEditors; ++i)
-        editors.emplace_back([&, i] { results[i] = RunTavtool({"process", path, "--in-place", "--append", "reverse"}); });
+        editors.emplace_back([&, i] {
+            results[i] = i % 2 == 0 ? RunTavtool({"process", path, "--in-place", "--append", "reverse"})
+                                    : RunTavtool({"list", path, "--in-place", "--append", clip});
+        });
     for (auto& t : editors) t.join();
     for (const auto& r : results) EXPECT_EQ(r.exitCode, 0) << r.err;
     const auto j = nlohmann::json::parse(RunTavtool({"dump", "--no-samples", path}).out);
-    EXPECT_EQ(j["points"][0]["steps"].size(), static_cast<std::size_t>(kEditors)) << "no edit is lost";
+    EXPECT_EQ(j["points"].size(), 1u + kEditors / 2) << "no appended test point is lost";
+    EXPECT_EQ(j["points"][0]["steps"].size(), static_cast<std::size_t>(kEditors / 2)) << "no chain edit is lost";
 }
 
 TEST(TavtoolSaving, AnEditorThatCannotGetTheFileSaysSo) {
