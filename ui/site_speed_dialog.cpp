@@ -115,7 +115,7 @@ int SiteSpeedDialog::ApplyMean() {
     }
     const int changed = static_cast<int>(edit.points.size());
     if (changed > 0) {
-        doc_.undoList.push_back(std::move(edit));
+        PushSnapshot(doc_.undoList, std::move(edit));
         doc_.redoList.clear();
         doc_.modified = true;
         emit applied();
