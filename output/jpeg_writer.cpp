@@ -30,6 +30,9 @@ void OnMessage(j_common_ptr) {}  // warnings are not for the user
 
 // Runs the library between setjmp and its end with only trivially destructible
 // locals, so a jump skips no destructor. Returns false with the message in err.
+// 32-bit rows (blue, green, red, unused) go to libjpeg-turbo as they are;
+// other depths are converted to 24-bit RGB a row at a time into `row`. Both
+// give the same colour conversion and so the same bytes.
 bool Compress(const BitmapView& bitmap, int quality, std::uint8_t* row, unsigned char** buffer, unsigned long* size,
               ErrorJump& err) {
     jpeg_compress_struct cinfo;
@@ -40,18 +43,21 @@ bool Compress(const BitmapView& bitmap, int quality, std::uint8_t* row, unsigned
         jpeg_destroy_compress(&cinfo);
         return false;
     }
+    const bool direct = bitmap.bitCount == 32;
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, buffer, size);
     cinfo.image_width = static_cast<JDIMENSION>(bitmap.width);
     cinfo.image_height = static_cast<JDIMENSION>(bitmap.height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = direct ? 4 : 3;
+    cinfo.in_color_space = direct ? JCS_EXT_BGRX : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        RowToRgb(bitmap, static_cast<int>(cinfo.next_scanline), row);
-        JSAMPROW rows[1] = {row};
+        const int y = static_cast<int>(cinfo.next_scanline);
+        // The library only reads the rows it is given.
+        JSAMPROW rows[1] = {direct ? const_cast<JSAMPLE*>(bitmap.Row(y)) : row};
+        if (!direct) RowToRgb(bitmap, y, row);
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -72,7 +78,8 @@ std::optional<std::vector<std::uint8_t>> EncodeJpeg(const BitmapView& bitmap, in
     if (!bitmap.Valid() || bitmap.width > JPEG_MAX_DIMENSION || bitmap.height > JPEG_MAX_DIMENSION)
         return fail("Invalid input data");
 
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(bitmap.width) * 3);
+    // A row converted to RGB, for the depths the library cannot take as they are.
+    std::vector<std::uint8_t> row(bitmap.bitCount == 32 ? 0 : static_cast<std::size_t>(bitmap.width) * 3);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     ErrorJump err{};

@@ -1,6 +1,7 @@
-// JPEG picture files on libjpeg: the bitmap converted to 24-bit RGB, the
-// library's default settings with the given quality and baseline
-// quantisation tables forced. The export always asks for quality 100.
+// JPEG picture files on libjpeg(-turbo): the bitmap's pixels as RGB (32-bit
+// rows handed over as they are, other depths converted), the library's
+// default settings with the given quality and baseline quantisation tables
+// forced. The export always asks for quality 100.
 #pragma once
 
 #include <cstdint>
