@@ -28,6 +28,9 @@ struct AppFolders {
     std::string dataHome; // XDG_DATA_HOME: desktop entry and MIME package of the association
 };
 
+// The manual's start page inside the data folder.
+inline constexpr std::string_view kManualPage = "manual/index.html";
+
 // Folder resolution, each with an override first:
 //   config   TAV_CONFIG_DIR,  else $XDG_CONFIG_HOME/tav-analyser, else ~/.config/tav-analyser
 //   state    TAV_STATE_DIR,   else $XDG_STATE_HOME/tav-analyser,  else ~/.local/state/tav-analyser

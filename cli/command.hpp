@@ -28,6 +28,7 @@ void RegisterTransferCommands(CLI::App& app, Runner& run);
 void RegisterListCommand(CLI::App& app, Runner& run);
 void RegisterRenderCommand(CLI::App& app, Runner& run);
 void RegisterReportCommand(CLI::App& app, Runner& run);
+void RegisterFoldersCommand(CLI::App& app, Runner& run);
 
 // Runs body under a GUI application on the offscreen platform: QtGui draws
 // text only under one, and tavtool has no screen.

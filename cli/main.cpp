@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     RegisterAnalyzeCommand(app, run);
     RegisterRenderCommand(app, run);
     RegisterReportCommand(app, run);
+    RegisterFoldersCommand(app, run);
 
     try {
         app.parse(argc, argv);

@@ -1,10 +1,12 @@
 #!/bin/sh
 # Installs the Debian packages a task needs, skipping those already present.
-#   scripts/install-deps.sh build|test|fuzz|verify ...
+#   scripts/install-deps.sh build|test|package|fuzz|verify ...
 set -eu
 
 build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsxwriter-dev libminizip-dev
   zlib1g-dev nlohmann-json3-dev libcli11-dev fonts-wqy-microhei fonts-arphic-uming"
+# The Debian package: dpkg-shlibdeps computes its dependencies.
+package="dpkg-dev file desktop-file-utils"
 test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"
 fuzz="clang libclang-rt-14-dev"
 # Readers that check our outputs; the tests that use them skip when absent.
@@ -14,7 +16,8 @@ wanted=""
 for group in "$@"; do
     case "$group" in
         build) wanted="$wanted $build" ;;
-        test) wanted="$wanted $build $test" ;;
+        test) wanted="$wanted $build $test $package" ;;
+        package) wanted="$wanted $package" ;;
         fuzz) wanted="$wanted $fuzz" ;;
         verify) wanted="$wanted $verify" ;;
         *) echo "install-deps: unknown group $group" >&2; exit 1 ;;

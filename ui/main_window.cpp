@@ -50,7 +50,7 @@ const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.
 // disabled. The analysis view answers for its own commands.
 bool Implemented(int id) {
     switch (id) {
-        case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout:
+        case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout: case kCmdHelp:
         case 32895:
         case 32863: case 32864:
         case 32854: case 32855: case 32856:
@@ -203,6 +203,7 @@ void MainWindow::BuildCommands() {
     menus["显示"]->addAction(QStringLiteral("选择参数项..."), view_, &CTAV_AnalyserView::ChooseAnnotationItems);
     Action(kCmdFileOpen)->setShortcut(QKeySequence::Open);
     Action(kCmdFileSave)->setShortcut(QKeySequence::Save);
+    Action(kCmdHelp)->setShortcut(QKeySequence(Qt::Key_F1));
     Action(32895)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     auto* scope = new QActionGroup(this);
     for (int id : {32863, 32864}) {
@@ -349,6 +350,11 @@ std::string MainWindow::TempFolder() const {
     return QDir::tempPath().toStdString();
 }
 
+std::string MainWindow::DataFolder() const {
+    if (shell_) return shell_->Folders().data;
+    return ResolveAppFolders(ProcessEnvironment(), CurrentExecutablePath()).data;
+}
+
 std::string MainWindow::ConfigFolder() const {
     if (shell_) return shell_->ConfigFolder();
     return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tav-analyser/").toStdString();
@@ -484,6 +490,14 @@ void MainWindow::Run(int id) {
             break;
         }
         case kCmdAppExit: close(); break;
+        case kCmdHelp: {
+            const std::string manual = DataFolder() + std::string(kManualPage);
+            if (QFileInfo::exists(QString::fromStdString(manual)))
+                opener_(QString::fromStdString(manual));
+            else
+                prompts_->Message("找不到帮助文件：" + manual);
+            break;
+        }
         case kCmdAppAbout:
             QMessageBox::about(this, QStringLiteral("关于"),
                                QStringLiteral("%1\n低应变反射波法基桩完整性检测分析").arg(QString::fromUtf8(kAppTitle)));

@@ -100,6 +100,7 @@ private:
     BarScope ParameterScope(std::vector<std::int32_t>& shown) const;
     void AddCustomDefect();
     std::string ConfigFolder() const;
+    std::string DataFolder() const;
     std::string TempFolder() const;
 
     AppShell* shell_;
