@@ -48,7 +48,7 @@ export XDG_RUNTIME_DIR="$work/runtime" TAV_CONFIG_DIR="$work/config" TAV_STATE_D
 mkdir -m 700 "$work/runtime"
 unset TAV_DATA_DIR
 "$stage/usr/bin/tavtool" folders >"$work/folders.json"
-grep -q "\"data\": \"$stage/usr/share/tav-analyser/\"" "$work/folders.json" ||
+grep -q "\"data\": \"$stage/usr/bin/../share/tav-analyser/\"" "$work/folders.json" ||
     fail "the staged tavtool looks for its data elsewhere: $(cat "$work/folders.json")"
 "$stage/usr/bin/tavtool" info "$stage/usr/share/tav-analyser/demo.tav" | grep -q "测点数: 36" ||
     fail "the staged tavtool cannot read the demo project"
