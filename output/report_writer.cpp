@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "analysis/site_speed.hpp"
 #include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
@@ -75,6 +76,9 @@ bool WriteReportDataFile(const std::string& path, const CTAV_AnalyserDoc& doc, c
     }
     text("检测结论", conclusion);
     text("检测结论TB", conclusion + ReferenceSentence(static_cast<int>(walk.size())));
+    // The site's wave speed, worked out over the whole project: the statistics
+    // need sound piles whether or not they were ticked for the report.
+    text("桩身波速统计", SiteSpeedParagraph(SiteSpeedStatistics(doc)));
 
     const bool drawn = static_cast<bool>(request.pictures);
     out.PictureSet(Utf8ToCp936("测点图集"), drawn ? static_cast<std::uint32_t>(walk.size()) : 0u);

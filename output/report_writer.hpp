@@ -32,7 +32,7 @@ struct ReportDataRequest {
 
 struct ReportDataResult {
     int pictures = 0;
-    int progressTotal = 0;  // what the report library counts up to: 38 + 2 x pictures
+    int progressTotal = 0;  // what the report library counts up to: 39 + 2 x pictures
 };
 
 // Writes the data file atomically. false with a Chinese reason when it cannot
@@ -41,7 +41,7 @@ bool WriteReportDataFile(const std::string& path, const CTAV_AnalyserDoc& doc, c
                          ReportDataResult* result = nullptr, std::string* error = nullptr);
 
 // The entries before the pictures, and the progress steps of each picture.
-inline constexpr int kReportFixedEntries = 38;
+inline constexpr int kReportFixedEntries = 39;
 inline constexpr int kReportStepsPerPicture = 2;
 
 }  // namespace tav

@@ -147,6 +147,7 @@ def document():
     rows = [['序号', '桩号', '桩径(mm)', '桩长(m)', '波速(m/s)', '完整性类别', '缺陷位置及描述'],
             ['{{检测结果.%d}}' % k for k in range(1, 8)]]
     body += table(rows, widths, header_rows=1)
+    body += para('{{桩身波速统计}}')
     body += para('3.2  桩身完整性类别统计', style='Heading2')
     body += para('表3.2  桩身完整性类别统计', style='Caption', keep_next=True)
     body += table([['总桩数', '检测桩数', '抽检比例(%)', 'Ⅰ类桩', 'Ⅱ类桩', 'Ⅲ类桩', 'Ⅳ类桩'],

@@ -51,21 +51,22 @@ TEST(ReportCommand, WritesTheDataFileAndTheDocument) {
     ASSERT_TRUE(bytes);
     const auto data = ReadReportData(*bytes);
     ASSERT_TRUE(data);
-    ASSERT_EQ(data->entries.size(), 38u + 2 * 2);
+    ASSERT_EQ(data->entries.size(), 39u + 2 * 2);
     EXPECT_EQ(Cp936ToUtf8(data->entries[0].text), "R-7");
     EXPECT_EQ(Cp936ToUtf8(data->entries[13].text), "《水运工程基桩试验检测技术规范》JTS 240-2020");
     EXPECT_EQ(Cp936ToUtf8(data->entries[24].text), "9");
     // The curve pictures: 580 x 200 bitmaps.
-    const auto& picture = data->entries[38].file;
+    const auto& picture = data->entries[39].file;
     ASSERT_GT(picture.size(), 26u);
     EXPECT_EQ(picture[0], 'B');
     EXPECT_EQ(picture[18] | picture[19] << 8, 580);
     EXPECT_EQ(picture[22] | picture[23] << 8, 200);
-    EXPECT_EQ(Cp936ToUtf8(data->entries[41].text), "图3.4-2  B2桩低应变检测曲线图");
+    EXPECT_EQ(Cp936ToUtf8(data->entries[42].text), "图3.4-2  B2桩低应变检测曲线图");
 
     const auto body = testing::ZipMember(dir.File("r.docx"), "word/document.xml");
     ASSERT_TRUE(body);
     EXPECT_NE(body->find("本次共检测某大楼2根桩"), std::string::npos);
+    EXPECT_NE(body->find("桩身波速平均值按JGJ 106-2014第8.4.1条确定"), std::string::npos);  // the site speed paragraph
     EXPECT_TRUE(testing::ZipMember(dir.File("r.docx"), "word/media/TAV2.bmp"));
 }
 

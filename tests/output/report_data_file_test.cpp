@@ -64,7 +64,7 @@ TEST(ReportDataFile, ASmallProjectIsWrittenExactly) {
     std::string error;
     ASSERT_TRUE(WriteReportDataFile(dir.File("TAV.gwx"), doc, request, &result, &error)) << error;
     EXPECT_EQ(result.pictures, 2);
-    EXPECT_EQ(result.progressTotal, 42);
+    EXPECT_EQ(result.progressTotal, 43);
     EXPECT_EQ(drawn, 2);
 
     const std::string standard = "《公路工程基桩检测技术规程》JTG/T 3512-2020";
@@ -90,6 +90,11 @@ TEST(ReportDataFile, ASmallProjectIsWrittenExactly) {
     e.Text("四类数TJ", "0");
     e.Text("检测结论", conclusion);
     e.Text("检测结论TB", conclusion + "检测结果详见表3.1。实测信号曲线详见图3.4-1～图3.4-2。");
+    // Two piles with a speed are fewer than the five the site statistics need.
+    e.Text("桩身波速统计",
+           "桩身波速平均值按JGJ 106-2014第8.4.1条确定：选取同一工程中桩型相同、桩身完整性为Ⅰ类且桩底反射清晰的桩，"
+           "按c=2L/ΔT计算各桩的桩身波速，取不少于5根、与平均值之差均不超过5%的桩身波速的平均值。"
+           "钻孔灌注桩：符合条件的桩不足5根（2根有实测波速），未统计平均波速。");
     e.Number("测点图集", 2, 7);
     e.bytes += '\0';
     e.Number("曲线图", static_cast<std::uint32_t>(bmp1.size()), 2);
@@ -122,12 +127,12 @@ TEST(ReportDataFile, TextsTheCodePageLacksAreReplacedWhole) {
     const auto bytes = *ReadWholeFile(dir.File("d.gwx"));
     const auto data = ReadReportData(bytes);
     ASSERT_TRUE(data);
-    ASSERT_EQ(data->entries.size(), 38u);  // no view: the picture set is empty
+    ASSERT_EQ(data->entries.size(), 39u);  // no view: the picture set is empty
     EXPECT_EQ(data->entries[0].text, "");
     EXPECT_EQ(Cp936ToUtf8(data->entries[1].text).substr(0, 3), "楼");
     EXPECT_EQ(Cp936ToUtf8(data->entries[1].text).find("\xEF\xBF\xBD"), std::string::npos);  // valid code page 936 throughout
-    EXPECT_EQ(data->entries[37].kind, kReportEntryPictureSet);
-    EXPECT_EQ(data->entries[37].count, 0u);
+    EXPECT_EQ(data->entries[38].kind, kReportEntryPictureSet);
+    EXPECT_EQ(data->entries[38].count, 0u);
 }
 
 TEST(ReportDataFile, TheReaderRefusesEveryCutAndStrayByte) {

@@ -76,7 +76,7 @@ TEST(ReportLibrary, BuildsTheDocumentWithItsTableAndPictures) {
     const std::string document = dir.File("TAV.docx");
     ASSERT_EQ(Build(TAV_REPORT_LIBRARY, data, document, &progress), "");
     EXPECT_EQ(progress, total);
-    EXPECT_EQ(total, 38 + 2 * 3);
+    EXPECT_EQ(total, 39 + 2 * 3);
 
     const auto names = testing::ZipMemberNames(document);
     EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const auto& n) { return n.starts_with("word/media/"); }), 3);
