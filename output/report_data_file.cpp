@@ -80,6 +80,7 @@ public:
 
     // A text up to its 0 byte (consumed); nothing when the stream ends first.
     std::optional<std::string_view> Text() {
+        if (Left() == 0) return std::nullopt;  // an empty stream may have no storage at all
         const auto* start = bytes_.data() + at_;
         const auto* zero = static_cast<const std::uint8_t*>(std::memchr(start, 0, Left()));
         if (!zero) return std::nullopt;
