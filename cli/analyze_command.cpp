@@ -42,6 +42,7 @@ void RegisterAnalyzeCommand(CLI::App& app, Runner& run) {
     AddSummaryAnalysis(*a, sink);
     AddSiteSpeedAnalysis(*a, sink);
     AddProposalAnalysis(*a, sink);
+    AddMatchAnalysis(*a, sink);
 
     a->final_callback([&run] {
         run = [] {

@@ -34,5 +34,6 @@ void AddCorrelationAnalyses(CLI::App& analyze, const AnalysisSink& sink);
 void AddSummaryAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddSiteSpeedAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 void AddProposalAnalysis(CLI::App& analyze, const AnalysisSink& sink);
+void AddMatchAnalysis(CLI::App& analyze, const AnalysisSink& sink);
 
 }  // namespace tav::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "synth/random.hpp"
 
@@ -14,12 +15,11 @@ double HammerBlow::ForceAt(double t) const {
     return force * std::sin(std::numbers::pi * s / width);
 }
 
-PileModel::PileModel(const PileParams& pile, double segmentTime)
-    : tau_(segmentTime), toeDamping_(pile.toeDamping), toeStiffness_(pile.toeStiffness) {
+std::vector<double> PileModel::SegmentImpedances(const PileParams& pile, double segmentTime) {
     const double segmentLength = pile.waveSpeed * segmentTime;
     const int n = std::max(1, static_cast<int>(std::lround(pile.length / segmentLength)));
     const double z = pile.Impedance();
-    impedance_.assign(static_cast<std::size_t>(n), z);
+    std::vector<double> impedance(static_cast<std::size_t>(n), z);
     for (const auto& zone : pile.zones) {
         // A segment belongs to a stretch when its centre does; a stretch
         // shorter than a segment still takes the segment around its middle.
@@ -27,23 +27,37 @@ PileModel::PileModel(const PileParams& pile, double segmentTime)
         for (int i = 0; i < n; ++i) {
             const double centre = (i + 0.5) * segmentLength;
             if (centre >= zone.top && centre < zone.bottom) {
-                impedance_[static_cast<std::size_t>(i)] = z * zone.ratio;
+                impedance[static_cast<std::size_t>(i)] = z * zone.ratio;
                 any = true;
             }
         }
         if (!any) {
             const int i = std::clamp(static_cast<int>(0.5 * (zone.top + zone.bottom) / segmentLength), 0, n - 1);
-            impedance_[static_cast<std::size_t>(i)] = z * zone.ratio;
+            impedance[static_cast<std::size_t>(i)] = z * zone.ratio;
         }
     }
-    jointDamping_.assign(static_cast<std::size_t>(n), pile.shaftDamping * segmentLength);
-    jointStiffness_.assign(static_cast<std::size_t>(n), pile.shaftStiffness * segmentLength);
-    jointDisplacement_.assign(static_cast<std::size_t>(n), 0.0);
-    jointAdmittance_.assign(static_cast<std::size_t>(n), 0.0);
-    for (std::size_t j = 1; j < static_cast<std::size_t>(n); ++j)
+    return impedance;
+}
+
+PileModel::PileModel(const PileParams& pile, double segmentTime)
+    : PileModel(SegmentImpedances(pile, segmentTime), pile, segmentTime) {}
+
+PileModel::PileModel(std::vector<double> segmentImpedance, const PileParams& soil, double segmentTime)
+    : tau_(segmentTime),
+      impedance_(std::move(segmentImpedance)),
+      toeDamping_(soil.toeDamping),
+      toeStiffness_(soil.toeStiffness) {
+    if (impedance_.empty()) impedance_.push_back(soil.Impedance());
+    const std::size_t n = impedance_.size();
+    const double segmentLength = soil.waveSpeed * segmentTime;
+    jointDamping_.assign(n, soil.shaftDamping * segmentLength);
+    jointStiffness_.assign(n, soil.shaftStiffness * segmentLength);
+    jointDisplacement_.assign(n, 0.0);
+    jointAdmittance_.assign(n, 0.0);
+    for (std::size_t j = 1; j < n; ++j)
         jointAdmittance_[j] =
             1.0 / (impedance_[j - 1] + impedance_[j] + jointDamping_[j] + jointStiffness_[j] * segmentTime);
-    down_.assign(static_cast<std::size_t>(n), 0.0);
+    down_.assign(n, 0.0);
     up_ = nextDown_ = nextUp_ = down_;
 }
 

@@ -51,6 +51,13 @@ public:
     // segmentTime: travel time of the wave through one segment (s); the pile
     // gets round(length / (waveSpeed × segmentTime)) segments, at least one.
     PileModel(const PileParams& pile, double segmentTime);
+    // A pile given segment by segment, head first: the impedance of every
+    // segment (N·s/m, at least one, each above 0); the pile's soil and wave
+    // speed come from soil, whose length, zones and sound impedance are not used.
+    PileModel(std::vector<double> segmentImpedance, const PileParams& soil, double segmentTime);
+
+    // The segment impedances the first constructor gives the pile.
+    static std::vector<double> SegmentImpedances(const PileParams& pile, double segmentTime);
 
     // Advances one segment time with the given force on the head; returns the
     // head velocity (m/s, downward positive) at the start of the step.
