@@ -565,6 +565,9 @@ MatchResult MatchSignal(const TestPoint& tp, const MatchOptions& options) {
     for (auto& segment : result.segments) segment.ratio = std::round(segment.ratio * 1000.0) / 1000.0;
     result.soil = {std::exp(x[np - 4]), std::exp(x[np - 3]), std::exp(x[np - 2]), std::exp(x[np - 1])};
     result.pileLength = p.length;
+    result.headPosition = p.peak;
+    result.sampleInterval = p.dt * 1e6;
+    result.waveSpeed = p.speed;
 
     // The fitted curve on the record's samples.
     std::vector<double> cellLog(static_cast<std::size_t>(p.cells));

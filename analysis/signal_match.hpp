@@ -89,7 +89,15 @@ struct MatchResult {
     double quality = 0.0;      // correlation of measured and fitted over the window
     double echoQuality = 0.0;  // the same after the incident pulse, where the echoes are
     int forwardRuns = 0;       // model runs the fit took
-    double pileLength = 0.0;   // m, of the profile
+    // To draw the curves in depth beside the profile: the record position of
+    // the incident peak (sub-sample), the sampling interval and the wave speed.
+    double pileLength = 0.0;      // m, of the profile
+    double headPosition = 0.0;    // samples
+    double sampleInterval = 0.0;  // µs
+    double waveSpeed = 0.0;       // m/s
+
+    // Depth (m, negative before the head) that record sample i stands for.
+    double SampleDepth(double i) const { return (i - headPosition) * sampleInterval * 1e-6 * waveSpeed / 2; }
 };
 
 MatchResult MatchSignal(const TestPoint& tp, const MatchOptions& options = {});

@@ -6,6 +6,9 @@
 #include "analysis/signal_match.hpp"
 #include "cli/analyze_command.hpp"
 #include "cli/json_out.hpp"
+#include "model/atomic_file.hpp"
+#include "render/match_picture.hpp"
+#include "render/picture_drawing.hpp"
 
 namespace tav::cli {
 
@@ -44,21 +47,50 @@ json MatchJson(const MatchResult& r) {
             {"fitted", CurveJson(r.fitted)}};
 }
 
+// The curves and the profile as a picture file, its format by its extension.
+int WritePicture(const std::string& path, const std::string& sizeText, const TestPoint& tp, const MatchResult& r) {
+    const auto size = ParsePictureSize(sizeText);
+    if (!size || !CheckPictureSize(*size).empty()) {
+        ReportError(path, "the picture size must read WxH within the picture limits");
+        return kExitUsage;
+    }
+    const auto dot = path.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
+    const std::int32_t format = extension == "jpg" || extension == "jpeg" ? kPictureJpg
+                                : extension == "png"                      ? kPicturePng
+                                                                          : kPictureBmp;
+    return RunWithGui([&] {
+        std::string error;
+        const auto picture = render::EncodePicture(render::DrawMatchPicture(r, render::MatchCaption(tp, r), *size), format, &error);
+        if (!picture || picture->bytes.empty() || !WriteFileAtomically(path, picture->bytes, &error)) {
+            ReportError(path, "cannot write the picture" + (error.empty() ? std::string() : ": " + error));
+            return int{kExitIo};
+        }
+        return int{kExitOk};
+    });
+}
+
 }  // namespace
 
 void AddMatchAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
     static long point = 0;
     static double timeLimit = MatchOptions{}.timeLimit;
+    static std::string picture, size = "800x480";
     auto* c = analyze.add_subcommand("match", "impedance profile of the pile fitted to a test point's record");
     c->add_option("--point", point, "test point index")->required();
     c->add_option("--time-limit", timeLimit, "seconds the fit may take");
+    c->add_option("--picture", picture, "also draw the curves and the profile into this .bmp, .jpg or .png file");
+    c->add_option("--size", size, "picture size WxH")->capture_default_str();
     c->callback([sink] {
         sink([](CTAV_AnalyserDoc& doc, const AnalyzeInput& input) {
             if (!CheckPointIndex(doc, input, point)) return int{kExitInvalidData};
             MatchOptions options;
             options.timeLimit = timeLimit;
-            const auto result = MatchSignal(doc.points[static_cast<std::size_t>(point)], options);
+            const auto& tp = doc.points[static_cast<std::size_t>(point)];
+            const auto result = MatchSignal(tp, options);
             std::cout << JsonText(MatchJson(result)) << "\n";
+            if (!picture.empty())
+                if (const int code = WritePicture(picture, size, tp, result)) return code;
             return result.ok() ? int{kExitOk} : int{kExitInvalidData};
         });
     });

@@ -41,6 +41,7 @@ enum StandardCommand {
 // Analyses beyond the instrument maker's menus, with ids of their own.
 inline constexpr int kCmdSiteSpeed = 32980;     // "桩身波速统计"
 inline constexpr int kCmdAutoPropose = 32981;   // "自动判读"
+inline constexpr int kCmdSignalMatch = 32982;   // "信号拟合": the pile model fitted to the current record
 // The defect commands an accepted proposal runs: an impedance increase or reduction.
 inline constexpr int kCmdBulgeGrade2 = 32773;   // "扩径(Ⅱ)"
 inline constexpr int kCmdNeckGrade2 = 32774;    // "缩径(Ⅱ)"

@@ -36,6 +36,7 @@
 #include "ui/site_speed_dialog.hpp"
 #include "ui/transfer_dialog.hpp"
 #include "ui/picture_export_dialog.hpp"
+#include "ui/signal_match_dialog.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
@@ -57,6 +58,7 @@ bool Implemented(int id) {
         case 32872: case kCmdDisplaySettings:
         case 32899: case 32880: case kCmdSavePicture:
         case kCmdSiteSpeed: case kCmdAutoPropose:
+        case kCmdSignalMatch:
             return true;
         default: return false;
     }
@@ -254,6 +256,7 @@ void MainWindow::UpdateCommandStates() {
             case 32899: on = on && current && view_->Cursor().has_value(); break;
             case kCmdSiteSpeed: on = on && any; break;
             case kCmdAutoPropose: on = on && current; break;
+            case kCmdSignalMatch: on = on && current; break;
             case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
             default: break;
         }
@@ -532,6 +535,12 @@ void MainWindow::Run(int id) {
         }
         case kCmdInstrumentTransfer: {
             TransferDialog dialog(MakeInstrumentPort(), DefaultTransferFolder(), *prompts_, this);
+            dialog.exec();
+            break;
+        }
+        case kCmdSignalMatch: {
+            if (!doc_.ValidIndex(doc_.currentIndex)) break;
+            SignalMatchDialog dialog(doc_.points[static_cast<std::size_t>(doc_.currentIndex)], this);
             dialog.exec();
             break;
         }

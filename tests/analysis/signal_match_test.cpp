@@ -7,6 +7,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "synth/site_builder.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -181,7 +182,8 @@ TEST(SignalMatch, ToolPrintsTheProfileOrWhyThereIsNone) {
     const auto path = dir.File("m.tav");
     ASSERT_TRUE(site.doc.SaveToFile(path));
 
-    const auto ok = testing::RunTavtool({"analyze", path, "match", "--point", "0"});
+    const auto picture = dir.File("profile.png");
+    const auto ok = testing::RunTavtool({"analyze", path, "match", "--point", "0", "--picture", picture});
     ASSERT_EQ(ok.exitCode, 0) << ok.err;
     const auto j = nlohmann::json::parse(ok.out);
     EXPECT_TRUE(j["fit"].get<bool>());
@@ -191,6 +193,9 @@ TEST(SignalMatch, ToolPrintsTheProfileOrWhyThereIsNone) {
         EXPECT_GT(j["soil"][key].get<double>(), 0.0) << key;
     EXPECT_GT(j["quality"].get<double>(), 0.99);
     EXPECT_EQ(j["fitted"].size(), j["windowEnd"].get<int>() - j["windowStart"].get<int>() + 1);
+    const auto png = ReadWholeFile(picture);
+    ASSERT_TRUE(png && png->size() > 8u);
+    EXPECT_EQ(std::string(png->begin() + 1, png->begin() + 4), "PNG");
 
     const auto none = testing::RunTavtool({"analyze", path, "match", "--point", "1"});
     EXPECT_EQ(none.exitCode, 2);
