@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target tav_analyser tav_demo_project
+cmake --build build --target tav_analyser tav_demo_project tavtool
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p docs/pictures "$scratch/tmp"
@@ -15,3 +15,5 @@ for view in 0:time 1:statistics 2:frequency 3:wavelet; do
         build/bin/tav_analyser --analysis "${view%%:*}" --screenshot "docs/pictures/${view#*:}.png" \
         build/data/demo.tav
 done
+# The pile profile fitted to the demo project's fourth record (P2, a neck).
+build/bin/tavtool analyze build/data/demo.tav match --point 3 --picture docs/pictures/match.png >/dev/null
