@@ -103,7 +103,55 @@ def proposals_section(tool, sites):
     return lines
 
 
-SECTIONS = [proposals_section]
+def match_section(tool, sites):
+    """Signal matching (`tavtool analyze FILE match --point K`): the defect piles
+    with one neck of ratio 0.5–0.8 or one bulge of 1.25–1.5 at 20–80 % of the
+    length, and the sound piles of the sites at the demo project's noise."""
+    found = wanted = uniform = sound = 0
+    by_kind = {}
+    for site in sites:
+        for point in site.truth:
+            defects = point["defects"]
+            if not defects:
+                if site.defects != "off" or site.noise != 0.01:
+                    continue
+                m = run_json_any_exit(tool, ["analyze", site.path, "match", "--point", str(point["index"])])
+                sound += 1
+                if m.get("fit") and min(s["ratio"] for s in m["segments"]) >= 0.85:
+                    uniform += 1
+                continue
+            if len(defects) != 1:
+                continue
+            d = defects[0]
+            neck = d["type"] == "neck" and 0.5 <= d["ratio"] <= 0.8
+            bulge = d["type"] == "bulge" and 1.25 <= d["ratio"] <= 1.5
+            if not (neck or bulge) or not (0.2 <= d["depth"] / point["pileLength"] <= 0.8):
+                continue
+            m = run_json_any_exit(tool, ["analyze", site.path, "match", "--point", str(point["index"])])
+            wanted += 1
+            k = by_kind.setdefault(d["type"], [0, 0])
+            k[1] += 1
+            if m.get("fit"):
+                pick = (min if neck else max)(m["segments"], key=lambda s: s["ratio"])
+                if abs(pick["top"] - d["depth"]) <= 0.5 and abs(pick["ratio"] - d["ratio"]) <= 0.1:
+                    found += 1
+                    k[0] += 1
+    return [
+        "Signal matching",
+        f"  one neck (0.5–0.8) or bulge (1.25–1.5) at 20–80 % of the length, depth within ±0.5 m and ratio"
+        f" within ±0.1: {share(found, wanted)} (goal ≥ 80 %)",
+        "    " + ", ".join(f"{kind} {share(k[0], k[1])}" for kind, k in sorted(by_kind.items())),
+        f"  sound piles (noise 0.01) with no segment below 0.85: {share(uniform, sound)} (goal ≥ 90 %)",
+    ]
+
+
+def run_json_any_exit(tool, args):
+    """A command that prints its JSON also when it exits 2 (a record it cannot use)."""
+    out = subprocess.run([tool] + args, capture_output=True, text=True).stdout
+    return json.loads(out) if out.strip() else {}
+
+
+SECTIONS = [proposals_section, match_section]
 
 
 def parse_seeds(text):
@@ -117,6 +165,7 @@ def main():
     parser.add_argument("--tavtool", default=os.path.join(here, "..", "build", "bin", "tavtool"))
     parser.add_argument("--seeds", default="1001-1020", help="site seeds, FIRST-LAST (default: 1001-1020)")
     parser.add_argument("--piles", type=int, default=12, help="piles per site")
+    parser.add_argument("--sections", default="proposals,match", help="sections to report (default: proposals,match)")
     args = parser.parse_args()
     seeds = parse_seeds(args.seeds)
     with tempfile.TemporaryDirectory(prefix="tav-quality-") as folder:
@@ -125,6 +174,8 @@ def main():
               f" (sensors {', '.join(SENSORS)}; noise {', '.join(str(n) for n in NOISES)} of the blow's peak;"
               " random defects off and on)")
         for section in SECTIONS:
+            if section.__name__.removesuffix("_section") not in args.sections.split(","):
+                continue
             print()
             print("\n".join(section(args.tavtool, sites)))
     return 0
