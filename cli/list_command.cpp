@@ -204,11 +204,11 @@ std::int32_t SelectedPile(const CTAV_AnalyserDoc& doc) {
     return doc.ValidIndex(doc.currentIndex) ? doc.PileOrdinal(doc.currentIndex) : -1;
 }
 
-Outcome PileInfo(CTAV_AnalyserDoc& doc, std::string_view spec) {
+Outcome PileInfo(CTAV_AnalyserDoc& doc, std::string_view request) {
     const std::int32_t pile = SelectedPile(doc);
     if (pile < 0) return Done(0);
     PileInfoFields f = PileInfoDefaults(doc, pile);
-    for (const auto& [key, value] : KeyValues(spec)) {
+    for (const auto& [key, value] : KeyValues(request)) {
         if (key == "no") {
             f.pileNo = Utf8ToCp936(value);
         } else if (key == "type") {
@@ -244,17 +244,17 @@ Outcome PileInfo(CTAV_AnalyserDoc& doc, std::string_view spec) {
     return outcome.ok ? Done(1) : Refused(outcome.message);
 }
 
-Outcome EditHeader(CTAV_AnalyserDoc& doc, std::string_view spec) {
-    const auto eq = spec.find('=');
-    const std::string_view field = spec.substr(0, eq);
+Outcome EditHeader(CTAV_AnalyserDoc& doc, std::string_view request) {
+    const auto eq = request.find('=');
+    const std::string_view field = request.substr(0, eq);
     if (eq == std::string_view::npos || (field != "testUnit" && field != "projectName"))
         return Refused("--edit-header takes testUnit=TEXT or projectName=TEXT");
-    return Done(EditHeaderText(doc, field == "projectName", Utf8ToCp936(spec.substr(eq + 1))).changed);
+    return Done(EditHeaderText(doc, field == "projectName", Utf8ToCp936(request.substr(eq + 1))).changed);
 }
 
-Outcome EditPoint(CTAV_AnalyserDoc& doc, std::string_view spec, std::int32_t scope) {
-    const auto eq = spec.find('=');
-    const std::string_view name = spec.substr(0, eq);
+Outcome EditPoint(CTAV_AnalyserDoc& doc, std::string_view request, std::int32_t scope) {
+    const auto eq = request.find('=');
+    const std::string_view name = request.substr(0, eq);
     std::optional<PointField> field;
     if (name == "pileNo") field = PointField::PileNo;
     if (name == "diameter") field = PointField::Diameter;
@@ -263,7 +263,7 @@ Outcome EditPoint(CTAV_AnalyserDoc& doc, std::string_view spec, std::int32_t sco
     if (eq == std::string_view::npos || !field)
         return Refused("--edit-point takes pileNo, diameter, testDate or pileType =TEXT");
     if (!doc.ValidIndex(doc.currentIndex)) return Done(0);
-    const EditOutcome outcome = EditPointField(doc, doc.currentIndex, scope, *field, Utf8ToCp936(spec.substr(eq + 1)));
+    const EditOutcome outcome = EditPointField(doc, doc.currentIndex, scope, *field, Utf8ToCp936(request.substr(eq + 1)));
     return outcome.refusal.empty() ? Done(outcome.changed) : Refused(outcome.refusal);
 }
 

@@ -35,7 +35,7 @@ def defect_run(tool, folder, seed, piles):
     """Lays one defect on every pile of the seed's site, well inside the shaft."""
     sound = synth(tool, os.path.join(folder, "lengths.tav"), seed, piles)
     rng = random.Random(seed)
-    specs, asked = [], []
+    defect_args, asked = [], []
     for i, p in enumerate(sound):
         length = p["pileLength"]
         top, bottom = 0.2 * length, min(0.8 * length, length - 2.0)  # the synthetic defect is 1 m long
@@ -44,10 +44,10 @@ def defect_run(tool, folder, seed, piles):
         kind = "neck" if rng.random() < 0.5 else "bulge"
         ratio = round(rng.uniform(0.5, 0.8) if kind == "neck" else rng.uniform(1.25, 1.5), 2)
         depth = round(rng.uniform(top, bottom), 2)
-        specs.append(f"{i + 1}:{depth}:{kind}:{ratio}")
+        defect_args.append(f"{i + 1}:{depth}:{kind}:{ratio}")
         asked.append(i)
     project = os.path.join(folder, f"defects-{seed}.tav")
-    truth = synth(tool, project, seed, piles, specs)
+    truth = synth(tool, project, seed, piles, defect_args)
     rows = []
     for i in asked:
         t = truth[i]
