@@ -95,10 +95,10 @@ TEST(SignalMatch, FindsANeckAndABulgeAtTheirDepthsWithEitherSensor) {
 TEST(SignalMatch, AReversedRecordGivesTheSameProfile) {
     Site site;
     Build(site, 7, 1, SensorChoice::Velocity, {"1:4.5:neck:0.6"});
-    const auto straight = MatchSignal(site.doc.points[0]);
+    const auto straight = MatchSignal(site.doc.points[0], Unhurried());
     auto& tp = site.doc.points[0];
     for (auto& x : tp.samples) x = -x;
-    const auto reversed = MatchSignal(tp);
+    const auto reversed = MatchSignal(tp, Unhurried());
     ASSERT_TRUE(straight.ok() && reversed.ok());
     ASSERT_EQ(straight.segments.size(), reversed.segments.size());
     for (std::size_t i = 0; i < straight.segments.size(); ++i)
@@ -177,7 +177,7 @@ TEST(SignalMatch, AlwaysEndsAndCanBeCancelled) {
 
     cancel = 0;
     shares.clear();
-    ASSERT_TRUE(MatchSignal(tp, MatchOptions{.cancel = &cancel, .progress = [&](double s) { shares.push_back(s); }}).ok());
+    ASSERT_TRUE(MatchSignal(tp, MatchOptions{.timeLimit = 3600.0, .cancel = &cancel, .progress = [&](double s) { shares.push_back(s); }}).ok());
     EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
     EXPECT_EQ(shares.back(), 1.0);
 }
@@ -191,7 +191,7 @@ TEST(SignalMatch, ToolPrintsTheProfileOrWhyThereIsNone) {
     ASSERT_TRUE(site.doc.SaveToFile(path));
 
     const auto picture = dir.File("profile.png");
-    const auto ok = testing::RunTavtool({"analyze", path, "match", "--point", "0", "--picture", picture});
+    const auto ok = testing::RunTavtool({"analyze", path, "match", "--point", "0", "--time-limit", "3600", "--picture", picture});
     ASSERT_EQ(ok.exitCode, 0) << ok.err;
     const auto j = nlohmann::json::parse(ok.out);
     EXPECT_TRUE(j["fit"].get<bool>());
