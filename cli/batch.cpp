@@ -13,6 +13,9 @@
 #include <optional>
 #include <thread>
 
+#include "cli/command.hpp"
+#include "model/document.hpp"
+
 namespace tav::cli {
 
 namespace fs = std::filesystem;
@@ -120,7 +123,7 @@ int ReportBatch(const std::string& doneText, std::size_t total, const std::vecto
     for (const auto& f : failures) std::cerr << "tavtool: " << f.file << ": " << f.why << "\n";
     std::cout << doneText << " " << (total - std::min(total, failures.size())) << " 个，失败 " << failures.size()
               << " 个\n";
-    return failures.empty() ? 0 : 2;
+    return failures.empty() ? kExitOk : kExitInvalidData;
 }
 
 std::vector<std::string> WithoutNameClashes(const std::vector<std::string>& files,
@@ -136,6 +139,36 @@ std::vector<std::string> WithoutNameClashes(const std::vector<std::string>& file
             failures.push_back({file, "与 " + it->second + " 的输出同名，已跳过"});
     }
     return kept;
+}
+
+int RunBatchCommand(const BatchCommand& command) {
+    std::error_code ec;
+    fs::create_directories(command.outFolder, ec);
+    if (!fs::is_directory(command.outFolder, ec)) {
+        ReportError(command.outFolder, "无法创建输出文件夹");
+        return kExitIo;
+    }
+    BatchInputs in = CollectProjectFiles(command.names);
+    const std::size_t total = in.files.size() + in.failures.size();
+    const auto files = WithoutNameClashes(in.files, command.outputName, in.failures);
+    const auto failed = RunBatch(files, command.job, {command.label, 0, ProgressOnTerminal()});
+    in.failures.insert(in.failures.end(), failed.begin(), failed.end());
+    return ReportBatch(command.doneText, total, in.failures);
+}
+
+std::string LoadBatchProject(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify,
+                             const std::vector<long>& points) {
+    doc.magnifyOldRecords = magnify;
+    const LoadResult r = doc.OpenFile(file);
+    if (r.status == LoadStatus::IoError) return r.message;
+    if (!r.Whole()) return std::string(LoadStatusName(r.status)) + ": " + r.message;
+    if (points.empty()) return {};
+    doc.checkedIndices.clear();
+    for (const long k : points) {
+        if (k < 0 || k >= doc.PointCount()) return "test point " + std::to_string(k) + " is outside the project";
+        doc.checkedIndices.push_back(static_cast<std::int32_t>(k));
+    }
+    return {};
 }
 
 }  // namespace tav::cli

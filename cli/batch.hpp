@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace tav {
+class CTAV_AnalyserDoc;
+}
+
 namespace tav::cli {
 
 struct BatchFailure {
@@ -49,5 +53,23 @@ int ReportBatch(const std::string& doneText, std::size_t total, const std::vecto
 std::vector<std::string> WithoutNameClashes(const std::vector<std::string>& files,
                                             const std::function<std::string(const std::string&)>& outputName,
                                             std::vector<BatchFailure>& failures);
+
+// One whole batch command: makes the output folder (exit 3 when it cannot be
+// made), collects the inputs, fails the later of two inputs that would share an
+// output name, runs the job on the rest and reports as ReportBatch does.
+struct BatchCommand {
+    std::vector<std::string> names;  // files and folders as given
+    std::string outFolder;
+    std::string label;     // before the progress bar
+    std::string doneText;  // the summary's "<doneText> N 个，失败 M 个"
+    std::function<std::string(const std::string& file)> outputName;
+    BatchJob job;
+};
+int RunBatchCommand(const BatchCommand& command);
+
+// Loads a project of a batch whole; when points are listed, checks them and
+// makes them the checked list in that order. Empty, else why not.
+std::string LoadBatchProject(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify,
+                             const std::vector<long>& points);
 
 }  // namespace tav::cli

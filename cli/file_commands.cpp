@@ -196,24 +196,13 @@ std::string ConvertOne(const std::string& input, const std::string& output, bool
 
 // Many files at once, each to the output folder under its own name.
 int ConvertMany(const FileOptions& o) {
-    std::error_code ec;
-    std::filesystem::create_directories(o.outFolder, ec);
-    if (!std::filesystem::is_directory(o.outFolder, ec)) {
-        ReportError(o.outFolder, "无法创建输出文件夹");
-        return kExitIo;
-    }
     const bool magnify = o.magnify.empty() ? ViewSettingsMagnify() : o.magnify == "on";
-    BatchInputs in = CollectProjectFiles(o.names);
-    const std::size_t total = in.files.size() + in.failures.size();
     const auto outputOf = [&](const std::string& file) {
         return (std::filesystem::path(o.outFolder) / std::filesystem::path(file).filename()).string();
     };
-    const auto files = WithoutNameClashes(in.files, outputOf, in.failures);
-    const auto failed = RunBatch(
-        files, [&](const std::string& file) { return ConvertOne(file, outputOf(file), magnify, o.acceptDamaged); },
-        {"转换", 0, ProgressOnTerminal()});
-    in.failures.insert(in.failures.end(), failed.begin(), failed.end());
-    return ReportBatch("已转换", total, in.failures);
+    return RunBatchCommand({o.names, o.outFolder, "转换", "已转换", outputOf, [&](const std::string& file) {
+                                return ConvertOne(file, outputOf(file), magnify, o.acceptDamaged);
+                            }});
 }
 
 }  // namespace

@@ -86,12 +86,8 @@ int Render(const RenderOptions& o, PictureSize size, const DisplaySettings& view
 // One project of several: its pictures go to <out>/<file name without .tav>/.
 std::string RenderOne(const std::string& file, const RenderOptions& o, PictureSize size, const DisplaySettings& view) {
     CTAV_AnalyserDoc doc;
-    doc.magnifyOldRecords = view.magnifyRaw != 0;
-    const LoadResult r = doc.OpenFile(file);
-    if (!r.Whole()) return r.status == LoadStatus::IoError ? r.message : std::string(LoadStatusName(r.status)) + ": " + r.message;
-    for (const long k : o.points)
-        if (k < 0 || k >= doc.PointCount()) return "test point " + std::to_string(k) + " is outside the project";
-    const auto items = ItemsToDraw(doc, o);
+    if (auto why = LoadBatchProject(doc, file, view.magnifyRaw != 0, o.points); !why.empty()) return why;
+    const auto items = CheckedPictureItems(doc);
     if (items.empty()) return "no test point to draw (none is ticked)";
     const std::string folder = (std::filesystem::path(o.out) / std::filesystem::path(file).stem()).string();
     std::error_code ec;
@@ -113,18 +109,11 @@ int RenderMany(const RenderOptions& o, PictureSize size, const DisplaySettings& 
         std::cerr << "tavtool: render of several projects needs -o DIR (each project gets a folder of its own there)\n";
         return kExitUsage;
     }
-    BatchInputs in = CollectProjectFiles(o.names);
-    const std::size_t total = in.files.size() + in.failures.size();
     const auto folderOf = [](const std::string& file) { return std::filesystem::path(file).stem().string(); };
-    const auto files = WithoutNameClashes(in.files, folderOf, in.failures);
-    std::vector<BatchFailure> failed;
-    RunWithGui([&] {
-        failed = RunBatch(files, [&](const std::string& file) { return RenderOne(file, o, size, view); },
-                          {"绘图", 0, ProgressOnTerminal()});
-        return 0;
+    return RunWithGui([&] {
+        return RunBatchCommand({o.names, o.out, "绘图", "已绘图的工程", folderOf,
+                                [&](const std::string& file) { return RenderOne(file, o, size, view); }});
     });
-    in.failures.insert(in.failures.end(), failed.begin(), failed.end());
-    return ReportBatch("已绘图的工程", total, in.failures);
 }
 
 int RenderCommand(RenderOptions& o) {
