@@ -276,7 +276,7 @@ void RegisterReportCommand(CLI::App& app, Runner& run) {
     r->add_option("--docx", options.docx, "the report document");
     r->add_option("--gwx", options.gwx, "the report data file");
     r->add_option("--out", options.out,
-                  "report many projects at once into DIR, each as <project name>.xlsx and .docx (folders: their *.tav files)");
+                  "report many projects at once into DIR, each named after its file: NAME.xlsx, NAME.docx (folders: their *.tav files)");
     r->add_option("--outputs", options.outputs, "with --out: the reports to write (default xlsx,docx)")
         ->delimiter(',')
         ->allow_extra_args(false)

@@ -75,6 +75,14 @@ Convert a folder of old project files into the current version, in parallel:
     tavtool convert \-\-out converted/ old-projects/
 .fi
 .PP
+The pictures and reports of many projects at once, each named after its project file
+(failures are listed at the end; the exit status is 2 when one failed):
+.PP
+.nf
+    tavtool render old-projects/ \-o pictures/
+    tavtool report \-\-out reports/ \-\-points 0,1,2 site1.tav site2.tav old-projects/
+.fi
+.PP
 Band-pass every test point and save in place:
 .PP
 .nf
