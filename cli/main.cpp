@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     CLI::App app{"tavtool: batch work on TAV Analyser project files"};
     app.require_subcommand(1);
     app.set_help_all_flag("", "");
+    app.set_version_flag("--version", "tavtool " TAV_VERSION, "print the version and exit");
     Runner run;
     app.add_subcommand("help", "list the commands")->callback([&] {
         run = [&] {
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         if (argc <= 1) {
