@@ -151,7 +151,10 @@ void RegisterRenderCommand(CLI::App& app, Runner& run) {
     r->add_option("IN", options.names, "project file; or several files and folders of them, each drawn into a folder of its own in DIR")
         ->required();
     r->add_option("-o", options.out, "folder that receives the pictures");
-    auto* points = r->add_option("--points", options.points, "test point indices, in this order")->delimiter(',');
+    // One comma list: the project files that follow are not taken for more indices.
+    auto* points = r->add_option("--points", options.points, "test point indices, in this order")
+                       ->delimiter(',')
+                       ->allow_extra_args(false);
     r->add_flag("--checked", options.checked, "the ticked test points (the default)")->excludes(points);
     r->add_option("--size", options.size, "WIDTHxHEIGHT in pixels (default 530x200)");
     r->add_option("--format", options.format, "bmp, jpg or png")->check(CLI::IsMember({"bmp", "jpg", "png"}));

@@ -270,7 +270,10 @@ void RegisterReportCommand(CLI::App& app, Runner& run) {
     auto* r = app.add_subcommand("report", "the spreadsheet report (.xlsx), the report data file (.gwx) and document (.docx)");
     r->footer("tavtool report IN --xlsx OUT --docx OUT ...\ntavtool report --out DIR [--outputs xlsx,docx,gwx] FILE_OR_FOLDER ...");
     r->add_option("IN", options.names, "project file; or with --out several files and folders of them")->required();
-    auto* points = r->add_option("--points", options.points, "test point indices, in this order")->delimiter(',');
+    // One comma list: the project files that follow are not taken for more indices.
+    auto* points = r->add_option("--points", options.points, "test point indices, in this order")
+                       ->delimiter(',')
+                       ->allow_extra_args(false);
     r->add_flag("--checked", options.checked, "the ticked test points (the default)")->excludes(points);
     r->add_option("--xlsx", options.xlsx, "the spreadsheet report");
     r->add_option("--docx", options.docx, "the report document");

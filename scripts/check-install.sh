@@ -57,6 +57,7 @@ tavtool folders | grep -q "\"data\": \"/usr/bin/../share/tav-analyser/\"" ||
     fail "tavtool looks for its data elsewhere: $(tavtool folders)"
 tavtool convert "$demo" converted.tav >/dev/null || fail "cannot convert the installed demo project"
 tavtool info converted.tav | grep -q "测点数: 36" || fail "the converted demo project does not read back"
+mkdir pictures
 tavtool render "$demo" --points 0,1 -o pictures --format png >/dev/null || fail "cannot render the demo project"
 [ "$(ls pictures | wc -l)" -eq 2 ] || fail "render wrote $(ls pictures | wc -l) pictures, not 2"
 file pictures/* | grep -vq "PNG image" && fail "render wrote something other than PNG: $(file pictures/*)"

@@ -189,7 +189,8 @@ TEST(TavtoolBatch, ReportUsageAndChosenOutputs) {
     EXPECT_EQ(RunTavtool({"report", "--out", dir.File("o"), "--field", "桩长=3", dir.File("a.tav")}).exitCode, 2);
     EXPECT_FALSE(fs::exists(dir.File("o"))) << "a bad field stops before any work";
 
-    const auto r = RunTavtool({"report", "--out", dir.File("o"), "--outputs", "gwx,xlsx", dir.File("a.tav"), dir.File("b.tav")});
+    const auto r = RunTavtool(
+        {"report", "--out", dir.File("o"), "--outputs", "gwx,xlsx", "--points", "1,0", dir.File("a.tav"), dir.File("b.tav")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(FileNames(dir.File("o")), (std::vector<std::string>{"a.gwx", "a.xlsx", "b.gwx", "b.xlsx"}));
 }
