@@ -98,11 +98,21 @@ bool PictureExportPayload::Load(ByteReader& in) {
     const std::uint8_t* p = in.Take(kPayloadSize);
     if (!p) return false;
     LeLoad(p) >> dataChoice >> formatIndex >> sizeIndex >> outputKind >> folder;
+    matchPictures = 0;
+    if (in.Has(kMatchTrailerSize) && std::equal(kMatchTag.begin(), kMatchTag.end(), in.Take(kMatchTag.size()))) {
+        std::int32_t on = 0;
+        in.I32(on);
+        matchPictures = on == 1 ? 1 : 0;
+    }
     return true;
 }
 
 void PictureExportPayload::Store(ByteWriter& out) const {
     LeStore(out.Extend(kPayloadSize)) << dataChoice << formatIndex << sizeIndex << outputKind << folder;
+    if (matchPictures != 0) {
+        out.Bytes(kMatchTag.data(), kMatchTag.size());
+        out.I32(1);
+    }
 }
 
 bool PrintSettingsPayload::Load(ByteReader& in) { return in.Bytes(bytes); }

@@ -97,16 +97,22 @@ struct AnalysisBarPayload {
     void Store(ByteWriter& out) const;
 };
 
-// BMP: the picture export dialog's last choices.
+// BMP: the picture export dialog's last choices. The signal matching choice
+// came later: it follows the folder as "MTCH" and an int32, written only when
+// it is on, so a file written without it keeps its 306 bytes and older files
+// read as before (off).
 struct PictureExportPayload {
     static constexpr SettingsGroup kGroup = SettingsGroup::Bmp;
     static constexpr std::size_t kFolderSize = 260;
     static constexpr std::size_t kPayloadSize = 4 * 4 + kFolderSize;
+    static constexpr std::array<std::uint8_t, 4> kMatchTag{'M', 'T', 'C', 'H'};
+    static constexpr std::size_t kMatchTrailerSize = kMatchTag.size() + 4;
     std::int32_t dataChoice = 0;   // 0 the display area, 1 the checked test points
     std::int32_t formatIndex = 0;  // 0 bmp, 1 jpg, 2 gif, 3 png
     std::int32_t sizeIndex = 1;
     std::int32_t outputKind = 1;   // 0 picture files, 1 word-processor document
     std::array<char, kFolderSize> folder{};  // zero-terminated save folder
+    std::int32_t matchPictures = 0;  // 1: each test point's signal matching picture after its curve
 
     // The folder text up to its first zero byte.
     std::string Folder() const;

@@ -1,11 +1,16 @@
 // `tavtool analyze FILE match --point K`: the pile's impedance profile fitted
 // to the test point's record, with the soil, the fitted curve and its quality.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
 #include "analysis/signal_match.hpp"
 #include "cli/analyze_command.hpp"
 #include "cli/json_out.hpp"
+#include "cli/match_fits.hpp"
+#include "model/document.hpp"
 #include "model/atomic_file.hpp"
 #include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
@@ -71,6 +76,25 @@ int WritePicture(const std::string& path, const std::string& sizeText, const Tes
 }
 
 }  // namespace
+
+PointFits FitForPictures(const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> points, const std::string& file,
+                         bool progress) {
+    const bool terminal = progress && ::isatty(STDERR_FILENO) == 1;
+    const PointsToFit todo = CopyPointsToFit(doc, points);
+    const std::size_t total = todo.indices.size();
+    std::size_t shown = total + 1;
+    const auto fits = FitPoints(todo, MatchOptions{}, [&](double share, std::int32_t) {
+        const auto done = std::min(total, static_cast<std::size_t>(share * static_cast<double>(total)));
+        if (!terminal || done == shown) return;
+        shown = done;
+        std::cerr << "\r正在信号拟合 " << done << "/" << total << std::flush;
+    });
+    if (terminal) std::cerr << "\n";
+    for (const auto index : fits.Unfitted())
+        std::cerr << "tavtool: " << file << ": " << PointPictureLabel(doc, index) << " (test point " << index
+                  << "): no signal matching picture: " << MatchFailureText(fits.results.at(index).failure) << "\n";
+    return fits;
+}
 
 void AddMatchAnalysis(CLI::App& analyze, const AnalysisSink& sink) {
     static long point = 0;

@@ -8,8 +8,10 @@
 #include "app/settings_files.hpp"
 #include "cli/batch.hpp"
 #include "cli/command.hpp"
+#include "cli/match_fits.hpp"
 #include "model/document.hpp"
 #include "output/picture_export.hpp"
+#include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
 
 namespace tav::cli {
@@ -25,6 +27,7 @@ struct RenderOptions {
     std::string size = "530x200";
     std::string format = "bmp";
     std::string docx;
+    bool match = false;  // each test point's signal matching picture after its curve
 };
 
 std::int32_t FormatIndex(const std::string& format) {
@@ -33,17 +36,32 @@ std::int32_t FormatIndex(const std::string& format) {
     return kPictureBmp;
 }
 
+// With --match: the items with the matching pictures of the test points
+// that could be fitted (the others are named on stderr), and the encoder that
+// draws them; otherwise both as they are.
+std::pair<std::vector<PictureItem>, PictureEncoder> WithMatch(const RenderOptions& o, const CTAV_AnalyserDoc& doc,
+                                                              const std::string& file, std::vector<PictureItem> items,
+                                                              PictureSize size, PictureEncoder curves, PointFits& fits,
+                                                              bool progress) {
+    if (!o.match) return {std::move(items), std::move(curves)};
+    fits = FitForPictures(doc, MatchPicturePoints(items, {}), file, progress);
+    return {WithMatchPictures(doc, items, {}, fits),
+            render::WithMatchPictureEncoder(doc, fits, size, FormatIndex(o.format), std::move(curves))};
+}
+
 // Draws and writes the items (under the GUI application).
-int Draw(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::vector<PictureItem>& items, PictureSize size,
-         const std::vector<std::int32_t>& annotationItems) {
+int Draw(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::vector<PictureItem>& curveItems,
+         PictureSize size, const std::vector<std::int32_t>& annotationItems) {
     render::PointPictureOptions drawing;
     drawing.annotationItems = annotationItems;
     const std::int32_t format = FormatIndex(o.format);
-    const PictureEncoder encoder = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
+    const PictureEncoder curves = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
         const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
         if (image.isNull()) return std::nullopt;
         return render::EncodePicture(image, format);
     };
+    PointFits fits;
+    const auto [items, encoder] = WithMatch(o, doc, o.input, curveItems, size, curves, fits, true);
 
     if (!o.docx.empty()) {
         std::string error;
@@ -95,12 +113,14 @@ std::string RenderOne(const std::string& file, const RenderOptions& o, PictureSi
     render::PointPictureOptions drawing;
     drawing.annotationItems = view.annotationItems;
     const std::int32_t format = FormatIndex(o.format);
-    const auto result = WritePictureFiles(items, folder, PictureExtension(format), [&](const PictureItem& item) {
+    PointFits fits;
+    const auto [drawn, encoder] = WithMatch(o, doc, file, items, size, [&](const PictureItem& item) {
         const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
         return image.isNull() ? std::nullopt : render::EncodePicture(image, format);
-    });
+    }, fits, false);
+    const auto result = WritePictureFiles(drawn, folder, PictureExtension(format), encoder);
     if (result.failed.empty()) return {};
-    std::string why = std::to_string(result.failed.size()) + " of " + std::to_string(items.size()) + " pictures not written: ";
+    std::string why = std::to_string(result.failed.size()) + " of " + std::to_string(drawn.size()) + " pictures not written: ";
     return why + result.failed.front();
 }
 
@@ -159,6 +179,9 @@ void RegisterRenderCommand(CLI::App& app, Runner& run) {
     r->add_option("--size", options.size, "WIDTHxHEIGHT in pixels (default 530x200)");
     r->add_option("--format", options.format, "bmp, jpg or png")->check(CLI::IsMember({"bmp", "jpg", "png"}));
     r->add_option("--docx", options.docx, "one document with the pictures inline instead of files");
+    r->add_flag("--match", options.match,
+                "after each curve picture the test point's signal matching picture (\"<name>_拟合\"); "
+                "test points that cannot be fitted are named on stderr");
     r->callback([&] { run = [] { return RenderCommand(options); }; });
 }
 

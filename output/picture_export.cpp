@@ -128,10 +128,7 @@ std::string PointPictureLabel(const CTAV_AnalyserDoc& doc, std::int32_t index) {
     return Format("%s No.%d", PileText(doc, index).c_str(), OrdinalInPile(doc, index));
 }
 
-namespace {
-
-// A test point's item: named "<pile>No.<ordinal>", captioned with its place in the project.
-PictureItem PointItem(const CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t number) {
+PictureItem PointPictureItem(const CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t number) {
     PictureItem item;
     item.pointIndex = index;
     const std::string pile = PileText(doc, index);
@@ -143,12 +140,10 @@ PictureItem PointItem(const CTAV_AnalyserDoc& doc, std::int32_t index, std::int3
     return item;
 }
 
-}  // namespace
-
 std::vector<PictureItem> CheckedPictureItems(const CTAV_AnalyserDoc& doc) {
     std::vector<PictureItem> items;
     for (const auto index : doc.checkedIndices)
-        if (doc.ValidIndex(index)) items.push_back(PointItem(doc, index, index + 1));
+        if (doc.ValidIndex(index)) items.push_back(PointPictureItem(doc, index, index + 1));
     return items;
 }
 
@@ -168,7 +163,7 @@ std::vector<PictureItem> DisplayPictureItems(const CTAV_AnalyserDoc& doc, std::s
     }
     for (std::size_t k = 0; k < entryPoints.size(); ++k) {
         if (!doc.ValidIndex(entryPoints[k])) continue;
-        PictureItem item = PointItem(doc, entryPoints[k], static_cast<std::int32_t>(k) + 1);
+        PictureItem item = PointPictureItem(doc, entryPoints[k], static_cast<std::int32_t>(k) + 1);
         item.label.clear();  // drawn as on screen, with the display's own caption
         item.displayEntry = static_cast<std::int32_t>(k);
         items.push_back(std::move(item));

@@ -92,7 +92,11 @@ struct PictureItem {
     std::string fileStem;            // file name without folder or extension, cleaned
     std::int32_t number = 0;         // caption number in the document
     std::string caption;             // "NO%d：%s", or "波列"
+    bool match = false;              // the test point's signal matching picture, not its curve
 };
+
+// A test point's item: named "<pile>No.<ordinal>", captioned "NO<number>：<pile>".
+PictureItem PointPictureItem(const CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t number);
 
 // The checked test points in the order of the checked list.
 std::vector<PictureItem> CheckedPictureItems(const CTAV_AnalyserDoc& doc);

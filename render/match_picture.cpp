@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/document.hpp"
 #include "model/test_point.hpp"
 #include "model/text_codec.hpp"
 #include "render/picture_drawing.hpp"
@@ -196,6 +197,25 @@ QImage DrawMatchPicture(const MatchResult& result, const QString& caption, Pictu
     QPainter painter(&image);
     PaintMatch(painter, image.rect(), result, caption, PictureFont());
     return image;
+}
+
+std::optional<EncodedPicture> MatchPictureFile(const CTAV_AnalyserDoc& doc, const PointFits& fits, std::int32_t index,
+                                               PictureSize size, std::int32_t formatIndex) {
+    const MatchResult* result = fits.Fitted(index);
+    if (!result || !doc.ValidIndex(index) || !PictureFormatWritten(formatIndex)) return std::nullopt;
+    const auto& tp = doc.points[static_cast<std::size_t>(index)];
+    const QImage image = DrawMatchPicture(*result, MatchCaption(tp, *result), size);
+    if (image.isNull()) return std::nullopt;
+    return EncodePicture(image, formatIndex);
+}
+
+PictureEncoder WithMatchPictureEncoder(const CTAV_AnalyserDoc& doc, const PointFits& fits, PictureSize curveSize,
+                                       std::int32_t formatIndex, PictureEncoder curves) {
+    return [&doc, &fits, size = MatchPictureSize(curveSize), formatIndex,
+            curves = std::move(curves)](const PictureItem& item) -> std::optional<EncodedPicture> {
+        if (!item.match) return curves(item);
+        return MatchPictureFile(doc, fits, item.pointIndex, size, formatIndex);
+    };
 }
 
 }  // namespace tav::render

@@ -1,6 +1,7 @@
 #include "ui/picture_export_dialog.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -20,8 +21,11 @@
 #include "app/settings_files.hpp"
 #include "app/user_prompts.hpp"
 #include "model/document.hpp"
+#include "output/match_pictures.hpp"
+#include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
 #include "ui/analysis_view.hpp"
+#include "ui/match_fit_progress.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {
@@ -52,6 +56,8 @@ PictureExportDialog::PictureExportDialog(const PictureExportOffer& offer,
     document_ = new QRadioButton(QStringLiteral("Word文件"), this);
     folder_ = new QLineEdit(this);
     browse_ = new QPushButton(QStringLiteral("浏览..."), this);
+    match_ = new QCheckBox(QStringLiteral("每个测点的曲线图后附信号拟合图"), this);
+    match_->setToolTip(QStringLiteral("对每个测点做信号拟合，把实测与拟合曲线及桩身阻抗剖面图放在它的曲线图之后"));
 
     auto* kinds = new QHBoxLayout;
     kinds->addWidget(files_);
@@ -64,6 +70,7 @@ PictureExportDialog::PictureExportDialog(const PictureExportOffer& offer,
     form->addRow(QStringLiteral("数据："), data_);
     form->addRow(QStringLiteral("格式："), format_);
     form->addRow(QStringLiteral("尺寸："), size_);
+    form->addRow(QStringLiteral("信号拟合："), match_);
     form->addRow(QStringLiteral("输出："), kinds);
     form->addRow(QStringLiteral("保存路径："), folderRow);
 
@@ -127,6 +134,7 @@ void PictureExportDialog::Apply(const PictureExportSettings& s) {
     if (FixedSizesShown() && s.sizeIndex >= 0 && s.sizeIndex < size_->count()) size_->setCurrentIndex(s.sizeIndex);
     if (s.outputKind == kPictureFiles || s.outputKind == kPictureDocument) SetOutputKind(s.outputKind);
     folder_->setText(FromUtf8(s.Folder()));
+    match_->setChecked(s.matchPictures != 0);
 }
 
 void PictureExportDialog::ApplyDefaults() {
@@ -142,6 +150,7 @@ PictureExportSettings PictureExportDialog::Choices() const {
     s.sizeIndex = std::max(size_->currentIndex(), 0);
     s.outputKind = files_->isChecked() ? kPictureFiles : kPictureDocument;
     s.SetFolder(folder_->text().toStdString());
+    s.matchPictures = match_->isChecked() ? 1 : 0;
     return s;
 }
 
@@ -211,18 +220,30 @@ std::vector<std::string> RunPictureExport(QWidget* parent, PictureExportContext&
     if (c.settings) c.settings->Write(choices);  // a failure says "写设置文件失败！" itself
 
     const bool fromDisplay = choices.dataChoice == kPictureDisplay && display;
-    const auto items = fromDisplay ? display->Items(c.doc) : CheckedPictureItems(c.doc);
+    auto items = fromDisplay ? display->Items(c.doc) : CheckedPictureItems(c.doc);
     const PictureSize size = dialog.Size();
     const std::int32_t format = choices.formatIndex;
     render::PointPictureOptions drawing;
     if (c.view) drawing.annotationItems = c.view->Model().options.annotationItems;
-    const PictureEncoder encoder = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
+    const PictureEncoder curves = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
         if (!PictureFormatWritten(format)) return std::nullopt;
         const QImage image =
             fromDisplay ? display->Draw(item) : render::DrawPointPicture(c.doc, item.pointIndex, size, drawing);
         if (image.isNull()) return std::nullopt;
         return render::EncodePicture(image, format);
     };
+    PointFits fits;
+    if (choices.matchPictures) {
+        const auto stackedPoints = fromDisplay && display->Stacked() ? display->EntryPoints() : std::vector<std::int32_t>{};
+        auto made = FitWithProgress(parent, c.doc, MatchPicturePoints(items, stackedPoints), c.watchFits);
+        if (!made) return {};
+        fits = std::move(*made);
+        items = WithMatchPictures(c.doc, items, stackedPoints, fits);
+    }
+    const PictureEncoder encoder =
+        choices.matchPictures ? render::WithMatchPictureEncoder(c.doc, fits, size, format, curves) : curves;
+    // Told after the pictures, so the message does not stand in front of the work.
+    const std::string unfitted = UnfittedSummary(c.doc, fits);
     const auto extension = PictureExtension(format);
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -235,6 +256,7 @@ std::vector<std::string> RunPictureExport(QWidget* parent, PictureExportContext&
             c.open(FromUtf8(choices.Folder()));
         else
             c.prompts.Message(kCreateFileFailedText);
+        if (!unfitted.empty()) c.prompts.Message(unfitted);
         return written;
     }
 
@@ -253,6 +275,7 @@ std::vector<std::string> RunPictureExport(QWidget* parent, PictureExportContext&
         return {};
     }
     c.open(FromUtf8(path));
+    if (!unfitted.empty()) c.prompts.Message(unfitted);
     return {path};
 }
 

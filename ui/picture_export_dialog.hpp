@@ -12,7 +12,9 @@
 #include "output/picture_export.hpp"
 
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
+class QProgressDialog;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -54,6 +56,7 @@ public:
     QComboBox* FormatList() const { return format_; }
     QComboBox* SizeList() const { return size_; }
     QLineEdit* FolderField() const { return folder_; }
+    QCheckBox* MatchBox() const { return match_; }
     void SetOutputKind(std::int32_t kind);
 
     void accept() override;
@@ -72,6 +75,7 @@ private:
     QRadioButton* document_;
     QLineEdit* folder_;
     QPushButton* browse_;
+    QCheckBox* match_;
 };
 
 // The export behind the command, with the desktop's "open" replaceable for tests.
@@ -85,9 +89,13 @@ struct PictureExportContext {
     std::function<void(const QString& path)> open;  // opens a folder or file with the desktop's default application
     // Runs the dialog; tests answer it themselves. Returns whether it was accepted.
     std::function<bool(PictureExportDialog&)> exec;
+    // Sees the signal matching progress dialog once it is shown; tests cancel there.
+    std::function<void(QProgressDialog&)> watchFits = {};
 };
 
-// The command: checks, dialog, settings file, then the files or the document.
+// The command: checks, dialog, settings file, the signal matching fits when
+// asked for (with progress; a cancel writes nothing), then the files or the
+// document, and the test points that could not be fitted named at the end.
 // Returns the files or the document written.
 std::vector<std::string> RunPictureExport(QWidget* parent, PictureExportContext& context);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,44 @@ TEST(SettingsFiles, FixedPayloadsKeepTheirLayout) {
     bmp.SetFolder(longFolder);
     EXPECT_EQ(bmp.Folder(), std::string(258, 'a'));
     EXPECT_EQ(bmp.folder[259], '\0');
+}
+
+TEST(SettingsFiles, TheSignalMatchingChoiceFollowsTheFolderOnlyWhenOn) {
+    TempDir dir;
+    SettingsFiles files(dir.path());
+    PictureExportPayload bmp;
+    bmp.dataChoice = 1;
+    bmp.SetFolder("/home/图形");
+    ASSERT_TRUE(files.Write(bmp));
+    const auto without = FileBytes(files.PathOf(SettingsGroup::Bmp));
+    ASSERT_EQ(without.size(), 306u);
+
+    bmp.matchPictures = 1;
+    ASSERT_TRUE(files.Write(bmp));
+    const auto with = FileBytes(files.PathOf(SettingsGroup::Bmp));
+    ASSERT_EQ(with.size(), 314u);
+    EXPECT_TRUE(std::equal(without.begin(), without.end(), with.begin()));  // the older fields as they were
+    PictureExportPayload back;
+    ASSERT_TRUE(files.Read(back));
+    EXPECT_EQ(back.matchPictures, 1);
+    EXPECT_EQ(back.dataChoice, 1);
+
+    // A file without the choice reads it as off, whatever the record held before;
+    // bytes after the folder that are not the choice are ignored as before.
+    ASSERT_TRUE(WriteFileAtomically(files.PathOf(SettingsGroup::Bmp), without));
+    ASSERT_TRUE(files.Read(back));
+    EXPECT_EQ(back.matchPictures, 0);
+    auto foreign = without;
+    foreign.insert(foreign.end(), {'M', 'T', 'C', 'X', 1, 0, 0, 0});
+    ASSERT_TRUE(WriteFileAtomically(files.PathOf(SettingsGroup::Bmp), foreign));
+    back.matchPictures = 1;
+    ASSERT_TRUE(files.Read(back));
+    EXPECT_EQ(back.matchPictures, 0);
+    auto cut = with;
+    cut.pop_back();
+    ASSERT_TRUE(WriteFileAtomically(files.PathOf(SettingsGroup::Bmp), cut));
+    ASSERT_TRUE(files.Read(back));
+    EXPECT_EQ(back.matchPictures, 0);
 }
 
 TEST(SettingsFiles, FailedWriteIsReportedAndValuesStayInForce) {

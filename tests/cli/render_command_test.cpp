@@ -2,14 +2,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <jpeglib.h>
+
 #include <array>
+#include <csetjmp>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "model/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
+#include "tests/support/synth_project.hpp"
 #include "tests/support/tool_runner.hpp"
 
 namespace tav {
@@ -134,6 +139,71 @@ TEST(TavtoolRender, DocumentOpensInPythonDocxAndLibreOfficeWithEveryPicture) {
         EXPECT_NE(fodt.find("NO3：Q"), std::string::npos);
     } else {
         std::cout << "LibreOffice is not installed: that check is skipped\n";
+    }
+}
+
+// The size libjpeg decodes a file to; nothing when it cannot decode it whole.
+std::optional<std::pair<int, int>> DecodedJpegSize(const std::string& path) {
+    const auto bytes = ReadWholeFile(path);
+    if (!bytes || bytes->empty()) return std::nullopt;
+    struct Failure {
+        jpeg_error_mgr manager;
+        std::jmp_buf jump;
+    } failure;
+    jpeg_decompress_struct cinfo;
+    cinfo.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Failure*>(c->err)->jump, 1); };
+    if (setjmp(failure.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes->data(), static_cast<unsigned long>(bytes->size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(cinfo.output_width * cinfo.output_components));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_read_scanlines(&cinfo, rows, 1);
+    }
+    const std::pair<int, int> size{static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height)};
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return size;
+}
+
+TEST(TavtoolRender, MatchAddsEachFittedTestPointsPictureAndNamesTheOthers) {
+    TempDir dir;
+    const std::string in = dir.File("site.tav");
+    testing::WriteSynthProject(in, 2, {1});  // P1 No.2 has no pile length
+    const auto r = RunTavtool({"render", in, "-o", dir.path(), "--points", "0,1,2", "--format", "jpg", "--match"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> names{"P1No.1.jpg", "P1No.1_拟合.jpg", "P1No.2.jpg", "P2No.1.jpg", "P2No.1_拟合.jpg"};
+    std::string expected;
+    for (const auto& name : names) expected += dir.File(name) + "\n";
+    EXPECT_EQ(r.out, expected);
+    for (const auto& name : names) {
+        const auto size = DecodedJpegSize(dir.File(name));
+        ASSERT_TRUE(size) << name;
+        EXPECT_EQ(*size, (std::pair<int, int>{530, name.find("_拟合") != std::string::npos ? 318 : 200})) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("P1No.2_拟合.jpg")));
+    EXPECT_NE(r.err.find("P1 No.2 (test point 1)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("桩长不大于0"), std::string::npos) << r.err;
+
+    // The document holds the same pictures in the same order, each with its caption.
+    const std::string docx = dir.File("拟合.docx");
+    const auto d = RunTavtool({"render", in, "--docx", docx, "--points", "0,1", "--match"});
+    ASSERT_EQ(d.exitCode, 0) << d.err;
+    if (Shell("/usr/bin/python3 -c 'import docx' 2>/dev/null").first) {
+        const auto [ok, out] = Shell("/usr/bin/python3 -c \"import docx,sys; d=docx.Document(sys.argv[1]); "
+                                     "print(len(d.inline_shapes)); "
+                                     "print('|'.join(p.text for p in d.paragraphs if p.text))\" '" +
+                                     docx + "'");
+        ASSERT_TRUE(ok) << out;
+        EXPECT_EQ(out, "3\nNO1：P1|NO1：P1 信号拟合|NO2：P1\n");
+    } else {
+        std::cout << "python3-docx is not installed: that check is skipped\n";
     }
 }
 

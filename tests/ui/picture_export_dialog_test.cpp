@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QTimer>
 #include <filesystem>
 
@@ -10,6 +13,7 @@
 #include "model/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
+#include "tests/support/synth_project.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/command_table.hpp"
@@ -159,6 +163,57 @@ TEST(PictureExportCommand, TheDocumentGoesToTheTemporaryFolderAndIsOpened) {
     EXPECT_EQ(second[0], f.dir.File("图形(2).docx")) << "an open document is never overwritten";
     ASSERT_EQ(f.opened.size(), 2u);
     EXPECT_EQ(f.opened[1].toStdString(), second[0]);
+}
+
+TEST(PictureExportCommand, SignalMatchingPicturesFollowTheirCurvesAndUnfittedTestPointsAreNamed) {
+    Fixture f;
+    f.doc.points.clear();
+    const std::string site = f.dir.File("site.tav");
+    testing::WriteSynthProject(site, 2, {1});  // P1 No.2 has no pile length
+    ASSERT_TRUE(f.doc.OpenFile(site).Whole());
+    f.doc.checkedIndices = {0, 1, 2};
+    std::filesystem::create_directory(f.dir.File("out"));
+    auto context = f.Context([&](PictureExportDialog& d) {
+        EXPECT_FALSE(d.MatchBox()->isChecked()) << "off unless chosen";
+        d.MatchBox()->setChecked(true);
+        d.SetOutputKind(kPictureFiles);
+        d.FormatList()->setCurrentIndex(2);  // PNG
+        d.FolderField()->setText(QString::fromStdString(f.dir.File("out")));
+        return true;
+    });
+    int progressShown = 0;
+    context.watchFits = [&](QProgressDialog& progress) {
+        ++progressShown;
+        EXPECT_EQ(progress.windowTitle(), "信号拟合");
+        EXPECT_TRUE(progress.isModal());
+    };
+    const auto written = ui::RunPictureExport(nullptr, context);
+    EXPECT_EQ(progressShown, 1);
+    const std::vector<std::string> names{"P1No.1.png", "P1No.1_拟合.png", "P1No.2.png", "P2No.1.png", "P2No.1_拟合.png"};
+    ASSERT_EQ(written.size(), names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        EXPECT_EQ(written[k], f.dir.File("out") + "/" + names[k]);
+        const QImage back(QString::fromStdString(written[k]));
+        EXPECT_EQ(back.size(), names[k].find("_拟合") == std::string::npos ? QSize(530, 200) : QSize(530, 318)) << names[k];
+    }
+    ASSERT_EQ(f.prompts.messages.size(), 1u);
+    EXPECT_EQ(f.prompts.messages[0], "以下测点未能信号拟合，没有拟合图：\nP1 No.2：桩长不大于0，无法拟合");
+    PictureExportSettings kept;
+    ASSERT_TRUE(f.settings->Read(kept));
+    EXPECT_EQ(kept.matchPictures, 1);
+
+    // The choice is kept for next time; cancelling the fits writes nothing at all.
+    std::filesystem::remove_all(f.dir.File("out"));
+    std::filesystem::create_directory(f.dir.File("out"));
+    f.prompts.messages.clear();
+    auto again = f.Context([&](PictureExportDialog& d) {
+        EXPECT_TRUE(d.MatchBox()->isChecked());
+        return true;
+    });
+    again.watchFits = [](QProgressDialog& progress) { progress.cancel(); };
+    EXPECT_TRUE(ui::RunPictureExport(nullptr, again).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(f.dir.File("out")));
+    EXPECT_TRUE(f.prompts.messages.empty());
 }
 
 TEST(PictureExportCommand, TheWindowDrawsTheDisplayArea) {
