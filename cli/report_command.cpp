@@ -15,6 +15,7 @@
 #include "app/temp_folder.hpp"
 #include "cli/batch.hpp"
 #include "cli/command.hpp"
+#include "cli/match_fits.hpp"
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
 #include "output/report_content.hpp"
@@ -40,6 +41,7 @@ struct ReportOptions {
     std::string gwx;
     std::vector<std::string> fields;
     int standard = 0;
+    bool match = false;  // each test point's signal matching picture after its curve picture
 };
 
 // --field LABEL=VALUE into the facts: empty, or why not (an unknown label or a bad total).
@@ -68,12 +70,20 @@ ReportFields FactsOf(const CTAV_AnalyserDoc& doc) {
     return facts;
 }
 
+struct ReportMatch {
+    bool on = false;
+    std::string file;       // the project, as the lines about test points not fitted name it
+    bool progress = false;  // show the fits' progress on a terminal
+};
+
 // Writes the report data file of the checked test points with their curve
 // pictures, drawn as the analysis view draws them; the pictures are also kept
-// as files in pictureFolder. Empty, else why not.
+// as files in pictureFolder. With match, each test point's signal matching
+// picture follows its curve picture (those that cannot be fitted are named on
+// stderr, for file). Empty, else why not.
 std::string WriteDataFile(const std::string& dataFile, const CTAV_AnalyserDoc& doc, const ReportFields& facts,
                           const std::string& templateStem, const std::vector<std::int32_t>& annotationItems,
-                          const std::string& pictureFolder, int* progressTotal) {
+                          const std::string& pictureFolder, int* progressTotal, const ReportMatch& match) {
     render::PointPictureOptions drawing;
     drawing.annotationItems = annotationItems;
     ReportDataRequest request;
@@ -82,6 +92,11 @@ std::string WriteDataFile(const std::string& dataFile, const CTAV_AnalyserDoc& d
     request.templatePath = templateStem;
     request.pictures = render::MakeReportPictureSource(doc, drawing);
     request.pictureFolder = pictureFolder;
+    PointFits fits;
+    if (match.on) {
+        fits = FitForPictures(doc, ReportWalk(doc, doc.checkedIndices), match.file, match.progress);
+        render::AddReportMatchPictures(request, doc, fits);
+    }
     ReportDataResult written;
     std::string error;
     if (!WriteReportDataFile(dataFile, doc, request, &written, &error)) return error.empty() ? "创建文件失败！" : error;
@@ -146,7 +161,9 @@ int WordReport(const ReportOptions& o, const CTAV_AnalyserDoc& doc, const Report
         return kExitIo;
     }
     int progressTotal = 0;
-    if (auto error = WriteDataFile(dataFile, doc, facts, templateStem, annotationItems, work.path, &progressTotal); !error.empty()) {
+    if (auto error = WriteDataFile(dataFile, doc, facts, templateStem, annotationItems, work.path, &progressTotal,
+                                   {o.match, o.input, true});
+        !error.empty()) {
         ReportError(dataFile, error);
         return kExitIo;
     }
@@ -225,7 +242,8 @@ std::string ReportOne(const std::string& file, const ReportOptions& o, const std
     if (!Wants(o, "gwx") && work.path.empty()) return "no private temporary folder for the report data file";
     const std::string dataFile = Wants(o, "gwx") ? stem + ".gwx" : work.path + "TAV.gwx";
     int progressTotal = 0;
-    if (auto why = WriteDataFile(dataFile, doc, facts, templateStem, view.annotationItems, work.path, &progressTotal);
+    if (auto why = WriteDataFile(dataFile, doc, facts, templateStem, view.annotationItems, work.path, &progressTotal,
+                                 {o.match, file, false});
         !why.empty())
         return dataFile + ": " + why;
     if (!Wants(o, "docx")) return {};
@@ -286,6 +304,9 @@ void RegisterReportCommand(CLI::App& app, Runner& run) {
         ->check(CLI::IsMember({"xlsx", "docx", "gwx"}));
     r->add_option("--field", options.fields, "LABEL=VALUE of the project facts (报告编号, 工程名称, ...)");
     r->add_option("--standard", options.standard, "检测依据: 0..3")->check(CLI::Range(0, 3));
+    r->add_flag("--match", options.match,
+                "after each curve picture of the document the test point's signal matching picture; "
+                "test points that cannot be fitted are named on stderr");
     r->callback([&] {
         if (!options.out.empty()) {
             run = [] { return ReportMany(options); };

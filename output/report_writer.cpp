@@ -1,11 +1,13 @@
 #include "output/report_writer.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analysis/site_speed.hpp"
 #include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/text_codec.hpp"
+#include "output/match_pictures.hpp"
 #include "output/report_data_file.hpp"
 
 namespace tav {
@@ -81,23 +83,36 @@ bool WriteReportDataFile(const std::string& path, const CTAV_AnalyserDoc& doc, c
     text("桩身波速统计", SiteSpeedParagraph(SiteSpeedStatistics(doc)));
 
     const bool drawn = static_cast<bool>(request.pictures);
-    out.PictureSet(Utf8ToCp936("测点图集"), drawn ? static_cast<std::uint32_t>(walk.size()) : 0u);
+    const auto hasMatch = [&](std::int32_t index) {
+        return request.matchPictures &&
+               std::find(request.matchPoints.begin(), request.matchPoints.end(), index) != request.matchPoints.end();
+    };
+    const auto matches = static_cast<std::size_t>(std::count_if(walk.begin(), walk.end(), hasMatch));
+    out.PictureSet(Utf8ToCp936("测点图集"), drawn ? static_cast<std::uint32_t>(walk.size() + matches) : 0u);
     int pictures = 0;
-    for (std::size_t k = 0; drawn && k < walk.size() && out.Ok(); ++k) {
-        const std::int32_t index = walk[k];
-        const auto bmp = request.pictures(index);
-        if (!bmp) return fail("无法绘制第" + std::to_string(index + 1) + "个测点的曲线图");
-        if (!request.pictureFolder.empty()) {
-            // Kept beside the data file for the engineer, as before; the data file
-            // carries its own copy, so a file that cannot be kept is no failure.
-            WriteFileAtomically(request.pictureFolder + "TAV" + std::to_string(index + 1) + ".bmp", *bmp);
-        }
-        out.Picture(Utf8ToCp936("曲线图"), *bmp);
-        // Numbered in the walk, as the reference sentence counts them.
-        const std::string pileNo = Cp936ToUtf8(TextOf(doc.points[static_cast<std::size_t>(index)].pileNo));
-        text("曲线图说明", PictureCaption(static_cast<int>(k) + 1, pileNo));
+    // One picture with its caption; the file is also kept beside the data
+    // file for the engineer, as before; the data file carries its own copy,
+    // so a file that cannot be kept is no failure.
+    const auto picture = [&](const std::vector<std::uint8_t>& bmp, const std::string& fileName, const std::string& caption) {
+        if (!request.pictureFolder.empty()) WriteFileAtomically(request.pictureFolder + fileName, bmp);
+        out.Picture(Utf8ToCp936("曲线图"), bmp);
+        text("曲线图说明", caption);
         ++pictures;
         if (request.pictureDone) request.pictureDone();
+    };
+    for (std::size_t k = 0; drawn && k < walk.size() && out.Ok(); ++k) {
+        const std::int32_t index = walk[k];
+        const std::string n = std::to_string(index + 1);
+        const auto bmp = request.pictures(index);
+        if (!bmp) return fail("无法绘制第" + n + "个测点的曲线图");
+        // Numbered in the walk, as the reference sentence counts them.
+        const std::string pileNo = Cp936ToUtf8(TextOf(doc.points[static_cast<std::size_t>(index)].pileNo));
+        const int number = static_cast<int>(k) + 1;
+        picture(*bmp, "TAV" + n + ".bmp", PictureCaption(number, pileNo));
+        if (!hasMatch(index)) continue;
+        const auto profile = request.matchPictures(index);
+        if (!profile) return fail("无法绘制第" + n + "个测点的信号拟合图");
+        picture(*profile, "TAV" + n + "_拟合.bmp", MatchReportCaption(number, pileNo));
     }
     if (!out.Ok() || !file.Commit()) return fail(file.Error().empty() ? "创建文件失败！" : file.Error());
     if (result) {

@@ -28,10 +28,16 @@ struct ReportDataRequest {
     ReportPictureSource pictures;     // empty: no analysis view, no pictures
     std::string pictureFolder;        // where "TAV<n>.bmp" go; empty: no files
     std::function<void()> pictureDone;  // after each picture (progress)
+    // Signal matching pictures: for each test point of matchPoints, its
+    // profile picture (BMP) follows its curve picture, captioned
+    // "图3.4-n附  <pile>桩信号拟合及桩身阻抗剖面图", and the picture set counts
+    // it. Empty: none, and the data file is what it is without them.
+    ReportPictureSource matchPictures;
+    std::vector<std::int32_t> matchPoints;
 };
 
 struct ReportDataResult {
-    int pictures = 0;
+    int pictures = 0;  // curve and signal matching pictures
     int progressTotal = 0;  // what the report library counts up to: 39 + 2 x pictures
 };
 

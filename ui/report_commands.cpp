@@ -1,6 +1,7 @@
 #include "ui/report_commands.hpp"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QWidget>
 
@@ -16,6 +17,7 @@
 #include "output/spreadsheet_report.hpp"
 #include "render/report_pictures.hpp"
 #include "ui/command_table.hpp"
+#include "ui/match_fit_progress.hpp"
 #include "ui/report_dialogs.hpp"
 
 namespace tav::ui {
@@ -72,7 +74,8 @@ std::string ReportCommands::TemplateStem() const {
     return data + "Report";
 }
 
-std::optional<ReportCommands::DocumentJob> ReportCommands::PrepareDocumentReport(const ReportFields& facts) {
+std::optional<ReportCommands::DocumentJob> ReportCommands::PrepareDocumentReport(const ReportFields& facts,
+                                                                                 bool matchPictures) {
     const std::string folder = WorkFolder();
     const std::string stem = TemplateStem();
     if (!QFileInfo::exists(QString::fromStdString(stem + kReportTemplateExtension))) {
@@ -88,6 +91,15 @@ std::optional<ReportCommands::DocumentJob> ReportCommands::PrepareDocumentReport
     request.pictures = render::MakeReportPictureSource(context_.doc, context_.pictureOptions ? context_.pictureOptions()
                                                                                          : render::PointPictureOptions{});
     request.pictureFolder = folder;
+    PointFits fits;
+    if (matchPictures) {
+        const auto walk = ReportWalk(context_.doc, context_.doc.checkedIndices);
+        auto made = FitWithProgress(owner_, context_.doc, walk, context_.watchFits);
+        if (!made) return std::nullopt;
+        fits = std::move(*made);
+        render::AddReportMatchPictures(request, context_.doc, fits);
+        job.unfitted = UnfittedSummary(context_.doc, fits);
+    }
     ReportDataResult result;
     std::string error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -120,13 +132,14 @@ void ReportCommands::DocumentReport() {
         SaveReportRuler(context_.shell->Profile(), facts.standard);
         context_.shell->ReloadShellSettings();
     }
-    const auto job = PrepareDocumentReport(facts);
+    const auto job = PrepareDocumentReport(facts, dialog.MatchBox()->isChecked());
     if (!job) return;
     ReportProgressDialog progress(FindReportLibrary(CurrentExecutablePath()), job->dataFile, job->document,
                                   job->progressTotal, owner_);
     progress.exec();
     if (progress.CurrentState() == ReportProgressDialog::Done && context_.open)
         context_.open(QString::fromStdString(job->document));
+    if (!job->unfitted.empty()) context_.prompts.Message(job->unfitted);
 }
 
 }  // namespace tav::ui

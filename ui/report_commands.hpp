@@ -14,6 +14,7 @@
 #include "output/report_content.hpp"
 #include "render/picture_drawing.hpp"
 
+class QProgressDialog;
 class QWidget;
 
 namespace tav {
@@ -30,6 +31,8 @@ struct ReportContext {
     UserPrompts& prompts;
     std::function<void(const QString& path)> open;  // the desktop's default application
     std::function<render::PointPictureOptions()> pictureOptions;  // as the display settings draw
+    // Sees the signal matching progress dialog once it is shown; tests cancel there.
+    std::function<void(QProgressDialog&)> watchFits = {};
 };
 
 class ReportCommands : public QObject {
@@ -49,14 +52,17 @@ public:
     static std::string WorkFolder();
 
     // The word-processor report up to the library: the facts' dialog has been
-    // answered; checks the template, writes the data file and its pictures.
-    // Nothing when it cannot go on (the user has been told).
+    // answered; checks the template, writes the data file and its pictures
+    // (with matchPictures, after the fits, made with progress; a cancel stops
+    // the report). Nothing when it cannot go on (the user has been told, or
+    // cancelled).
     struct DocumentJob {
         std::string dataFile;
         std::string document;
         int progressTotal = 0;
+        std::string unfitted;  // the test points that got no matching picture, and why; told at the end
     };
-    std::optional<DocumentJob> PrepareDocumentReport(const ReportFields& facts);
+    std::optional<DocumentJob> PrepareDocumentReport(const ReportFields& facts, bool matchPictures = false);
     // The whole command: dialog, data file, then "请稍候" with the library.
     void DocumentReport();
     // The template without its extension, as the data file names it.

@@ -1,5 +1,6 @@
 #include "ui/report_dialogs.hpp"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -29,7 +30,7 @@ QString DialogLabel(std::string_view label) {
 }  // namespace
 
 ReportInfoDialog::ReportInfoDialog(const ReportFields& initial, QWidget* parent)
-    : QDialog(parent), standard_(new QComboBox) {
+    : QDialog(parent), standard_(new QComboBox), match_(new QCheckBox(QStringLiteral("每个测点的曲线图后附信号拟合图"))) {
     setWindowTitle(QStringLiteral("工程信息"));
     auto* form = new QFormLayout;
     for (const auto& l : ReportFieldLabels()) {
@@ -42,6 +43,8 @@ ReportInfoDialog::ReportInfoDialog(const ReportFields& initial, QWidget* parent)
     for (int k = 0; k < kReportStandardCount; ++k) standard_->addItem(FromUtf8(ReportStandardText(k)));
     standard_->setCurrentIndex(std::clamp(initial.standard, 0, kReportStandardCount - 1));
     form->addRow(QStringLiteral("检测依据"), standard_);
+    match_->setToolTip(QStringLiteral("对每个测点做信号拟合，把实测与拟合曲线及桩身阻抗剖面图放在它的曲线图之后"));
+    form->addRow(QStringLiteral("信号拟合"), match_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));

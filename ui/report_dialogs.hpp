@@ -13,6 +13,7 @@
 
 #include "output/report_content.hpp"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -30,12 +31,15 @@ public:
     // The line of a label of the dialog ("报告编号", ..., "总 桩 数"); null for another.
     QLineEdit* Field(std::string_view label) const;
     QComboBox* StandardList() const { return standard_; }
+    // "每个测点的曲线图后附信号拟合图": off unless chosen.
+    QCheckBox* MatchBox() const { return match_; }
 
     void accept() override;
 
 private:
     std::vector<QLineEdit*> lines_;  // in the order of ReportFieldLabels()
     QComboBox* standard_;
+    QCheckBox* match_;
 };
 
 class ReportProgressDialog : public QDialog {

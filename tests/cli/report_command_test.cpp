@@ -6,6 +6,7 @@
 #include "model/text_codec.hpp"
 #include "output/report_data_file.hpp"
 #include "tests/output/report_project.hpp"
+#include "tests/support/synth_project.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "tests/support/zip_reader.hpp"
 
@@ -68,6 +69,39 @@ TEST(ReportCommand, WritesTheDataFileAndTheDocument) {
     EXPECT_NE(body->find("本次共检测某大楼2根桩"), std::string::npos);
     EXPECT_NE(body->find("桩身波速平均值按JGJ 106-2014第8.4.1条确定"), std::string::npos);  // the site speed paragraph
     EXPECT_TRUE(testing::ZipMember(dir.File("r.docx"), "word/media/TAV2.bmp"));
+}
+
+TEST(ReportCommand, MatchPutsEachFittedTestPointsProfileAfterItsCurve) {
+    TempDir dir;
+    const std::string project = dir.File("site.tav");
+    testing::WriteSynthProject(project, 2, {1});  // P1 No.2 has no pile length
+    const auto r = RunTavtool({"report", project, "--points", "0,1,2", "--gwx", dir.File("r.gwx"), "--docx",
+                               dir.File("r.docx"), "--match"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("P1 No.2 (test point 1)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("桩长不大于0"), std::string::npos) << r.err;
+    const auto bytes = ReadWholeFile(dir.File("r.gwx"));
+    ASSERT_TRUE(bytes);
+    const auto data = ReadReportData(*bytes);
+    ASSERT_TRUE(data);
+    ASSERT_EQ(data->entries.size(), 39u + 2 * 5);
+    EXPECT_EQ(data->entries[38].count, 5u);
+    std::vector<std::string> captions;
+    for (const auto& e : data->entries)
+        if (Cp936ToUtf8(e.label) == "曲线图说明") captions.push_back(Cp936ToUtf8(e.text));
+    EXPECT_EQ(captions, (std::vector<std::string>{"图3.4-1  P1桩低应变检测曲线图", "图3.4-1附  P1桩信号拟合及桩身阻抗剖面图",
+                                                  "图3.4-2  P1桩低应变检测曲线图", "图3.4-3  P2桩低应变检测曲线图",
+                                                  "图3.4-3附  P2桩信号拟合及桩身阻抗剖面图"}));
+    const auto& profile = data->entries[41].file;  // after the first curve and its caption
+    ASSERT_GT(profile.size(), 26u);
+    EXPECT_EQ(profile[18] | profile[19] << 8, 580);
+    EXPECT_EQ(profile[22] | profile[23] << 8, 348);
+
+    if (!testing::PythonHas("docx")) GTEST_SKIP() << "python3-docx is not installed";
+    const auto [ok, text] = testing::RunPython("import sys, docx\nprint(len(docx.Document(sys.argv[1]).inline_shapes))\n",
+                                               {dir.File("r.docx")});
+    ASSERT_TRUE(ok) << text;
+    EXPECT_EQ(text, "5\n");
 }
 
 TEST(ReportCommand, RefusesWhatCannotMakeAReport) {

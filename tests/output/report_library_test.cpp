@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "model/atomic_file.hpp"
 #include "model/document.hpp"
+#include "model/text_codec.hpp"
 #include "output/report_library/report_builder.hpp"
+#include "output/report_data_file.hpp"
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"
 #include "tests/output/report_project.hpp"
@@ -24,7 +27,8 @@ const std::string kTemplate = std::string(TAV_SOURCE_DIR) + "/data/Report";
 
 // A data file of three checked test points (one with two defects) and their pictures.
 std::string WriteDataFile(const TempDir& dir, const std::string& templateStem = kTemplate, int* total = nullptr,
-                          int pictureWidth = 580) {
+                          int pictureWidth = 580, const std::function<void(ReportDataRequest&)>& more = {},
+                          const std::string& name = "TAV.gwx") {
     CTAV_AnalyserDoc doc;
     doc.points = {ReportPoint("1-1", {}, true), ReportPoint("1-1", {{9, 3.0f, "离析"}}, true),
                   ReportPoint("2<&>", {{1, 2.0f, "缩径"}, {3, 7.5f, "断桩"}}, true)};
@@ -38,8 +42,9 @@ std::string WriteDataFile(const TempDir& dir, const std::string& templateStem = 
     request.pictures = [&](std::int32_t index) -> std::optional<std::vector<std::uint8_t>> {
         return SmallBmp(pictureWidth, pictureWidth * 10 / 29, static_cast<std::uint8_t>(0x40 * index));
     };
+    if (more) more(request);
     ReportDataResult result;
-    const std::string path = dir.File("TAV.gwx");
+    const std::string path = dir.File(name);
     EXPECT_TRUE(WriteReportDataFile(path, doc, request, &result));
     if (total) *total = result.progressTotal;
     return path;
@@ -100,6 +105,57 @@ TEST(ReportLibrary, BuildsTheDocumentWithItsTableAndPictures) {
               "Ⅳ类桩1根，占检测总桩数的50.0%，无Ⅱ类桩。检测结果详见表3.1。实测信号曲线详见图3.4-1～图3.4-3。\n"
               "header 某检测中心\t报告编号：R-9\n"
               "unfilled 0\n");
+}
+
+TEST(ReportLibrary, SignalMatchingPicturesFollowTheirCurvesAndCountInTheProgress) {
+    TempDir dir;
+    const auto matchPictures = [](ReportDataRequest& r) {
+        r.matchPoints = {2, 0};
+        r.matchPictures = [](std::int32_t index) -> std::optional<std::vector<std::uint8_t>> {
+            return SmallBmp(580, 348, static_cast<std::uint8_t>(0x20 + index));
+        };
+    };
+    int total = 0;
+    const auto data = WriteDataFile(dir, kTemplate, &total, 580, matchPictures);
+    EXPECT_EQ(total, 39 + 2 * 5);
+    const auto bytes = ReadWholeFile(data);
+    ASSERT_TRUE(bytes);
+    const auto read = ReadReportData(*bytes);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->entries.size(), 39u + 2 * 5);
+    EXPECT_EQ(read->entries[38].count, 5u);
+    EXPECT_EQ(read->entries[41].file.size(), SmallBmp(580, 348, 0x20).size());
+    EXPECT_EQ(Cp936ToUtf8(read->entries[42].text), "图3.4-1附  1-1桩信号拟合及桩身阻抗剖面图");
+    EXPECT_EQ(Cp936ToUtf8(read->entries[44].text), "图3.4-2  1-1桩低应变检测曲线图");
+
+    std::int32_t progress = 0;
+    const std::string document = dir.File("TAV.docx");
+    ASSERT_EQ(Build(TAV_REPORT_LIBRARY, data, document, &progress), "");
+    EXPECT_EQ(progress, total);
+
+    // Without a source, or for no test point, the data file is byte for byte the one without the choice.
+    const auto plain = ReadWholeFile(WriteDataFile(dir, kTemplate, nullptr, 580, {}, "plain.gwx"));
+    const auto noSource = ReadWholeFile(WriteDataFile(dir, kTemplate, nullptr, 580,
+                                                      [](ReportDataRequest& r) { r.matchPoints = {0, 1, 2}; }, "a.gwx"));
+    const auto noPoints = ReadWholeFile(WriteDataFile(dir, kTemplate, nullptr, 580, [&](ReportDataRequest& r) {
+        matchPictures(r);
+        r.matchPoints.clear();
+    }, "b.gwx"));
+    ASSERT_TRUE(plain && noSource && noPoints);
+    EXPECT_EQ(*noSource, *plain);
+    EXPECT_EQ(*noPoints, *plain);
+
+    if (!testing::PythonHas("docx")) GTEST_SKIP() << "python3-docx is not installed";
+    const auto [ok, text] = testing::RunPython(kReadBack, {document});
+    ASSERT_TRUE(ok) << text;
+    EXPECT_NE(text.find("pictures 5\n"
+                        "图3.4-1  1-1桩低应变检测曲线图\n"
+                        "图3.4-1附  1-1桩信号拟合及桩身阻抗剖面图\n"
+                        "图3.4-2  1-1桩低应变检测曲线图\n"
+                        "图3.4-3  2<&>桩低应变检测曲线图\n"
+                        "图3.4-3附  2<&>桩信号拟合及桩身阻抗剖面图\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(ReportLibrary, ErrorsComeBackAsTextsThroughTheRealLoader) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "model/atomic_file.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/recording_prompts.hpp"
+#include "tests/support/synth_project.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "tests/support/zip_reader.hpp"
 #include "ui/command_table.hpp"
@@ -111,6 +114,50 @@ TEST(DocumentReportCommand, AsksForTheFactsThenBuildsAndOpensTheDocument) {
     EXPECT_TRUE(std::filesystem::exists(folder / "TAV.gwx"));
     EXPECT_TRUE(std::filesystem::exists(folder / "TAV2.bmp"));
     EXPECT_EQ(std::filesystem::status(folder).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_all);
+}
+
+// The report of a synthetic site with the signal matching pictures chosen in
+// "工程信息"; cancel: press 取消 as soon as the fits' progress shows.
+void RunMatchReport(ui::MainWindow& window, bool cancel) {
+    QTimer::singleShot(0, [&window, cancel] {
+        auto* dialog = qobject_cast<ui::ReportInfoDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_FALSE(dialog->MatchBox()->isChecked()) << "off unless chosen";
+        dialog->MatchBox()->setChecked(true);
+        if (cancel)
+            QTimer::singleShot(0, [] {
+                auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+                ASSERT_NE(progress, nullptr);
+                EXPECT_EQ(progress->windowTitle(), "信号拟合");
+                progress->cancel();
+            });
+        dialog->accept();
+    });
+    window.Run(ui::kCmdDocumentReport);
+}
+
+TEST(DocumentReportCommand, SignalMatchingPicturesFollowTheirCurvesWhenChosen) {
+    TempDir dir;
+    const std::string project = dir.File("site.tav");
+    testing::WriteSynthProject(project, 2, {1});  // P1 No.2 has no pile length
+    ui::MainWindow window;
+    RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    std::vector<QString> opened;
+    window.SetOpener([&](const QString& p) { opened.push_back(p); });
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(project)));
+
+    RunMatchReport(window, false);
+    ASSERT_EQ(opened.size(), 1u);
+    const auto names = testing::ZipMemberNames(opened[0].toStdString());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const auto& n) { return n.starts_with("word/media/"); }), 7);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"以下测点未能信号拟合，没有拟合图：\nP1 No.2：桩长不大于0，无法拟合"});
+
+    // Cancelling the fits makes no report at all.
+    prompts.messages.clear();
+    RunMatchReport(window, true);
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST(DocumentReportCommand, ChecksBeforeAsking) {
