@@ -16,6 +16,8 @@
 #include <mutex>
 #include <thread>
 
+#include "model/creation_mask.hpp"
+
 namespace tav {
 
 std::string SystemErrorText(int e) {
@@ -251,8 +253,7 @@ bool AtomicFileWriter::Finish() {
     if (::stat(path_.c_str(), &st) == 0) {
         wanted = st.st_mode & 07777;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
+        const mode_t mask = FileCreationMask();
         wanted = 0666 & ~mask;
     }
     if (::fchmod(fd_, wanted) != 0) {

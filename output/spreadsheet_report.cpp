@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "model/atomic_file.hpp"
+#include "model/creation_mask.hpp"
 #include "model/document.hpp"
 #include "output/report_content.hpp"
 
@@ -47,10 +49,13 @@ bool WriteSpreadsheetReport(const std::string& path, const CTAV_AnalyserDoc& doc
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return fail(SystemErrorText(errno));
     ::close(fd);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+    const mode_t mask = FileCreationMask();
     ::chmod(temp.c_str(), 0666 & ~mask);
 
+    // libxlsxwriter stamps each workbook through gmtime's one shared buffer:
+    // a batch writes its workbooks one at a time.
+    static std::mutex oneWorkbookAtATime;
+    const std::lock_guard<std::mutex> hold(oneWorkbookAtATime);
     lxw_workbook* book = workbook_new(temp.c_str());
     lxw_worksheet* sheet = book ? workbook_add_worksheet(book, kSpreadsheetSheetName) : nullptr;
     if (!sheet) {

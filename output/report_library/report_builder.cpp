@@ -15,6 +15,7 @@
 #include <cstring>
 #include <optional>
 
+#include "model/creation_mask.hpp"
 #include "output/docx_writer.hpp"
 #include "output/report_data_file.hpp"
 
@@ -305,8 +306,7 @@ std::int32_t WriteDocument(const std::string& document, const std::vector<Member
     }
     if (zip && zipClose(zip, nullptr) != ZIP_OK) ok = false;
     if (ok && hasBody) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
+        const mode_t mask = FileCreationMask();
         ::chmod(temp.c_str(), 0666 & ~mask);
         if (::rename(temp.c_str(), document.c_str()) == 0) return kReportOk;
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "model/creation_mask.hpp"
 #include "tests/support/tool_runner.hpp"
 
 namespace tav {
@@ -45,6 +46,28 @@ TEST(AtomicFile, ReplacingAFileKeepsItsPermissions) {
     ASSERT_TRUE(WriteFileAtomically(dir.File("new.tav"), kBytes));
     ::umask(mask);
     EXPECT_EQ(ModeOf(dir.File("new.tav")), 0644) << "a new file gets the usual permissions, not mkstemp's 0600";
+}
+
+// A batch saves on many threads at once: every new file gets the usual
+// permissions, and the process's mask is what it was.
+TEST(AtomicFile, NewFilesSavedOnManyThreadsKeepTheMask) {
+    TempDir dir;
+    const mode_t before = ::umask(027);
+    EXPECT_EQ(FileCreationMask(), 027u);
+    constexpr int kThreads = 4, kFiles = 150;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kFiles; ++k)
+                WriteFileAtomically(dir.File(std::to_string(t) + "-" + std::to_string(k)), kBytes);
+        });
+    for (auto& t : threads) t.join();
+    const mode_t after = ::umask(before);
+    EXPECT_EQ(after, 027u);
+    int others = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        others += ModeOf(e.path().string()) != 0640;
+    EXPECT_EQ(others, 0) << "files saved with another mode than 0666 less the mask";
 }
 
 TEST(AtomicFile, ErrorsAreChineseAndSaidOnce) {

@@ -47,6 +47,8 @@ export XDG_RUNTIME_DIR="$work/runtime" TAV_CONFIG_DIR="$work/config" TAV_STATE_D
     XDG_DATA_HOME="$work/share" QT_QPA_PLATFORM=offscreen
 mkdir -m 700 "$work/runtime"
 unset TAV_DATA_DIR
+[ "$("$stage/usr/bin/tavtool" --version)" = "tavtool $(dpkg-deb -f "$deb" Version)" ] ||
+    fail "the staged tavtool --version does not name the package's version"
 "$stage/usr/bin/tavtool" folders >"$work/folders.json"
 grep -q "\"data\": \"$stage/usr/bin/../share/tav-analyser/\"" "$work/folders.json" ||
     fail "the staged tavtool looks for its data elsewhere: $(cat "$work/folders.json")"
