@@ -14,6 +14,10 @@ public:
     virtual void Message(std::string_view /*utf8Text*/) {}
     // A yes/no question; true for yes.
     virtual bool YesNo(std::string_view /*utf8Text*/) { return false; }
+    enum class Answer { Yes, No, Cancel };
+    // A yes/no/cancel question (whether to save changes first); where no
+    // cancel can be offered it is the yes/no question.
+    virtual Answer YesNoCancel(std::string_view utf8Text) { return YesNo(utf8Text) ? Answer::Yes : Answer::No; }
 };
 
 // Shows nothing and answers every question with no.

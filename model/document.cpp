@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <strings.h>
+#include <utility>
 
 #include "app/vocabulary.hpp"
 #include "model/atomic_file.hpp"
@@ -396,6 +397,26 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     if (!appending_) projectFiles = {path};
     const LoadingFrom loading(file);
     return LoadProject(file.Bytes());
+}
+
+void CTAV_AnalyserDoc::SwapProject(CTAV_AnalyserDoc& other) noexcept {
+    using std::swap;
+    swap(header, other.header);
+    swap(points, other.points);
+    swap(backupHeader, other.backupHeader);
+    swap(backupPoints, other.backupPoints);
+    swap(hasPoints, other.hasPoints);
+    swap(selectionMode, other.selectionMode);
+    swap(currentIndex, other.currentIndex);
+    swap(currentPile, other.currentPile);
+    swap(checkedIndices, other.checkedIndices);
+    swap(pileMembers, other.pileMembers);
+    swap(undoList, other.undoList);
+    swap(redoList, other.redoList);
+    swap(stepInsertMode, other.stepInsertMode);
+    swap(stepInsertPos, other.stepInsertPos);
+    swap(modified, other.modified);
+    swap(projectFiles, other.projectFiles);
 }
 
 std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {

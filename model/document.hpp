@@ -112,6 +112,10 @@ public:
     // join its files; one that stops at a faulty test point keeps the test
     // points read before it, as a plain open does.
     std::vector<LoadResult> AppendOpen(std::span<const std::string> paths);
+    // Exchanges the projects of two documents (sets, selection, lists, files,
+    // modified flag); settings and events stay. The window loads a file into
+    // a scratch document first and takes it only when the user agrees.
+    void SwapProject(CTAV_AnalyserDoc& other) noexcept;
 
     // Writing: sets both tags to "TAV15" and returns the file image.
     std::vector<std::uint8_t> SaveProject();

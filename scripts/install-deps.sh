@@ -4,7 +4,7 @@
 set -eu
 
 build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsxwriter-dev libminizip-dev
-  zlib1g-dev nlohmann-json3-dev libcli11-dev libeigen3-dev fonts-wqy-microhei fonts-arphic-uming"
+  zlib1g-dev nlohmann-json3-dev libcli11-dev libeigen3-dev fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n"
 # The Debian package: dpkg-shlibdeps computes its dependencies.
 package="dpkg-dev file desktop-file-utils"
 test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"

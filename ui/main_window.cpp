@@ -40,6 +40,7 @@
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 #include "ui/analysis_view.hpp"
+#include "ui/source_integrity.hpp"
 
 namespace tav::ui {
 
@@ -86,6 +87,12 @@ void MessageBoxPrompts::Message(std::string_view utf8Text) {
 bool MessageBoxPrompts::YesNo(std::string_view utf8Text) {
     return QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+UserPrompts::Answer MessageBoxPrompts::YesNoCancel(std::string_view utf8Text) {
+    const auto answer = QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
+                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
 
 MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), shell_(shell) {
@@ -388,55 +395,88 @@ void MainWindow::UpdateTitle() {
 bool MainWindow::MaySave() {
     if (!doc_.modified) return true;
     const QString name = path_.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path_).fileName();
-    const auto answer = QMessageBox::question(this, QString::fromUtf8(kAppTitle),
-                                              QStringLiteral("是否保存对“%1”的修改？").arg(name),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    if (answer == QMessageBox::Cancel) return false;
-    if (answer == QMessageBox::Yes) {
-        if (path_.isEmpty()) {
-            const QString to = QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), {}, kFilter);
-            return !to.isEmpty() && SaveTo(to);
-        }
-        return SaveTo(path_);
-    }
-    return true;
+    const auto answer = prompts_->YesNoCancel(QStringLiteral("是否保存对“%1”的修改？").arg(name).toStdString());
+    if (answer == UserPrompts::Answer::Cancel) return false;
+    return answer == UserPrompts::Answer::No || SaveCurrent();
+}
+
+void MainWindow::ReportProblem(const QString& text) {
+    statusBar()->showMessage(text);
+    prompts_->Message(text.toStdString());
 }
 
 bool MainWindow::OpenPath(const QString& path) {
-    if (!MaySave()) return false;
+    // The new file is read before the current project is given up: a file
+    // that cannot stand as a project leaves the current one as it was.
     if (!QFileInfo(path).isFile()) {
         prompts_->Message("文件路径错误");
         return false;
     }
+    CTAV_AnalyserDoc incoming;
+    incoming.SetEvents(&doc_.Events());
+    incoming.magnifyOldRecords = doc_.magnifyOldRecords;
+    const LoadResult r = incoming.OpenFile(path.toStdString());
+    const QString problem = LoadProblem(r, path);
+    if (NothingUsable(r)) {
+        ReportProblem(problem);
+        return false;
+    }
+    if (!MaySave()) return false;
     processing_->ProjectChanging();
     proposals_->close();
-    const LoadResult r = doc_.OpenFile(path.toStdString());
+    doc_.SwapProject(incoming);
     path_ = path;
+    sourceProblem_ = problem;
     AddRecent(path);
     view_->ClearCursor();
     RefreshAll();
-    if (r.status != LoadStatus::Ok) statusBar()->showMessage(FromUtf8(r.message));
-    return r.status == LoadStatus::Ok;
+    if (problem.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("就绪"));
+    } else {
+        ReportProblem(problem);
+    }
+    return problem.isEmpty();
 }
 
 bool MainWindow::AppendPaths(const QStringList& paths) {
-    std::vector<std::string> files;
-    for (const auto& p : paths) files.push_back(p.toStdString());
+    // One file at a time, so that a failure names its file.
     processing_->ProjectChanging();
-    const auto results = doc_.AppendOpen(files);
+    QStringList problems;
+    for (const auto& p : paths) {
+        const std::string file = p.toStdString();
+        for (const auto& r : doc_.AppendOpen(std::span<const std::string>(&file, 1))) {
+            const QString problem = LoadProblem(r, p);
+            if (!problem.isEmpty()) problems << problem;
+        }
+    }
     RefreshAll();
-    bool ok = true;
-    for (const auto& r : results) ok = ok && r.status == LoadStatus::Ok;
-    return ok;
+    if (!problems.isEmpty()) ReportProblem(problems.join(QLatin1Char('\n')));
+    return problems.isEmpty();
+}
+
+bool MainWindow::SaveCurrent() {
+    if (path_.isEmpty()) return SaveAs();
+    if (!sourceProblem_.isEmpty() && !prompts_->YesNo(OverwriteDamagedQuestion(path_, sourceProblem_).toStdString()))
+        return SaveAs();
+    return SaveTo(path_);
+}
+
+bool MainWindow::SaveAs() {
+    QString p = QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), path_, kFilter);
+    if (p.isEmpty()) return false;
+    if (QFileInfo(p).suffix().isEmpty()) p += QStringLiteral(".tav");
+    return SaveTo(p);
 }
 
 bool MainWindow::SaveTo(const QString& path) {
     std::string error;
     if (!doc_.SaveToFile(path.toStdString(), &error)) {
-        prompts_->Message("保存失败：" + error);
+        ReportProblem(QStringLiteral("保存失败：") + FromUtf8(error));
         return false;
     }
     path_ = path;
+    sourceProblem_.clear();
+    statusBar()->showMessage(QStringLiteral("已保存“%1”").arg(QFileInfo(path).fileName()));
     doc_.projectFiles = {path.toStdString()};
     AddRecent(path);
     UpdateTitle();
@@ -478,20 +518,8 @@ void MainWindow::Run(int id) {
             if (!ps.isEmpty()) AppendPaths(ps);
             break;
         }
-        case kCmdFileSave:
-            if (path_.isEmpty()) {
-                Run(kCmdFileSaveAs);
-            } else {
-                SaveTo(path_);
-            }
-            break;
-        case kCmdFileSaveAs: {
-            QString p = QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), path_, kFilter);
-            if (p.isEmpty()) break;
-            if (QFileInfo(p).suffix().isEmpty()) p += QStringLiteral(".tav");
-            SaveTo(p);
-            break;
-        }
+        case kCmdFileSave: SaveCurrent(); break;
+        case kCmdFileSaveAs: SaveAs(); break;
         case kCmdAppExit: close(); break;
         case kCmdHelp: {
             const std::string manual = DataFolder() + std::string(kManualPage);

@@ -37,6 +37,7 @@ public:
     explicit PromptsRelay(UserPrompts* const* target) : target_(target) {}
     void Message(std::string_view utf8Text) override { (*target_)->Message(utf8Text); }
     bool YesNo(std::string_view utf8Text) override { return (*target_)->YesNo(utf8Text); }
+    Answer YesNoCancel(std::string_view utf8Text) override { return (*target_)->YesNoCancel(utf8Text); }
 
 private:
     UserPrompts* const* target_;
@@ -48,6 +49,7 @@ public:
     explicit MessageBoxPrompts(QWidget* owner) : owner_(owner) {}
     void Message(std::string_view utf8Text) override;
     bool YesNo(std::string_view utf8Text) override;
+    Answer YesNoCancel(std::string_view utf8Text) override;
 
 private:
     QWidget* owner_;
@@ -70,7 +72,13 @@ public:
     bool OpenPath(const QString& path);
     bool AppendPaths(const QStringList& paths);
     bool SaveTo(const QString& path);
+    // Save (Ctrl+S): a source that did not load whole is overwritten only
+    // after the user says so; otherwise Save As.
+    bool SaveCurrent();
+    bool SaveAs();
     const QString& Path() const { return path_; }
+    // What is wrong with the source file as it was loaded; empty when whole.
+    const QString& SourceProblem() const { return sourceProblem_; }
     CTAV_AnalyserView* View() const { return view_; }
     PrintController* Printing() const { return print_; }
     ProcessingCommands* Processing() const { return processing_; }
@@ -92,6 +100,7 @@ private:
     void UpdateCommandStates();
     void UpdateTitle();
     bool MaySave();
+    void ReportProblem(const QString& text);
     std::vector<std::int32_t> Targets() const;
     void AddRecent(const QString& path);
     void RebuildRecentMenu();
@@ -110,6 +119,7 @@ private:
     UserPrompts* prompts_ = &boxes_;
     PromptsRelay relay_{&prompts_};
     QString path_;
+    QString sourceProblem_;
     DisplaySettings display_;  // the analysis view's stored settings
     bool scopeAll_ = false;
     RecomputeSettings recompute_;  // what a head or toe change recomputes

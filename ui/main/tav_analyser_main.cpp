@@ -8,10 +8,12 @@
 #include <cstdio>
 
 #include "ui/main_window.hpp"
+#include "ui/qt_translations.hpp"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tav-analyser"));
+    tav::ui::InstallQtTranslations(app);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("project file to open"));
