@@ -29,6 +29,7 @@
 #include "ui/display_settings_dialog.hpp"
 #include "ui/list_controller.hpp"
 #include "ui/merge_dialog.hpp"
+#include "ui/parameter_input.hpp"
 #include "ui/print_controller.hpp"
 #include "ui/report_commands.hpp"
 #include "ui/processing_commands.hpp"
@@ -170,7 +171,11 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
     RefreshAll();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Closing the frame takes the focus from its fields, which then report an
+    // edit: by then the document is gone, so nothing may reach this window.
+    for (QObject* child : findChildren<QObject*>()) QObject::disconnect(child, nullptr, this, nullptr);
+}
 
 QAction* MainWindow::Action(int id) const {
     const auto it = actions_.find(id);
@@ -319,16 +324,19 @@ void MainWindow::BuildParameterBar() {
     connect(speedField_, &QLineEdit::editingFinished, this, [this] {
         if (!speedField_->isModified()) return;
         speedField_->setModified(false);
+        const auto speed = ParseWaveSpeed(speedField_->text());
         std::vector<std::int32_t> shown;
-        if (EditWaveSpeed(doc_, ParameterScope(shown), speedField_->text().toInt(), *prompts_)) doc_.modified = true;
+        if (!speed) prompts_->Message(WaveSpeedRefusal().toStdString());
+        else if (EditWaveSpeed(doc_, ParameterScope(shown), *speed, *prompts_)) doc_.modified = true;
         RefreshAll();
     });
     connect(lengthField_, &QLineEdit::editingFinished, this, [this] {
         if (!lengthField_->isModified()) return;
         lengthField_->setModified(false);
+        const auto length = ParsePileLength(lengthField_->text());
         std::vector<std::int32_t> shown;
-        if (EditPileLength(doc_, ParameterScope(shown), lengthField_->text().toFloat(), recompute_, *prompts_))
-            doc_.modified = true;
+        if (!length) prompts_->Message(PileLengthRefusal().toStdString());
+        else if (EditPileLength(doc_, ParameterScope(shown), *length, recompute_, *prompts_)) doc_.modified = true;
         view_->SetRecomputeMode(recompute_.mode);
         RefreshAll();
     });
@@ -343,7 +351,8 @@ void MainWindow::UpdateParameterBar() {
     std::vector<std::int32_t> shown;
     const BarFields f = ParameterBarFields(doc_, ParameterScope(shown));
     auto show = [](QLineEdit* field, const std::string& text, bool grey, bool enabled) {
-        if (!field->hasFocus()) field->setText(FromUtf8(text));
+        // The stored value, also in a field that has focus, unless the user is typing in it.
+        if (!field->isModified()) field->setText(FromUtf8(text));
         QPalette p = field->palette();
         p.setColor(QPalette::Text, grey ? QColor(0x80, 0x80, 0x80) : QColor(Qt::black));
         field->setPalette(p);
