@@ -8,6 +8,10 @@ namespace tav::ui {
 
 QString LoadProblem(const LoadResult& result, const QString& path) {
     if (result.status == LoadStatus::Ok) return {};
+    if (result.status == LoadStatus::FaultyPoint)
+        return QStringLiteral("文件“%1”未能完整打开：第%2个测点信息错误，终止读取")
+            .arg(QFileInfo(path).fileName())
+            .arg(result.faultyPoint + 1);
     return QStringLiteral("文件“%1”未能完整打开：%2").arg(QFileInfo(path).fileName(), FromUtf8(result.message));
 }
 
