@@ -7,12 +7,7 @@
 namespace tav::ui {
 
 QString LoadProblem(const LoadResult& result, const QString& path) {
-    if (result.status == LoadStatus::Ok) return {};
-    if (result.status == LoadStatus::FaultyPoint)
-        return QStringLiteral("文件“%1”未能完整打开：第%2个测点信息错误，终止读取")
-            .arg(QFileInfo(path).fileName())
-            .arg(result.faultyPoint + 1);
-    return QStringLiteral("文件“%1”未能完整打开：%2").arg(QFileInfo(path).fileName(), FromUtf8(result.message));
+    return FromUtf8(LoadProblemText(result, QFileInfo(path).fileName().toStdString()));
 }
 
 bool NothingUsable(const LoadResult& result) {
@@ -21,8 +16,10 @@ bool NothingUsable(const LoadResult& result) {
         case LoadStatus::InvalidCount:
         case LoadStatus::IoError: return true;
         case LoadStatus::FaultyPoint: return result.faultyPoint <= 0;
-        default: return false;
+        case LoadStatus::Ok:
+        case LoadStatus::FaultyBackupPoint: return false;
     }
+    return false;
 }
 
 QString OverwriteDamagedQuestion(const QString& path, const QString& problem) {

@@ -155,6 +155,33 @@ TEST(FileSafety, AProjectCutShortIsNotSavedOverWithoutAQuestion) {
     EXPECT_TRUE(again.OpenPath(QString::fromStdString(cut)));
 }
 
+TEST(FileSafety, ABrokenBackupSetIsToldAndNotSavedOverWithoutAQuestion) {
+    Opened o;
+    const std::string cut = WriteCut(o.dir, "backup.tav", MiddleOf(1, true));
+    const auto original = Bytes(cut);
+    EXPECT_FALSE(o.window.OpenPath(QString::fromStdString(cut)));
+    EXPECT_EQ(o.window.Path().toStdString(), cut);
+    EXPECT_EQ(o.window.Document().PointCount(), 3) << "the working set is whole and shown";
+    ASSERT_EQ(o.prompts.messages.size(), 1u);
+    const QString message = QString::fromStdString(o.prompts.messages[0]);
+    EXPECT_TRUE(message.contains(QStringLiteral("backup.tav")));
+    EXPECT_TRUE(message.contains(QStringLiteral("备份数据第2个测点"))) << message.toStdString();
+    EXPECT_EQ(o.Status(), message);
+
+    CancelDialogs cancel;
+    o.prompts.answer = false;
+    o.window.Run(ui::kCmdFileSave);
+    ASSERT_EQ(o.prompts.questions.size(), 1u);
+    EXPECT_NE(o.prompts.questions[0].find("备份数据"), std::string::npos);
+    EXPECT_EQ(cancel.titles, QStringList{QStringLiteral("另存为")});
+    EXPECT_EQ(Bytes(cut), original);
+
+    o.prompts.answer = true;
+    o.window.Run(ui::kCmdFileSave);
+    EXPECT_NE(Bytes(cut), original) << "overwritten once the user agreed";
+    EXPECT_TRUE(o.window.SourceProblem().isEmpty());
+}
+
 TEST(FileSafety, ASaveThatFailsSaysWhyInChinese) {
     Opened o;
     const QString target = QString::fromStdString(o.dir.File("no-such-folder/x.tav"));
