@@ -78,12 +78,14 @@ int WritePicture(const std::string& path, const std::string& sizeText, const Tes
 }  // namespace
 
 PointFits FitForPictures(const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> points, const std::string& file,
-                         bool progress) {
+                         bool progress, double timeLimit) {
     const bool terminal = progress && ::isatty(STDERR_FILENO) == 1;
     const PointsToFit todo = CopyPointsToFit(doc, points);
     const std::size_t total = todo.indices.size();
     std::size_t shown = total + 1;
-    const auto fits = FitPoints(todo, MatchOptions{}, [&](double share, std::int32_t) {
+    MatchOptions options;
+    options.timeLimit = timeLimit;
+    const auto fits = FitPoints(todo, options, [&](double share, std::int32_t) {
         const auto done = std::min(total, static_cast<std::size_t>(share * static_cast<double>(total)));
         if (!terminal || done == shown) return;
         shown = done;
@@ -94,6 +96,12 @@ PointFits FitForPictures(const CTAV_AnalyserDoc& doc, std::span<const std::int32
         std::cerr << "tavtool: " << file << ": " << PointPictureLabel(doc, index) << " (test point " << index
                   << "): no signal matching picture: " << MatchFailureText(fits.results.at(index).failure) << "\n";
     return fits;
+}
+
+void AddMatchTimeLimitOption(CLI::App& command, double& timeLimit) {
+    command.add_option("--match-time-limit", timeLimit, "with --match: seconds each fit may take")
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
 }
 
 void AddMatchAnalysis(CLI::App& analyze, const AnalysisSink& sink) {

@@ -28,6 +28,7 @@ struct RenderOptions {
     std::string format = "bmp";
     std::string docx;
     bool match = false;  // each test point's signal matching picture after its curve
+    double matchTimeLimit = MatchOptions{}.timeLimit;
 };
 
 std::int32_t FormatIndex(const std::string& format) {
@@ -44,7 +45,7 @@ std::pair<std::vector<PictureItem>, PictureEncoder> WithMatch(const RenderOption
                                                               PictureSize size, PictureEncoder curves, PointFits& fits,
                                                               bool progress) {
     if (!o.match) return {std::move(items), std::move(curves)};
-    fits = FitForPictures(doc, MatchPicturePoints(items, {}), file, progress);
+    fits = FitForPictures(doc, MatchPicturePoints(items, {}), file, progress, o.matchTimeLimit);
     return {WithMatchPictures(doc, items, {}, fits),
             render::WithMatchPictureEncoder(doc, fits, size, FormatIndex(o.format), std::move(curves))};
 }
@@ -182,6 +183,7 @@ void RegisterRenderCommand(CLI::App& app, Runner& run) {
     r->add_flag("--match", options.match,
                 "after each curve picture the test point's signal matching picture (\"<name>_拟合\"); "
                 "test points that cannot be fitted are named on stderr");
+    AddMatchTimeLimitOption(*r, options.matchTimeLimit);
     r->callback([&] { run = [] { return RenderCommand(options); }; });
 }
 

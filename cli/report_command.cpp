@@ -42,6 +42,7 @@ struct ReportOptions {
     std::vector<std::string> fields;
     int standard = 0;
     bool match = false;  // each test point's signal matching picture after its curve picture
+    double matchTimeLimit = MatchOptions{}.timeLimit;
 };
 
 // --field LABEL=VALUE into the facts: empty, or why not (an unknown label or a bad total).
@@ -74,6 +75,7 @@ struct ReportMatch {
     bool on = false;
     std::string file;       // the project, as the lines about test points not fitted name it
     bool progress = false;  // show the fits' progress on a terminal
+    double timeLimit = MatchOptions{}.timeLimit;  // of each fit
 };
 
 // Writes the report data file of the checked test points with their curve
@@ -94,7 +96,7 @@ std::string WriteDataFile(const std::string& dataFile, const CTAV_AnalyserDoc& d
     request.pictureFolder = pictureFolder;
     PointFits fits;
     if (match.on) {
-        fits = FitForPictures(doc, ReportWalk(doc, doc.checkedIndices), match.file, match.progress);
+        fits = FitForPictures(doc, ReportWalk(doc, doc.checkedIndices), match.file, match.progress, match.timeLimit);
         render::AddReportMatchPictures(request, doc, fits);
     }
     ReportDataResult written;
@@ -162,7 +164,7 @@ int WordReport(const ReportOptions& o, const CTAV_AnalyserDoc& doc, const Report
     }
     int progressTotal = 0;
     if (auto error = WriteDataFile(dataFile, doc, facts, templateStem, annotationItems, work.path, &progressTotal,
-                                   {o.match, o.input, true});
+                                   {o.match, o.input, true, o.matchTimeLimit});
         !error.empty()) {
         ReportError(dataFile, error);
         return kExitIo;
@@ -243,7 +245,7 @@ std::string ReportOne(const std::string& file, const ReportOptions& o, const std
     const std::string dataFile = Wants(o, "gwx") ? stem + ".gwx" : work.path + "TAV.gwx";
     int progressTotal = 0;
     if (auto why = WriteDataFile(dataFile, doc, facts, templateStem, view.annotationItems, work.path, &progressTotal,
-                                 {o.match, file, false});
+                                 {o.match, file, false, o.matchTimeLimit});
         !why.empty())
         return dataFile + ": " + why;
     if (!Wants(o, "docx")) return {};
@@ -307,6 +309,7 @@ void RegisterReportCommand(CLI::App& app, Runner& run) {
     r->add_flag("--match", options.match,
                 "after each curve picture of the document the test point's signal matching picture; "
                 "test points that cannot be fitted are named on stderr");
+    AddMatchTimeLimitOption(*r, options.matchTimeLimit);
     r->callback([&] {
         if (!options.out.empty()) {
             run = [] { return ReportMany(options); };

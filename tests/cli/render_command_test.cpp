@@ -176,7 +176,7 @@ TEST(TavtoolRender, MatchAddsEachFittedTestPointsPictureAndNamesTheOthers) {
     TempDir dir;
     const std::string in = dir.File("site.tav");
     testing::WriteSynthProject(in, 2, {1});  // P1 No.2 has no pile length
-    const auto r = RunTavtool({"render", in, "-o", dir.path(), "--points", "0,1,2", "--format", "jpg", "--match"});
+    const auto r = RunTavtool({"render", in, "-o", dir.path(), "--points", "0,1,2", "--format", "jpg", "--match", "--match-time-limit", "3600"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<std::string> names{"P1No.1.jpg", "P1No.1_拟合.jpg", "P1No.2.jpg", "P2No.1.jpg", "P2No.1_拟合.jpg"};
     std::string expected;
@@ -193,7 +193,7 @@ TEST(TavtoolRender, MatchAddsEachFittedTestPointsPictureAndNamesTheOthers) {
 
     // The document holds the same pictures in the same order, each with its caption.
     const std::string docx = dir.File("拟合.docx");
-    const auto d = RunTavtool({"render", in, "--docx", docx, "--points", "0,1", "--match"});
+    const auto d = RunTavtool({"render", in, "--docx", docx, "--points", "0,1", "--match", "--match-time-limit", "3600"});
     ASSERT_EQ(d.exitCode, 0) << d.err;
     if (Shell("/usr/bin/python3 -c 'import docx' 2>/dev/null").first) {
         const auto [ok, out] = Shell("/usr/bin/python3 -c \"import docx,sys; d=docx.Document(sys.argv[1]); "

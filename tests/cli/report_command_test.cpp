@@ -76,7 +76,7 @@ TEST(ReportCommand, MatchPutsEachFittedTestPointsProfileAfterItsCurve) {
     const std::string project = dir.File("site.tav");
     testing::WriteSynthProject(project, 2, {1});  // P1 No.2 has no pile length
     const auto r = RunTavtool({"report", project, "--points", "0,1,2", "--gwx", dir.File("r.gwx"), "--docx",
-                               dir.File("r.docx"), "--match"});
+                               dir.File("r.docx"), "--match", "--match-time-limit", "3600"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.err.find("P1 No.2 (test point 1)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("桩长不大于0"), std::string::npos) << r.err;
