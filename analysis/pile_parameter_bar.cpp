@@ -72,18 +72,20 @@ BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope)
         if (doc.ValidIndex(i)) shown.push_back(&doc.points[static_cast<std::size_t>(i)]);
     if (shown.empty()) return f;
     f.enabled = true;
-    if (!scope.EditsAll() && doc.ValidIndex(scope.current)) {
+    if (scope.EditsAll()) {
+        for (const TestPoint* tp : shown) {
+            f.speedGrey = f.speedGrey || tp->waveSpeed != shown.front()->waveSpeed;
+            f.lengthGrey = f.lengthGrey || tp->pileLength != shown.front()->pileLength;
+        }
+    }
+    // A current waveform shows its values (grey when the others differ).
+    if (doc.ValidIndex(scope.current)) {
         const TestPoint& tp = doc.points[static_cast<std::size_t>(scope.current)];
         f.speedText = std::to_string(tp.waveSpeed);
         f.lengthText = FormatBarLength(tp.pileLength);
         return f;
     }
     // No single waveform is current: a common value, or an empty grey field.
-    f.speedGrey = f.lengthGrey = false;
-    for (const TestPoint* tp : shown) {
-        f.speedGrey = f.speedGrey || tp->waveSpeed != shown.front()->waveSpeed;
-        f.lengthGrey = f.lengthGrey || tp->pileLength != shown.front()->pileLength;
-    }
     if (!f.speedGrey) f.speedText = std::to_string(shown.front()->waveSpeed);
     if (!f.lengthGrey) f.lengthText = FormatBarLength(shown.front()->pileLength);
     return f;

@@ -42,6 +42,8 @@ struct BarFields {
     bool lengthGrey = false;
 };
 
+// A current waveform shows its own values, drawn grey when edits go to all
+// shown test points and theirs differ.
 BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope);
 
 // "%f" without trailing zeros and then without a trailing point: 12.5 → "12.5", 12 → "12".

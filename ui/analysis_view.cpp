@@ -176,8 +176,21 @@ void CWaveDisp::leaveEvent(QEvent* event) {
 }
 
 void CWaveDisp::contextMenuEvent(QContextMenuEvent* event) {
-    const QPoint p = ToPage(viewport()->mapFrom(this, event->pos()));
+    // A right click arrives from the viewport in its coordinates; the menu key on this frame.
+    const QPoint local = event->reason() == QContextMenuEvent::Mouse ? event->pos() : viewport()->mapFrom(this, event->pos());
+    const QPoint p = ToPage(local);
     const bool onItem = model_.Selection().valid() && model_.ItemAt(p.x(), p.y()).has_value();
+    // The menu's head, toe, defect and mark commands act where the user
+    // pointed, as a left click there would have placed the cursor.
+    const int k = model_.EntryAt(p.x(), p.y());
+    if (!onItem && k >= 0 && event->reason() == QContextMenuEvent::Mouse) {
+        model_.ClearSelection();
+        model_.SetCurrentEntry(k);
+        model_.SetStaticCursor(k, model_.PixelToSample(k, p.x()));
+        emit cursorChanged();
+        emit selectionChanged();
+        viewport()->update();
+    }
     emit menuRequested(event->globalPos(), onItem);
 }
 
@@ -224,6 +237,11 @@ CTAV_AnalyserView::CTAV_AnalyserView(CTAV_AnalyserDoc& doc, AppShell* shell, Use
         if (k >= 0) {
             const int point = model_.Entries()[static_cast<std::size_t>(k)].pointIndex;
             if (doc_.ValidIndex(point) && point != doc_.currentIndex) doc_.SelectPoint(point);
+        }
+        // The double click switches the scope: the bar shows and keeps it.
+        if (bar_->Settings().timeScope != model_.bar.timeScope) {
+            bar_->SetState(model_.bar, model_.options.waveTrainCount);
+            SaveBarSettings();
         }
         emit selectionChanged();
     });
@@ -306,6 +324,12 @@ void CTAV_AnalyserView::Refresh() {
 std::vector<std::int32_t> CTAV_AnalyserView::DisplayedPoints() const { return model_.DisplayedPoints(); }
 
 std::optional<int> CTAV_AnalyserView::Cursor() const { return model_.StaticSample(); }
+
+int CTAV_AnalyserView::CurrentPoint() const {
+    const int k = model_.CurrentEntry();
+    if (k < 0 || k >= static_cast<int>(model_.Entries().size())) return -1;
+    return model_.Entries()[static_cast<std::size_t>(k)].pointIndex;
+}
 
 std::optional<int> CTAV_AnalyserView::SelectedDefect() const { return model_.SelectedDefect(); }
 

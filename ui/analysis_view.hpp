@@ -82,6 +82,8 @@ public:
     std::vector<std::int32_t> DisplayedPoints() const;
     // The static cursor's sample index (head, toe, defect and processing commands).
     std::optional<int> Cursor() const;
+    // The test point of the display's current entry; -1 when no entry is current.
+    int CurrentPoint() const;
     std::optional<int> SelectedDefect() const;
     void ClearCursor();
     void SetScopeAll(bool all);

@@ -22,12 +22,14 @@
 #include <QUrl>
 
 #include "analysis/pile_marks.hpp"
+#include "app/registry_store.hpp"
 #include "analysis/positions.hpp"
 #include "processing/chain.hpp"
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
 #include "ui/list_controller.hpp"
+#include "ui/log_viewer.hpp"
 #include "ui/merge_dialog.hpp"
 #include "ui/parameter_input.hpp"
 #include "ui/print_controller.hpp"
@@ -64,6 +66,11 @@ bool Implemented(int id) {
             return true;
         default: return false;
     }
+}
+
+// The program's version as the registry keeps it ("4.0.1.0").
+QString VersionText() {
+    return QStringLiteral("%1.%2.%3.%4").arg(kVersionValues[0]).arg(kVersionValues[1]).arg(kVersionValues[2]).arg(kVersionValues[3]);
 }
 
 // A desktop program standing in for the calculator, paint and notepad commands.
@@ -137,6 +144,7 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
         view_->ClearCursor();
         RefreshAll();
     });
+    connect(info_, &InfoDock::pointChosen, pointList_, &PointListDock::pointChosen);
     connect(pointList_, &PointListDock::pileChosen, this, [this](int ordinal) {
         doc_.SelectPile(ordinal);
         view_->ClearCursor();
@@ -300,7 +308,7 @@ BarScope MainWindow::ParameterScope(std::vector<std::int32_t>& shown) const {
     shown = view_->DisplayedPoints();
     BarScope scope;
     scope.shown = shown;
-    scope.current = doc_.currentIndex;
+    scope.current = view_->CurrentPoint();
     scope.allWaveforms = scopeAll_;
     return scope;
 }
@@ -540,7 +548,8 @@ void MainWindow::Run(int id) {
         }
         case kCmdAppAbout:
             QMessageBox::about(this, QStringLiteral("关于"),
-                               QStringLiteral("%1\n低应变反射波法基桩完整性检测分析").arg(QString::fromUtf8(kAppTitle)));
+                               QStringLiteral("%1\n低应变反射波法基桩完整性检测分析\n版本 %2")
+                                   .arg(QString::fromUtf8(kAppTitle), VersionText()));
             break;
         case 32863:
         case 32864:
@@ -594,7 +603,11 @@ void MainWindow::Run(int id) {
             shell_->ReloadShellSettings();
             break;
         }
-        case 32872: QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(shell_->LogFilePath()))); break;
+        case 32872: {
+            LogViewer viewer(QString::fromStdString(shell_->LogFilePath()), this);
+            viewer.exec();
+            break;
+        }
         default: break;
     }
 }

@@ -40,7 +40,10 @@ PointListDock::PointListDock(CTAV_AnalyserDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("pointListDock"));
     tree_->setColumnCount(2);
     tree_->setHeaderLabels({QStringLiteral("桩号/测点"), QStringLiteral("类别")});
-    tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Entries are shown whole; a narrow panel scrolls sideways instead of cutting them.
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     setWidget(tree_);
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { OnCurrentChanged(item); });
     connect(tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) { OnItemChanged(item, column); });
@@ -164,8 +167,11 @@ void ChainDock::Rebuild(const std::vector<int>& targets) {
     const int keep = list_->currentRow();
     list_->clear();
     const ChainList chain = BuildChainList(doc_, TargetSet(targets.begin(), targets.end()));
-    for (int row = 0; row < chain.RowCount(); ++row)
-        list_->addItem(QStringLiteral("%1. %2").arg(row + 1).arg(FromUtf8(chain.RowName(row))));
+    for (int row = 0; row < chain.RowCount(); ++row) {
+        // A step the targets do not share has no name of its own.
+        const QString name = chain.Editable(row) ? FromUtf8(chain.RowName(row)) : QStringLiteral("（各测点不同）");
+        list_->addItem(QStringLiteral("%1. %2").arg(row + 1).arg(name));
+    }
     if (keep >= 0 && keep < list_->count()) list_->setCurrentRow(keep);
     ShowDetail();
 }
@@ -210,6 +216,7 @@ InfoDock::InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("infoDock"));
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
     auto* panel = new QWidget(this);
     auto* form = new QFormLayout(panel);
     form->addRow(QStringLiteral("检测单位"), testUnit_);
@@ -228,6 +235,9 @@ InfoDock::InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
         if (rebuilding_) return;
         const int field = EditableField(item->column());
         if (field >= 0) emit pointFieldEdited(item->row(), field, item->text());
+    });
+    connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (!rebuilding_ && doc_.ValidIndex(row) && row != doc_.currentIndex) emit pointChosen(row);
     });
 }
 
@@ -266,6 +276,7 @@ void InfoDock::Rebuild() {
         field->setEnabled(any);
         if (!field->hasFocus()) field->setText(FieldText(field == testUnit_ ? doc_.header.testUnit : doc_.header.projectName));
     }
+    if (doc_.ValidIndex(doc_.currentIndex)) table_->selectRow(doc_.currentIndex);
     rebuilding_ = false;
     setWindowTitle(QStringLiteral("信息 - %1 / %2").arg(FieldText(doc_.header.projectName), FieldText(doc_.header.testUnit)));
 }

@@ -83,6 +83,8 @@ signals:
     void headerEdited(bool projectName, const QString& text);
     // A cell of the table was edited: row = test point, field = a PointField.
     void pointFieldEdited(int row, int field, const QString& text);
+    // A row of the table was chosen: that test point becomes current.
+    void pointChosen(int index);
 
 private:
     const CTAV_AnalyserDoc& doc_;

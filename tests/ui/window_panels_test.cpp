@@ -1,0 +1,105 @@
+// The panels around the display and the commands of built parts: list
+// entries shown whole, the information table selecting in the list, mark
+// lines in the analyses and the log window.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "model/atomic_file.hpp"
+#include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
+#include "tests/support/tool_runner.hpp"
+#include "ui/analysis_view.hpp"
+#include "ui/log_viewer.hpp"
+#include "ui/main_window.hpp"
+#include "ui/project_docks.hpp"
+
+namespace tav {
+namespace {
+
+using testing::RecordingPrompts;
+using testing::TempDir;
+
+struct Panels {
+    TempDir dir;
+    RecordingPrompts prompts;
+    ui::MainWindow window;
+    Panels() {
+        const std::string path = dir.File("demo.tav");
+        WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"),
+                                                        {testing::WaveformPoint("P1-long-pile-number", 1024, 1),
+                                                         testing::WaveformPoint("P1-long-pile-number", 1024, 2),
+                                                         testing::WaveformPoint("P2", 1024, 3)},
+                                                        {}));
+        window.SetPrompts(&prompts);
+        window.resize(1200, 800);
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_TRUE(window.OpenPath(QString::fromStdString(path)));
+        QApplication::processEvents();
+    }
+    QTreeWidget* Tree() { return window.findChild<ui::PointListDock*>()->Tree(); }
+};
+
+TEST(WindowPanels, ListEntriesAreShownWholeInANarrowPanel) {
+    Panels p;
+    auto* dock = p.window.findChild<ui::PointListDock*>();
+    p.window.resizeDocks({dock}, {110}, Qt::Horizontal);
+    QApplication::processEvents();
+    QTreeWidgetItem* item = p.Tree()->topLevelItem(0)->child(0);
+    const int needed = p.Tree()->fontMetrics().horizontalAdvance(item->text(0)) + 2 * p.Tree()->indentation();
+    EXPECT_GE(p.Tree()->columnWidth(0), needed) << item->text(0).toStdString();
+}
+
+TEST(WindowPanels, ChoosingARowOfTheInformationTableChoosesTheTestPoint) {
+    Panels p;
+    auto* table = p.window.findChild<ui::InfoDock*>()->Table();
+    table->setCurrentCell(2, 1);
+    EXPECT_EQ(p.window.Document().currentIndex, 2);
+    ASSERT_NE(p.Tree()->currentItem(), nullptr);
+    EXPECT_TRUE(p.Tree()->currentItem()->text(0).startsWith(QStringLiteral("[3]")));
+    // And the list's choice shows in the table.
+    p.Tree()->setCurrentItem(p.Tree()->topLevelItem(0)->child(1));
+    EXPECT_EQ(p.window.Document().currentIndex, 1);
+    EXPECT_EQ(table->currentRow(), 1);
+}
+
+TEST(WindowPanels, MarkLineCommandMarksTheSpectrum) {
+    Panels p;
+    auto* type = p.window.findChild<QComboBox*>(QStringLiteral("analysisType"));
+    type->setCurrentIndex(2);  // 频域分析
+    QApplication::processEvents();
+    auto* view = p.window.View();
+    auto& model = view->Model();
+    ASSERT_FALSE(model.Entries().empty());
+    EXPECT_FALSE(p.window.Action(32836)->isEnabled()) << "no cursor yet";
+    const auto& e = model.Entries()[0];
+    QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {},
+                      QPoint(model.SampleToPixel(0, 40), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
+    ASSERT_TRUE(p.window.Action(32836)->isEnabled());
+    EXPECT_FALSE(p.window.Action(32771)->isEnabled()) << "head and toe belong to the waveform";
+    p.window.Action(32836)->trigger();
+    EXPECT_EQ(p.window.Document().points[0].spectrumMarks.size(), 1u);
+    EXPECT_TRUE(p.window.Document().modified);
+}
+
+TEST(WindowPanels, LogWindowShowsTheLogOrWhyNot) {
+    TempDir dir;
+    const std::string log = dir.File("tav.log");
+    const std::string line = "2026-12-07 10:00:00 打开文件==>打开文件完成\n";
+    WriteFileAtomically(log, std::vector<std::uint8_t>(line.begin(), line.end()));
+    ui::LogViewer viewer(QString::fromStdString(log));
+    EXPECT_TRUE(viewer.Text()->toPlainText().contains(QStringLiteral("打开文件完成")));
+    EXPECT_TRUE(viewer.Text()->isReadOnly());
+    ui::LogViewer missing(QString::fromStdString(dir.File("none.log")));
+    EXPECT_TRUE(missing.Text()->toPlainText().contains(QStringLiteral("无法读取")));
+}
+
+}  // namespace
+}  // namespace tav
