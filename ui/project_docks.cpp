@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -138,9 +139,18 @@ ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("chainDock"));
     detail_->setReadOnly(true);
     detail_->setMaximumBlockCount(20);
+    // The chosen step's parameters under a title naming the step; hidden while
+    // no step is chosen, so the list has the room.
+    detailPanel_ = new QWidget;
+    detailTitle_ = new QLabel;
+    auto* detailLayout = new QVBoxLayout(detailPanel_);
+    detailLayout->setContentsMargins(0, 2, 0, 0);
+    detailLayout->addWidget(detailTitle_);
+    detailLayout->addWidget(detail_);
+    detailPanel_->hide();
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(list_);
-    split->addWidget(detail_);
+    split->addWidget(detailPanel_);
     setWidget(split);
     connect(list_, &QListWidget::currentRowChanged, this, [this] { ShowDetail(); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { emit commandRequested(32904); });
@@ -181,17 +191,19 @@ int ChainDock::RowCount() const { return list_->count(); }
 
 void ChainDock::ShowDetail() {
     const int row = list_->currentRow();
-    if (targets_.empty() || row < 0) {
-        detail_->clear();
-        return;
-    }
     const ChainList chain = BuildChainList(doc_, TargetSet(targets_.begin(), targets_.end()));
-    if (!chain.ValidRow(row) || !chain.Editable(row)) {
+    if (targets_.empty() || row < 0 || !chain.ValidRow(row) || !chain.Editable(row)) {
         detail_->clear();
+        detailTitle_->clear();
+        detailPanel_->hide();
         return;
     }
+    detailTitle_->setText(QStringLiteral("步骤参数：%1. %2").arg(row + 1).arg(FromUtf8(chain.RowName(row))));
     detail_->setPlainText(FromUtf8(StepDetailText(doc_, targets_.front(), chain.rows[static_cast<std::size_t>(row)])));
+    detailPanel_->show();
 }
+
+QString ChainDock::DetailTitle() const { return detailTitle_->text(); }
 
 // ---- information panel ----------------------------------------------------------
 

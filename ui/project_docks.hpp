@@ -9,6 +9,7 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 class QListWidget;
+class QLabel;
 class QPlainTextEdit;
 class QTableWidget;
 class QLineEdit;
@@ -56,6 +57,8 @@ public:
     int SelectedRow() const;
     int RowCount() const;
     QListWidget* List() const { return list_; }
+    // "步骤参数：" with the chosen step; empty while no step is chosen.
+    QString DetailTitle() const;
 
 signals:
     void commandRequested(int id);
@@ -66,6 +69,8 @@ private:
     const CTAV_AnalyserDoc& doc_;
     QListWidget* list_;
     QPlainTextEdit* detail_;
+    QWidget* detailPanel_;
+    QLabel* detailTitle_;
     std::vector<int> targets_;
 };
 

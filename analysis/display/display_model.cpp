@@ -433,7 +433,9 @@ void WaveDisplayModel::ComputeTexts(DisplayEntry& e) {
             value = (q < 2 ? lo : hi) * kFactor[q];
         }
         const std::string text = Format("%0.2f", value);
-        const int y = e.plot.bottom - 1 - h * q / 4 - lh / 2;
+        // The top value sits just inside the plot's top: centred on the edge it
+        // would run into the unit text ("mV") on the line above.
+        const int y = std::max(e.plot.bottom - 1 - h * q / 4 - lh / 2, e.plot.top + 1);
         e.vLabels.push_back({e.plot.left - 3 - measure_.Width(text), y, text});
     }
 

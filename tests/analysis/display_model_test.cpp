@@ -202,6 +202,22 @@ TEST_F(DisplayModelTest, AnnotationTexts) {
     EXPECT_LT(e.annotation[0].x, e.plot.left);
 }
 
+TEST_F(DisplayModelTest, TheTopValueLabelStaysBelowTheUnitLine) {
+    // The unit ("mV") is drawn on the line above the plot, beside the caption.
+    for (const int type : {kAnalysisTime, kAnalysisFrequency}) {
+        model.bar.analysisType = type;
+        model.Rebuild();
+        ASSERT_FALSE(model.Entries().empty());
+        for (const auto& e : model.Entries()) {
+            if (!e.textsReady) continue;  // laid out when scrolled near
+            ASSERT_EQ(e.vLabels.size(), 5u);
+            EXPECT_GT(e.vLabels.back().y, e.plot.top) << "top label clear of the unit line";
+            EXPECT_LT(e.vLabels.back().y, e.vLabels[3].y) << "still above the next label";
+            EXPECT_EQ(e.vLabels.front().y, e.plot.bottom - 1 - measure.LineHeight() / 2) << "the others centred on their ticks";
+        }
+    }
+}
+
 TEST_F(DisplayModelTest, ReadoutsOfEachKind) {
     AnalysisEntry e = model.Entries()[0];
     e.copy.samples[140] = 1.234f;

@@ -111,6 +111,14 @@ TEST_F(Bar, FieldsShowCommonValuesOrGrey) {
     EXPECT_EQ(f.speedText, "3000");
     EXPECT_FALSE(f.speedGrey);
 
+    // A current waveform among several shown keeps its values in the bar,
+    // grey when edits go to all and the others differ.
+    f = ParameterBarFields(doc, BarScope{shown, 2, true});
+    EXPECT_EQ(f.speedText, "3000");
+    EXPECT_TRUE(f.speedGrey);
+    EXPECT_EQ(f.lengthText, "10");
+    EXPECT_FALSE(f.lengthGrey);
+
     f = ParameterBarFields(doc, BarScope{{}, 0, false});
     EXPECT_FALSE(f.enabled);
     EXPECT_EQ(f.lengthText, "");

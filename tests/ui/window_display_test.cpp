@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -114,6 +115,46 @@ TEST(WindowDisplay, KeysReachTheDisplayOnceItIsClicked) {
     EXPECT_EQ(w.window.Document().currentIndex, 1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
     EXPECT_EQ(w.window.Document().currentIndex, 0);
+
+    // Left and right move the moving cursor one pixel, with its readout.
+    QTest::mouseMove(w.Viewport(), w.At(0, 300));
+    ASSERT_TRUE(w.Model().Moving().valid);
+    const int x = w.Model().Moving().x;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(w.Model().Moving().x, x + 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(w.Model().Moving().x, x - 1);
+}
+
+// Dark pixels of the trace inside a plot, away from the cursor's column.
+std::vector<QPoint> TracePixels(const QImage& image, const QRect& plot, int cursorX) {
+    std::vector<QPoint> out;
+    for (int y = plot.top() + 1; y < plot.bottom() - 1; ++y)
+        for (int x = plot.left() + 1; x < plot.right() - 1; ++x) {
+            if (std::abs(x - cursorX) <= 4) continue;
+            if (qGray(image.pixel(x, y)) < 64) out.emplace_back(x, y);
+        }
+    return out;
+}
+
+TEST(WindowDisplay, HoveringLeavesTheTraceWhole) {
+    ShownWindow w;
+    w.window.Run(32869);  // the cursor as a vertical line only
+    const auto& e = w.Model().Entries()[0];
+    const int scroll = w.View()->Display()->ScrollY();
+    const QRect plot(QPoint(e.plot.left, e.plot.top - scroll), QPoint(e.plot.right - 1, e.plot.bottom - 1 - scroll));
+    const QPoint at = w.At(0, 300);
+    const QImage before = w.Viewport()->grab().toImage();
+    QTest::mouseMove(w.Viewport(), at);
+    ASSERT_TRUE(w.Model().Moving().valid);
+    const QImage hovered = w.Viewport()->grab().toImage();
+    const auto trace = TracePixels(before, plot, at.x());
+    ASSERT_GT(trace.size(), 200u) << "a trace is drawn";
+    int lost = 0;
+    for (const QPoint& p : trace)
+        if (qGray(hovered.pixel(p)) >= 64) ++lost;
+    EXPECT_EQ(lost, 0) << "trace pixels gone while hovering";
 }
 
 }  // namespace

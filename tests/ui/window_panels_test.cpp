@@ -6,16 +6,25 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <filesystem>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
 
+#include "app/app_shell.hpp"
 #include "model/atomic_file.hpp"
+#include "model/text_codec.hpp"
+#include "model/text_field.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "ui/analysis_view.hpp"
+#include "ui/command_table.hpp"
+#include "ui/custom_defect_dialog.hpp"
 #include "ui/log_viewer.hpp"
 #include "ui/main_window.hpp"
 #include "ui/project_docks.hpp"
@@ -99,6 +108,103 @@ TEST(WindowPanels, LogWindowShowsTheLogOrWhyNot) {
     EXPECT_TRUE(viewer.Text()->isReadOnly());
     ui::LogViewer missing(QString::fromStdString(dir.File("none.log")));
     EXPECT_TRUE(missing.Text()->toPlainText().contains(QStringLiteral("无法读取")));
+}
+
+// A shell of its own in a private home, for the commands that keep files.
+struct ShellHome {
+    TempDir dir;
+    AppShellOptions options;
+    ShellHome() {
+        options.executablePath = dir.File("tav_analyser");
+        options.refreshDesktopDatabases = false;
+        const std::string home = dir.path();
+        options.environment = [home](std::string_view name) -> std::optional<std::string> {
+            if (name == "HOME") return home;
+            if (name == "TMPDIR") return home + "/tmp";
+            return std::nullopt;
+        };
+        std::filesystem::create_directories(home + "/tmp");
+    }
+};
+
+TEST(WindowPanels, EditRenamesACustomDefectAndKeepsOthersAlone) {
+    ShellHome home;
+    AppShell shell(home.options);
+    ASSERT_TRUE(shell.Startup());
+    TestPoint tp = testing::WaveformPoint("P1", 1024, 1);
+    DefectMark custom;
+    custom.type = 8;
+    custom.position = (tp.headIndex + tp.toeIndex) / 2;
+    SetText(custom.name, "old");
+    tp.defects.push_back(custom);
+    const std::string path = home.dir.File("defect.tav");
+    WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"), {tp}, {}));
+    RecordingPrompts prompts;
+    ui::MainWindow window(&shell);
+    window.SetPrompts(&prompts);
+    window.resize(1200, 800);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(path)));
+    QApplication::processEvents();
+    EXPECT_FALSE(window.Action(32837)->isEnabled()) << "nothing selected";
+
+    auto* view = window.View();
+    auto& model = view->Model();
+    const auto& e = model.Entries()[0];
+    QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {},
+                      QPoint(model.SampleToPixel(0, custom.position), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
+    ASSERT_TRUE(window.Action(32837)->isEnabled()) << "a custom defect is selected";
+
+    QTimer::singleShot(50, [] {
+        auto* dialog = qobject_cast<ui::CustomDefectDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        for (auto* field : dialog->findChildren<QLineEdit*>()) {
+            if (field->isReadOnly()) continue;
+            if (field->maxLength() == 49) field->setText(QStringLiteral("  裂缝在此  "));
+            else {
+                field->clear();
+                QTest::keyClicks(field, QStringLiteral("新名称"));
+            }
+        }
+        dialog->accept();
+    });
+    window.Action(32837)->trigger();
+    const auto& edited = window.Document().points[0].defects;
+    ASSERT_EQ(edited.size(), 1u);
+    EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].name)), "新名称");
+    EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].description)), "裂缝在此");
+    EXPECT_EQ(edited[0].position, custom.position);
+    EXPECT_TRUE(window.Document().modified);
+    shell.Shutdown();
+}
+
+TEST(WindowPanels, AboutShowsTheVersion) {
+    ui::MainWindow window;
+    QString text;
+    QTimer::singleShot(50, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            box->accept();
+        }
+    });
+    window.Run(ui::kCmdAppAbout);
+    EXPECT_TRUE(text.contains(QStringLiteral("版本 4.0.1.0"))) << text.toStdString();
+}
+
+TEST(WindowPanels, TheStepDetailIsTitledAndOnlyShownForAChosenStep) {
+    Panels p;
+    p.window.Run(32784);  // an integration for the current test point
+    auto* chain = p.window.findChild<ui::ChainDock*>();
+    auto* detail = chain->findChild<QPlainTextEdit*>();
+    ASSERT_NE(detail, nullptr);
+    ASSERT_GE(chain->List()->count(), 1);
+    chain->List()->setCurrentRow(-1);
+    EXPECT_FALSE(detail->parentWidget()->isVisible()) << "no step chosen: nothing to show";
+    chain->List()->setCurrentRow(0);
+    EXPECT_TRUE(detail->parentWidget()->isVisible());
+    EXPECT_FALSE(detail->toPlainText().isEmpty());
+    EXPECT_TRUE(chain->DetailTitle().startsWith(QStringLiteral("步骤参数"))) << chain->DetailTitle().toStdString();
 }
 
 }  // namespace
