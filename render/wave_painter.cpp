@@ -1,6 +1,7 @@
 #include "render/wave_painter.hpp"
 
 #include <QPolygon>
+#include <algorithm>
 #include <optional>
 #include <QStaticText>
 #include <QString>
@@ -96,6 +97,19 @@ QColor ItemColour(ItemKind kind) {
     }
 }
 
+// The readout box beside the moving cursor: right of it where it fits, at the
+// plot's top or bottom, whichever covers fewer points of the curve.
+QRect ReadoutBox(const DisplayEntry& e, int x, int width, int height) {
+    QRect top(x + 8, e.plot.top + 2, width, height);
+    if (top.right() > e.plot.right) top.moveRight(x - 8);
+    QRect bottom = top;
+    bottom.moveBottom(e.plot.bottom - 3);
+    const auto covered = [&e](const QRect& box) {
+        return std::count_if(e.points.begin(), e.points.end(), [&box](const DisplayPoint& pt) { return box.contains(pt.x, pt.y); });
+    };
+    return covered(bottom) < covered(top) ? bottom : top;
+}
+
 }  // namespace
 
 void DrawTextAt(QPainter& painter, int x, int top, const std::string& utf8) { DrawTextTop(painter, x, top, utf8); }
@@ -124,7 +138,7 @@ void PaintEntry(QPainter& p, const DisplayEntry& e, bool current, std::int32_t s
     VLine(p, e.plot.left, e.plot.top, e.plot.bottom - 1, frame);
     VLine(p, e.plot.right - 1, e.plot.top, e.plot.bottom - 1, frame);
     p.save();
-    p.setClipRect(plot);
+    p.setClipRect(plot, Qt::IntersectClip);
     // A solid pale zero line: a dotted one costs as much as the curve itself.
     HLine(p, e.plot.left, e.plot.right, e.zeroY, QColor(215, 215, 215));
 
@@ -185,6 +199,26 @@ void PaintDisplay(QPainter& p, const QRect& target, const WaveDisplayModel& mode
     }
 
     if (options.cursors) {
+        const auto& mv = model.Moving();
+        // The readout's background goes under the curve: the entry is drawn
+        // again inside the box, so the readout never hides part of the trace.
+        std::vector<std::string> readout;
+        QRect box;
+        if (mv.valid && model.options.readoutShown) {
+            readout = model.MovingReadout();
+            const auto& e = entries[static_cast<std::size_t>(mv.entry)];
+            const int lh = p.fontMetrics().height();
+            int w = 0;
+            for (const auto& l : readout) w = std::max(w, TextAdvance(p, l));
+            box = ReadoutBox(e, model.SampleToPixel(mv.entry, mv.sample), w + 8, lh * static_cast<int>(readout.size()) + 4);
+            p.fillRect(box, QColor(255, 255, 225));
+            p.setPen(Rgb(model.MarkerColour()));
+            p.drawRect(box.adjusted(0, 0, -1, -1));
+            p.save();
+            p.setClipRect(box, Qt::IntersectClip);
+            PaintEntry(p, e, false, e.block.spectrumStyle);
+            p.restore();
+        }
         const auto& st = model.Static();
         if (st.valid) {
             const auto& e = entries[static_cast<std::size_t>(st.entry)];
@@ -192,7 +226,6 @@ void PaintDisplay(QPainter& p, const QRect& target, const WaveDisplayModel& mode
             p.setPen(QPen(QColor(0, 0, 255), 0, Qt::DashDotLine));
             p.drawLine(x, e.plot.top, x, e.plot.bottom - 1);
         }
-        const auto& mv = model.Moving();
         if (mv.valid) {
             const auto& e = entries[static_cast<std::size_t>(mv.entry)];
             const int x = model.SampleToPixel(mv.entry, mv.sample);
@@ -201,24 +234,12 @@ void PaintDisplay(QPainter& p, const QRect& target, const WaveDisplayModel& mode
             p.setPen(QPen(QColor(90, 90, 90), 0));
             p.drawLine(x, e.plot.top, x, e.plot.bottom - 1);
             if (model.options.cursorStyle != 2) p.drawLine(e.plot.left, y, e.plot.right - 1, y);
-            const QColor marker = Rgb(model.MarkerColour());
-            p.fillRect(QRect(x - 3, y - 3, 7, 7), marker);
-            if (model.options.readoutShown) {
-                const auto lines = model.MovingReadout();
-                const int lh = p.fontMetrics().height();
-                int w = 0;
-                for (const auto& l : lines) w = std::max(w, p.fontMetrics().horizontalAdvance(Text(l)));
-                QRect box(x + 8, e.plot.top + 2, w + 8, lh * static_cast<int>(lines.size()) + 4);
-                if (box.right() > e.plot.right) box.moveRight(x - 8);
-                p.fillRect(box, QColor(255, 255, 225));
-                p.setPen(marker);
-                p.drawRect(box.adjusted(0, 0, -1, -1));
-                p.setPen(Qt::black);
-                int ly = box.top() + 2;
-                for (const auto& l : lines) {
-                    DrawTextTop(p, box.left() + 4, ly, l);
-                    ly += lh;
-                }
+            p.fillRect(QRect(x - 3, y - 3, 7, 7), Rgb(model.MarkerColour()));
+            p.setPen(Qt::black);
+            int ly = box.top() + 2;
+            for (const auto& l : readout) {
+                DrawTextTop(p, box.left() + 4, ly, l);
+                ly += p.fontMetrics().height();
             }
         }
     }

@@ -2,6 +2,8 @@
 // right click and the keys do to the panels around it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QImage>
 #include <QComboBox>
@@ -68,7 +70,7 @@ TEST(WindowDisplay, DoubleClickShowsTheScopeInTheBarAndKeepsTheChainAndSpeed) {
     QApplication::processEvents();
     ASSERT_EQ(w.Model().Entries().size(), 2u) << "the pile's test points";
     EXPECT_EQ(w.Scope()->currentText(), QStringLiteral("当前桩所有测点"));
-    EXPECT_EQ(speed->text(), QStringLiteral("4000")) << "the current waveform's value";
+    EXPECT_EQ(speed->text(), QString::number(w.window.Document().points[0].waveSpeed)) << "the current waveform's value";
     ASSERT_EQ(chain->count(), 1);
     EXPECT_EQ(chain->item(0)->text(), QStringLiteral("1. （各测点不同）"));
 
@@ -138,23 +140,34 @@ std::vector<QPoint> TracePixels(const QImage& image, const QRect& plot, int curs
     return out;
 }
 
+// The readout box opens beside the cursor, here right over the head's peak.
 TEST(WindowDisplay, HoveringLeavesTheTraceWhole) {
     ShownWindow w;
     w.window.Run(32869);  // the cursor as a vertical line only
+    ASSERT_TRUE(w.Model().options.readoutShown);
     const auto& e = w.Model().Entries()[0];
     const int scroll = w.View()->Display()->ScrollY();
     const QRect plot(QPoint(e.plot.left, e.plot.top - scroll), QPoint(e.plot.right - 1, e.plot.bottom - 1 - scroll));
-    const QPoint at = w.At(0, 300);
+    const auto peak = std::min_element(e.points.begin(), e.points.end(),
+                                       [](const DisplayPoint& a, const DisplayPoint& b) { return a.y < b.y; });
+    ASSERT_LT(peak->y, e.plot.top + 30) << "the head's peak lies where a two-line readout box opens";
+    const QPoint at(peak->x - 20, plot.center().y());
     const QImage before = w.Viewport()->grab().toImage();
     QTest::mouseMove(w.Viewport(), at);
     ASSERT_TRUE(w.Model().Moving().valid);
     const QImage hovered = w.Viewport()->grab().toImage();
     const auto trace = TracePixels(before, plot, at.x());
     ASSERT_GT(trace.size(), 200u) << "a trace is drawn";
-    int lost = 0;
+    std::string lost;
     for (const QPoint& p : trace)
-        if (qGray(hovered.pixel(p)) >= 64) ++lost;
-    EXPECT_EQ(lost, 0) << "trace pixels gone while hovering";
+        if (qGray(hovered.pixel(p)) >= 64) lost += " (" + std::to_string(p.x()) + "," + std::to_string(p.y()) + ")";
+    EXPECT_EQ(lost, "") << "trace pixels hidden while hovering";
+    // The readout is still shown: its pale background is somewhere in the plot.
+    bool readoutShown = false;
+    for (int y = plot.top(); y < plot.bottom() && !readoutShown; ++y)
+        for (int x = plot.left(); x < plot.right() && !readoutShown; ++x)
+            readoutShown = hovered.pixel(x, y) == qRgb(255, 255, 225);
+    EXPECT_TRUE(readoutShown);
 }
 
 }  // namespace
