@@ -139,6 +139,7 @@ ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
     setObjectName(QStringLiteral("chainDock"));
     detail_->setReadOnly(true);
     detail_->setMaximumBlockCount(20);
+    detail_->setPlaceholderText(QStringLiteral("此步骤没有参数"));
     // The chosen step's parameters under a title naming the step; hidden while
     // no step is chosen, so the list has the room.
     detailPanel_ = new QWidget;

@@ -128,13 +128,15 @@ struct ShellHome {
     }
 };
 
-TEST(WindowPanels, EditRenamesACustomDefectAndKeepsOthersAlone) {
+TEST(WindowPanels, EditRenamesACustomDefectInItsPlace) {
     ShellHome home;
     AppShell shell(home.options);
     ASSERT_TRUE(shell.Startup());
     TestPoint tp = testing::WaveformPoint("P1", 1024, 1);
     DefectMark custom;
     custom.type = 8;
+    // Half way down the pile: loading places a defect by its depth.
+    custom.depth = tp.pileLength / 2;
     custom.position = (tp.headIndex + tp.toeIndex) / 2;
     SetText(custom.name, "old");
     tp.defects.push_back(custom);
@@ -153,8 +155,12 @@ TEST(WindowPanels, EditRenamesACustomDefectAndKeepsOthersAlone) {
     auto* view = window.View();
     auto& model = view->Model();
     const auto& e = model.Entries()[0];
+    const TestPoint& loaded = window.Document().points[0];
+    ASSERT_EQ(loaded.defects.size(), 1u);
+    const int at = loaded.defects[0].position;
+    ASSERT_GT(model.SampleToPixel(0, at) - model.SampleToPixel(0, loaded.headIndex), 20) << "clear of the head mark";
     QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {},
-                      QPoint(model.SampleToPixel(0, custom.position), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
+                      QPoint(model.SampleToPixel(0, at), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
     ASSERT_TRUE(window.Action(32837)->isEnabled()) << "a custom defect is selected";
 
     QTimer::singleShot(50, [] {
@@ -165,7 +171,7 @@ TEST(WindowPanels, EditRenamesACustomDefectAndKeepsOthersAlone) {
             if (field->maxLength() == 49) field->setText(QStringLiteral("  裂缝在此  "));
             else {
                 field->clear();
-                QTest::keyClicks(field, QStringLiteral("新名称"));
+                field->insert(QStringLiteral("新名称"));  // as typed: keyClicks takes only ASCII
             }
         }
         dialog->accept();
@@ -175,7 +181,7 @@ TEST(WindowPanels, EditRenamesACustomDefectAndKeepsOthersAlone) {
     ASSERT_EQ(edited.size(), 1u);
     EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].name)), "新名称");
     EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].description)), "裂缝在此");
-    EXPECT_EQ(edited[0].position, custom.position);
+    EXPECT_EQ(edited[0].position, at);
     EXPECT_TRUE(window.Document().modified);
     shell.Shutdown();
 }
@@ -204,8 +210,10 @@ TEST(WindowPanels, TheStepDetailIsTitledAndOnlyShownForAChosenStep) {
     EXPECT_FALSE(detail->parentWidget()->isVisible()) << "no step chosen: nothing to show";
     chain->List()->setCurrentRow(0);
     EXPECT_TRUE(detail->parentWidget()->isVisible());
-    EXPECT_FALSE(detail->toPlainText().isEmpty());
-    EXPECT_TRUE(chain->DetailTitle().startsWith(QStringLiteral("步骤参数"))) << chain->DetailTitle().toStdString();
+    EXPECT_EQ(chain->DetailTitle(), QStringLiteral("步骤参数：1. 积分"));
+    // An integration has no parameters: the panel says so rather than staying blank.
+    EXPECT_TRUE(detail->toPlainText().isEmpty());
+    EXPECT_FALSE(detail->placeholderText().isEmpty());
 }
 
 }  // namespace
