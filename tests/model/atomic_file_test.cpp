@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
 
 #include <csignal>
 #include <filesystem>
@@ -15,6 +19,10 @@ namespace tav {
 namespace {
 
 using testing::TempDir;
+
+// Set by a test to make every fchmod of this program fail, as on a file system
+// that keeps its own permissions (see fchmod below).
+std::atomic<bool> gRefuseFchmod{false};
 
 std::vector<std::string> HiddenTemporaries(const std::string& folder) {
     std::vector<std::string> found;
@@ -176,5 +184,42 @@ TEST(FileEditLock, ASecondEditorWaitsForTheFileTheFirstOneSaved) {
     EXPECT_EQ(error, "无法打开：文件或文件夹不存在");
 }
 
+// The save keeps the replaced file's mode; when the system will not set it,
+// the save fails and the file stays as it was, unless the mode already is right.
+TEST(AtomicFile, ASaveThatCannotKeepThePermissionsReplacesNothing) {
+    TempDir dir;
+    const auto path = dir.File("p.tav");
+    ASSERT_TRUE(WriteFileAtomically(path, kBytes));
+    ::chmod(path.c_str(), 0640);
+    gRefuseFchmod = true;
+    std::string error;
+    const bool saved = WriteFileAtomically(path, std::vector<std::uint8_t>{9, 9}, &error);
+    gRefuseFchmod = false;
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error.find("无法保留文件的访问权限"), std::string::npos) << error;
+    EXPECT_EQ(ReadWholeFile(path), kBytes);
+    EXPECT_EQ(ModeOf(path), 0640);
+    EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+
+    // A new file whose usual mode is the temporary file's own 0600 needs no change.
+    const mode_t mask = ::umask(066);
+    gRefuseFchmod = true;
+    const bool savedNew = WriteFileAtomically(dir.File("new.tav"), kBytes, &error);
+    gRefuseFchmod = false;
+    ::umask(mask);
+    EXPECT_TRUE(savedNew) << error;
+    EXPECT_EQ(ModeOf(dir.File("new.tav")), 0600);
+}
+
 }  // namespace
 }  // namespace tav
+
+// Stands in for the C library's fchmod in this test program, so that a test can
+// make it fail; otherwise it does what the library does.
+extern "C" int fchmod(int fd, mode_t mode) noexcept {
+    if (tav::gRefuseFchmod) {
+        errno = EPERM;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
+}
