@@ -131,8 +131,10 @@ void RegisterPrintCommand(CLI::App& app, Runner& run) {
     auto* cmd = app.add_subcommand("print", "print the pages of the checked test points to a PDF file");
     cmd->add_option("IN", req->input, "project file")->required();
     cmd->add_option("-o", req->output, "the PDF file to write");
+    // One comma list: a project file after it is not taken for more indices.
     auto* points = cmd->add_option("--points", req->points, "test point indices to print (the checked list)")
-                       ->delimiter(',');
+                       ->delimiter(',')
+                       ->allow_extra_args(false);
     cmd->add_flag("--checked", req->checked, "print the ticked test points (the default)")->excludes(points);
     cmd->add_option("--settings", req->settingsFile, "a print settings file QRV_TAV4_PRINT_001.ini");
     cmd->add_option("--paper", req->paper, "A4, A3, B5, Letter or WxH in mm (default A4)");

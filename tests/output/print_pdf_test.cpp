@@ -104,6 +104,11 @@ TEST(PrintTool, LayoutJsonIsTheLayoutOfTheJob) {
     EXPECT_EQ(l["cells"].size(), 2u);
     EXPECT_EQ(l["area"]["right"], 4200 - 150);
     EXPECT_EQ(l["area"]["bottom"], 200 - 2970 + 42 + 35);
+
+    // The project may follow the list.
+    const auto before = RunTavtool({"print", "--points", "3,1", project, "--layout-json"});
+    ASSERT_EQ(before.exitCode, 0) << before.err;
+    EXPECT_EQ(nlohmann::json::parse(before.out)["cells"].size(), 2u);
 }
 
 TEST(PrintTool, PdfPagesAndTextsMatchTheLayout) {
