@@ -3,8 +3,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tav {
 class CTAV_AnalyserDoc;
@@ -48,5 +51,31 @@ int CheckPoint(const CTAV_AnalyserDoc& doc, const std::string& file, long index,
 int LockForInPlaceEdit(FileEditLock& lock, const std::string& file);
 // Saves atomically; kExitOk or the reported exit code 3.
 int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file);
+// Saves a project edited by a list of operations to `out`; when `refused` of
+// the `total` operations were refused, says so and gives 2 although the
+// others were saved.
+int SaveEditedProject(CTAV_AnalyserDoc& doc, const std::string& input, const std::string& out, std::size_t refused,
+                      std::size_t total);
+
+// A command whose operations are ordered and repeatable: everything after its
+// name is read by `parse` (which sets the exit code when it gives no request)
+// and the request is carried out by `execute`.
+template <typename Request>
+void RegisterOperationsCommand(CLI::App& app, Runner& run, const char* name, const char* description,
+                               const char* usage,
+                               std::optional<Request> (*parse)(const std::vector<std::string>&, int&),
+                               int (*execute)(const Request&)) {
+    auto* c = app.add_subcommand(name, description);
+    c->footer(usage);
+    c->prefix_command();
+    c->callback([c, &run, parse, execute] {
+        const std::vector<std::string> args = c->remaining();
+        run = [args, parse, execute] {
+            int exitCode = kExitUsage;
+            const auto request = parse(args, exitCode);
+            return request ? execute(*request) : exitCode;
+        };
+    });
+}
 
 }  // namespace tav::cli

@@ -59,6 +59,15 @@ int SaveProjectTo(CTAV_AnalyserDoc& doc, const std::string& file) {
     return kExitIo;
 }
 
+int SaveEditedProject(CTAV_AnalyserDoc& doc, const std::string& input, const std::string& out, std::size_t refused,
+                      std::size_t total) {
+    if (const int code = SaveProjectTo(doc, out)) return code;
+    if (refused == 0) return kExitOk;
+    ReportError(input, std::to_string(refused) + " of " + std::to_string(total) +
+                           " operations refused; the others were saved to " + out);
+    return kExitInvalidData;
+}
+
 namespace {
 
 struct FileOptions {

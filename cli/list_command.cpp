@@ -317,29 +317,15 @@ int List(const Request& r) {
                 break;
         }
     }
-    const std::string& out = r.inPlace ? r.input : r.output;
-    if (const int code = SaveProjectTo(doc, out)) return code;
-    if (refused == 0) return kExitOk;
-    ReportError(r.input, std::to_string(refused) + " of " + std::to_string(r.ops.size()) +
-                             " operations refused; the others were saved to " + out);
-    return kExitInvalidData;
+    return SaveEditedProject(doc, r.input, r.inPlace ? r.input : r.output, refused, r.ops.size());
 }
 
 }  // namespace
 
 void RegisterListCommand(CLI::App& app, Runner& run) {
-    auto* c = app.add_subcommand("list", "copy, paste, delete, move, sort and tick test points; undo and redo");
-    c->footer(kUsage);
-    // The OPs are ordered and repeatable: everything after "list" is read here.
-    c->prefix_command();
-    c->callback([c, &run] {
-        const std::vector<std::string> args = c->remaining();
-        run = [args] {
-            int exitCode = kExitUsage;
-            const auto request = ParseArguments(args, exitCode);
-            return request ? List(*request) : exitCode;
-        };
-    });
+    RegisterOperationsCommand<Request>(app, run, "list",
+                                       "copy, paste, delete, move, sort and tick test points; undo and redo", kUsage,
+                                       ParseArguments, List);
 }
 
 }  // namespace tav::cli

@@ -248,29 +248,14 @@ int Mark(const Request& r) {
         const std::string message = prompts.Take();
         std::cout << (message.empty() ? std::string("refused") : "refused: " + message) << "\n";
     }
-    const std::string& out = r.inPlace ? r.input : r.output;
-    if (const int code = SaveProjectTo(doc, out)) return code;
-    if (refused == 0) return kExitOk;
-    ReportError(r.input, std::to_string(refused) + " of " + std::to_string(r.ops.size()) +
-                             " operations refused; the others were saved to " + out);
-    return kExitInvalidData;
+    return SaveEditedProject(doc, r.input, r.inPlace ? r.input : r.output, refused, r.ops.size());
 }
 
 }  // namespace
 
 void RegisterMarkCommand(CLI::App& app, Runner& run) {
-    auto* m = app.add_subcommand("mark", "set head, toe, defects and mark lines and save the result");
-    m->footer(kUsage);
-    // The OPs are ordered and repeatable: everything after "mark" is read here.
-    m->prefix_command();
-    m->callback([m, &run] {
-        const std::vector<std::string> args = m->remaining();
-        run = [args] {
-            int exitCode = kExitUsage;
-            const auto request = ParseArguments(args, exitCode);
-            return request ? Mark(*request) : exitCode;
-        };
-    });
+    RegisterOperationsCommand<Request>(app, run, "mark", "set head, toe, defects and mark lines and save the result",
+                                       kUsage, ParseArguments, Mark);
 }
 
 }  // namespace tav::cli

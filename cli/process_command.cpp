@@ -454,18 +454,8 @@ int Process(const Request& r) {
 }  // namespace
 
 void RegisterProcessCommand(CLI::App& app, Runner& run) {
-    auto* p = app.add_subcommand("process", "edit processing chains and save the result");
-    p->footer(kUsage);
-    // The OPs are ordered and repeatable: everything after "process" is read here.
-    p->prefix_command();
-    p->callback([p, &run] {
-        const std::vector<std::string> args = p->remaining();
-        run = [args] {
-            int exitCode = kExitUsage;
-            const auto request = ParseArguments(args, exitCode);
-            return request ? Process(*request) : exitCode;
-        };
-    });
+    RegisterOperationsCommand<Request>(app, run, "process", "edit processing chains and save the result", kUsage,
+                                       ParseArguments, Process);
 }
 
 }  // namespace tav::cli
