@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "model/creation_mask.hpp"
+
 namespace tav {
 
 namespace {
@@ -208,6 +210,8 @@ bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, s
         ok = DocxZipMember(zip, "word/media/" + MediaName(k, pictures[k].extension), pictures[k].bytes, compress);
     }
     if (zip && zipClose(zip, nullptr) != ZIP_OK) ok = false;
+    // mkstemp's 0600 would keep the document from the colleagues the user shares the folder with.
+    if (ok) ::chmod(temp.c_str(), 0666 & ~FileCreationMask());
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
         const std::string why = std::strerror(errno);
         ::unlink(temp.c_str());

@@ -176,7 +176,13 @@ TEST(PictureDocument, IsAZipWhoseBodyNamesEveryPictureItHolds) {
     TempDir dir;
     const std::string path = dir.File("pictures.docx");
     std::string error;
-    ASSERT_TRUE(WritePictureDocument(path, CheckedPictureItems(doc), "bmp", FakeEncoder({2}), &error)) << error;
+    const mode_t mask = ::umask(022);
+    const bool written = WritePictureDocument(path, CheckedPictureItems(doc), "bmp", FakeEncoder({2}), &error);
+    ::umask(mask);
+    ASSERT_TRUE(written) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "the usual permissions, not the temporary file's 0600";
     const auto members = ZipMembers(path);
     ASSERT_TRUE(members.count("[Content_Types].xml"));
     ASSERT_TRUE(members.count("_rels/.rels"));
