@@ -1,7 +1,9 @@
 #include "model/document.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <strings.h>
 #include <utility>
 
@@ -12,6 +14,7 @@
 #include "model/old_layout.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
+#include "model/side_by_side.hpp"
 #include "model/text_codec.hpp"
 
 namespace tav {
@@ -276,6 +279,77 @@ void LocateHead(TestPoint& tp) {
     }
 }
 
+// How much of the file is read side by side before the pages read are given
+// back: large enough to keep every core busy, small beside any document.
+constexpr std::size_t kBatchBytes = std::size_t{4} << 20;
+
+struct BatchRead {
+    std::int32_t whole = 0;  // test points from..from+whole-1 were read
+    bool failed = false;     // and the next one could not be
+};
+
+// Reads the next test points of a set into set[from...], at most up to total:
+// the whole records within the next kBatchBytes side by side on the
+// processor's cores, or the next record alone when it cannot be measured
+// (an old layout, or a record that is not whole: ReadTestPoint tells which).
+// finish runs on each record read, on the thread that read it.
+template <typename Finish>
+BatchRead ReadBatch(std::span<const std::uint8_t> bytes, ByteReader& in, int version, std::vector<TestPoint>& set,
+                    std::int32_t from, std::int32_t total, const Finish& finish) {
+    struct Extent {
+        std::size_t start, end;
+    };
+    std::vector<Extent> batch;
+    ByteReader probe = in;
+    for (std::int32_t k = from; k < total && probe.Position() - in.Position() < kBatchBytes; ++k) {
+        const auto end = MeasureTestPoint(probe, version);
+        if (!end) break;
+        batch.push_back({probe.Position(), *end});
+        probe.Skip(*end - probe.Position());
+    }
+    auto readAlone = [&](std::int32_t k) -> BatchRead {
+        TestPoint& tp = set[static_cast<std::size_t>(k)];
+        if (!ReadTestPoint(in, version, tp)) return {k - from, true};
+        finish(tp);
+        return {k - from + 1, false};
+    };
+    if (batch.size() < 2) return readAlone(from);
+    std::vector<std::uint8_t> agreed(batch.size(), 0);
+    RunSideBySide(batch.size(), [&](std::size_t j) {
+        ByteReader reader(bytes);
+        reader.Skip(batch[j].start);
+        TestPoint& tp = set[static_cast<std::size_t>(from) + j];
+        agreed[j] = ReadTestPoint(reader, version, tp) == 1 && reader.Position() == batch[j].end;
+        if (agreed[j]) finish(tp);
+    });
+    for (std::size_t j = 0; j < batch.size(); ++j) {
+        if (agreed[j]) continue;
+        // The measure and the reader disagree: the reader decides, one record
+        // at a time from here, as a plain front-to-back read would.
+        for (std::size_t r = j; r < batch.size(); ++r) set[static_cast<std::size_t>(from) + r] = TestPoint{};
+        in.Skip(batch[j].start - in.Position());
+        return readAlone(from + static_cast<std::int32_t>(j));
+    }
+    in.Skip(batch.back().end - in.Position());
+    return {static_cast<std::int32_t>(batch.size()), false};
+}
+
+// The display ranges of a loaded set; known holds the largest magnitudes
+// found as the records were read, while their samples were at hand (NaN where
+// one is still to be found).
+void StoreDisplayRanges(std::vector<TestPoint>& points, std::span<const float> known) {
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        auto& tp = points[k];
+        if (tp.rawCount() <= 0) continue;
+        if (k < known.size() && !std::isnan(known[k])) {
+            StoreRange(tp, DisplayRange{known[k], -known[k]});
+            continue;
+        }
+        const auto [head, toe] = HeadAndToe(tp);
+        StoreRange(tp, WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe));
+    }
+}
+
 }  // namespace
 
 std::string LoadProblemText(const LoadResult& result, std::string_view fileName) {
@@ -323,11 +397,22 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
 
     points.resize(static_cast<std::size_t>(total));
     for (std::int32_t k = 0; k < a; ++k) CopyTestPoint(carried[static_cast<std::size_t>(k)], points[static_cast<std::size_t>(k)]);
-    for (std::int32_t k = a; k < total; ++k) {
-        TestPoint& tp = points[static_cast<std::size_t>(k)];
-        const int ok = ReadTestPoint(in, result.version, tp);
-        if (!ok) {
-            tp = TestPoint{};
+    std::vector<float> ranges(static_cast<std::size_t>(total), std::numeric_limits<float>::quiet_NaN());
+    const bool magnify = result.version == 5 && magnifyOldRecords;
+    auto finish = [&](TestPoint& tp) {
+        LocateHead(tp);
+        if (magnify) AutoMagnifyOldRecord(tp);
+        if (lastOfBatch && tp.rawCount() > 0) {
+            const auto [head, toe] = HeadAndToe(tp);
+            ranges[static_cast<std::size_t>(&tp - points.data())] =
+                WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
+        }
+    };
+    for (std::int32_t k = a; k < total;) {
+        const BatchRead read = ReadBatch(bytes, in, result.version, points, k, static_cast<std::int32_t>(total), finish);
+        for (std::int32_t end = k + read.whole; k < end; ++k) MakePileNumberUnique(*this, a, points[static_cast<std::size_t>(k)]);
+        if (read.failed) {
+            points[static_cast<std::size_t>(k)] = TestPoint{};
             Events().Log("打开文件==>测点信息错误，终止读取");
             result.status = LoadStatus::FaultyPoint;
             result.faultyPoint = k;
@@ -335,9 +420,6 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             return LoadStopped(result);
         }
         ReleaseRead(in);
-        MakePileNumberUnique(*this, a, tp);
-        LocateHead(tp);
-        if (result.version == 5 && magnifyOldRecords) AutoMagnifyOldRecord(tp);
     }
 
     if (IsRecordLayout(result.version)) {
@@ -349,8 +431,11 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             backupPoints.resize(static_cast<std::size_t>(backupTotal));
             for (std::int32_t k = 0; k < b; ++k)
                 CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
-            for (std::int32_t k = b; k < backupTotal; ++k) {
-                if (!ReadTestPoint(in, result.version, backupPoints[static_cast<std::size_t>(k)])) {
+            for (std::int32_t k = b; k < backupTotal;) {
+                const BatchRead read = ReadBatch(bytes, in, result.version, backupPoints, k,
+                                                 static_cast<std::int32_t>(backupTotal), [](TestPoint&) {});
+                k += read.whole;
+                if (read.failed) {
                     // The backup set keeps what could be read; the rest stays constructed.
                     backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
                     result.status = LoadStatus::FaultyBackupPoint;
@@ -373,7 +458,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     hasPoints = 1;
     Events().Log("打开文件==>打开文件完成");
     if (lastOfBatch) {
-        RefreshDisplayRanges();
+        StoreDisplayRanges(points, ranges);
         RebuildCheckedList();
         if (!points.empty()) SelectPoint(0);
         Events().RefreshPointList();

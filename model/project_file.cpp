@@ -110,9 +110,14 @@ int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
     tp.toeValid = 0;
     {
         // lastParams starts as all zero bytes, not as a constructed record.
-        static const std::array<std::uint8_t, kProcessStepBytes> kZero{};
-        ByteReader z(kZero);
-        ReadProcessStep(z, tp.lastParams);
+        static const ProcessStep kZeroStep = [] {
+            static const std::array<std::uint8_t, kProcessStepBytes> kZero{};
+            ByteReader z(kZero);
+            ProcessStep step;
+            ReadProcessStep(z, step);
+            return step;
+        }();
+        tp.lastParams = kZeroStep;
     }
 
     // A file that ends right after the raw samples: the processed samples are
@@ -158,6 +163,20 @@ int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
         if (const auto samples = TruncToInt32(travel)) d.position = PositionAfter(tp.headIndex, *samples);
     }
     return 1;
+}
+
+std::optional<std::size_t> MeasureTestPoint(ByteReader in, int version) {
+    if (!IsRecordLayout(version)) return std::nullopt;
+    auto skipArray = [&in](std::size_t elementBytes, std::size_t extra = 0) {
+        std::int32_t count = 0;
+        return ReadCount(in, count, elementBytes) && in.Skip((static_cast<std::size_t>(count) + extra) * elementBytes);
+    };
+    if (!in.Skip(version == 6 ? head_layout::kSize : head_layout::kShortSize) || !skipArray(4)) return std::nullopt;
+    if (in.Remaining() < 4) return in.Position();  // ends right after the raw samples
+    const bool whole = skipArray(4) && skipArray(kProcessStepBytes, 1) && skipArray(kDefectMarkBytes) && skipArray(4) &&
+                       skipArray(4) && skipArray(8) && in.Skip(3 * 4 + sizeof(TestPoint::note));
+    if (!whole) return std::nullopt;
+    return in.Position();
 }
 
 void WriteTestPoint(ByteWriter& out, const TestPoint& tp) {

@@ -5,16 +5,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "model/byte_io.hpp"
 #include "model/project_header.hpp"
 #include "model/test_point.hpp"
 
 namespace tav {
 
-class ByteReader;
 class ByteWriter;
 
 inline constexpr int kCurrentVersion = 6;
@@ -38,6 +39,11 @@ void WriteProjectHeader(ByteWriter& out, const ProjectHeader& header);
 // the old processing fields become tp's chain, applied). 1 on success, 0 when
 // a count is out of range or the bytes it announces are not there.
 int ReadTestPoint(ByteReader& in, int version, TestPoint& tp);
+// Where the record-layout test point at the reader's position ends, found from
+// its counts alone with the checks ReadTestPoint makes; empty when the record
+// is not whole (or the version has no record layout). Lets the records of a
+// file be read side by side; ReadTestPoint still decides what a record holds.
+std::optional<std::size_t> MeasureTestPoint(ByteReader in, int version);
 void WriteTestPoint(ByteWriter& out, const TestPoint& tp);
 
 // Receives a file image piece by piece; false stops the writing.

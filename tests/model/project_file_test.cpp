@@ -16,6 +16,7 @@ namespace {
 using testing::MakeHeader;
 using testing::ProjectImage;
 using testing::RandomPoint;
+using testing::RandomShape;
 using testing::WaveformPoint;
 
 std::vector<std::uint8_t> Reload(const std::vector<std::uint8_t>& image) {
@@ -246,6 +247,76 @@ TEST(ProjectFile, LoadFailuresCountTestPointsAsTheListDoes) {
     EXPECT_EQ(LoadProblemText(r, "b.tav"), "文件“b.tav”未能完整打开：第3个测点信息错误，终止读取");
     image[0] = 'X';
     EXPECT_EQ(doc.LoadProject(image).message, "文件版本标识未知");
+}
+
+
+// Records are measured from their counts before they are read side by side;
+// the measure has to agree with the reader on whole, cut and damaged records.
+TEST(ProjectFile, MeasuredRecordsEndWhereTheReaderEnds) {
+    std::mt19937 rng(20261208);
+    int whole = 0, broken = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::vector<TestPoint> points;
+        for (int i = 0; i < 3; ++i) points.push_back(RandomPoint(rng));
+        const bool version4 = round % 4 == 0;
+        auto image = ProjectImage(MakeHeader("u", "p"), points, {}, version4);
+        if (round % 3 == 1) image.resize(kCurrentHeaderBytes + rng() % (image.size() - kCurrentHeaderBytes));
+        if (round % 3 == 2) {
+            // A count somewhere made wrong: any int32 in the records may be one.
+            const std::size_t at = kCurrentHeaderBytes + rng() % (image.size() - kCurrentHeaderBytes - 4);
+            const std::int32_t bad = static_cast<std::int32_t>(rng() % 40) - 8;
+            std::memcpy(&image[at], &bad, 4);
+        }
+        ByteReader in(image);
+        ProjectHeader header;
+        const int version = ReadProjectHeader(in, header);
+        for (std::int32_t k = 0; k < header.pointCount; ++k) {
+            const auto measured = MeasureTestPoint(in, version);
+            TestPoint tp;
+            const bool read = ReadTestPoint(in, version, tp) == 1;
+            ASSERT_EQ(measured.has_value(), read) << "round " << round << " record " << k;
+            if (!read) {
+                ++broken;
+                break;
+            }
+            ASSERT_EQ(*measured, in.Position()) << "round " << round << " record " << k;
+            ++whole;
+        }
+    }
+    EXPECT_GT(whole, 400);
+    EXPECT_GT(broken, 100);
+}
+
+// A project of several megabytes is read in batches on several threads: it
+// must come back byte for byte, and a record cut in a later batch must stop the
+// load there as a front-to-back read does.
+TEST(ProjectFile, ALargeProjectReadSideBySideComesBackWhole) {
+    std::mt19937 rng(8);
+    RandomShape shape;
+    shape.maxSamples = 8192;
+    std::vector<TestPoint> points, backup;
+    for (int i = 0; i < 400; ++i) points.push_back(RandomPoint(rng, shape));
+    for (int i = 0; i < 120; ++i) backup.push_back(RandomPoint(rng, shape));
+    const auto image = ProjectImage(MakeHeader("u", "p"), points, backup);
+    ASSERT_GT(image.size(), std::size_t{12} << 20);
+    EXPECT_EQ(Reload(image), image);
+
+    std::size_t end = kCurrentHeaderBytes;
+    for (int i = 0; i <= 300; ++i) end += ProjectImage(MakeHeader("u", "p"), {points[static_cast<std::size_t>(i)]}, {}).size() - 2 * kCurrentHeaderBytes;
+    auto cut = image;
+    cut.resize(end - 10);  // inside test point 301 (counted from 1)
+    CTAV_AnalyserDoc doc;
+    const auto r = doc.LoadProject(cut);
+    ASSERT_EQ(r.status, LoadStatus::FaultyPoint);
+    EXPECT_EQ(r.faultyPoint, 300);
+    auto bytesOf = [](const TestPoint& tp) {
+        std::vector<std::uint8_t> bytes;
+        ByteWriter out(bytes);
+        WriteTestPoint(out, tp);
+        return bytes;
+    };
+    for (std::size_t k = 0; k < 300; ++k) ASSERT_EQ(bytesOf(doc.points[k]), bytesOf(points[k])) << k;
+    for (std::size_t k = 300; k < 400; ++k) ASSERT_EQ(doc.points[k].rawCount(), 0) << "never read: " << k;
 }
 
 }  // namespace
