@@ -4,14 +4,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <span>
+#include <vector>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "bench/cpu_clock.hpp"
 #include "model/atomic_file.hpp"
+#include "model/byte_io.hpp"
 #include "model/document.hpp"
+#include "model/project_file.hpp"
 #include "tests/support/project_builder.hpp"
 
 namespace {
@@ -134,6 +139,69 @@ void BM_LoadAgainstPlainRead(benchmark::State& state) {
     state.counters["cpu_ratio"] = loadCpu / plainCpu;
 }
 BENCHMARK(BM_LoadAgainstPlainRead)->Unit(benchmark::kMillisecond);
+
+// What no decoding could beat with a document of this shape (a few arrays per
+// test point): the same records copied as bytes into per-record arrays of the
+// same sizes, from the mapped file, on one thread. Its ratio to the plain read
+// is the floor under BM_LoadAgainstPlainRead's.
+struct RecordShape {
+    std::array<std::uint8_t, head_layout::kSize> head;
+    std::vector<float> raw, samples;
+    std::vector<std::array<std::uint8_t, kProcessStepBytes>> steps;
+    std::array<std::uint8_t, kProcessStepBytes> lastParams;
+    std::vector<std::array<std::uint8_t, kDefectMarkBytes>> defects;
+    std::vector<std::int32_t> marks;
+};
+
+void CopyRecordsAsBytes(std::span<const std::uint8_t> file, std::vector<RecordShape>& records) {
+    ByteReader in(file);
+    ProjectHeader header;
+    ReadProjectHeader(in, header);
+    records.resize(static_cast<std::size_t>(header.pointCount));
+    std::int32_t n = 0;
+    auto array = [&](auto& v) {
+        in.I32(n);
+        v.resize(static_cast<std::size_t>(n));
+        in.Bytes(v.data(), v.size() * sizeof v[0]);
+    };
+    for (auto& r : records) {
+        in.Bytes(r.head);
+        array(r.raw);
+        array(r.samples);
+        array(r.steps);
+        in.Bytes(r.lastParams);
+        array(r.defects);
+        for (int k = 0; k < 3; ++k) array(r.marks);
+        in.Skip(4 * r.marks.size() + 3 * 4 + 50);
+    }
+}
+
+void BM_ByteCopyFloorAgainstPlainRead(benchmark::State& state) {
+    const auto& path = ProjectPath();
+    const std::size_t size = FileSize(path);
+    double copy = 0, plain = 0;
+    for (auto _ : state) {
+        {
+            std::vector<RecordShape> records;
+            const auto t = Clock::now();
+            MappedFile file;
+            file.Open(path);
+            CopyRecordsAsBytes(file.Bytes(), records);
+            copy += Seconds(t);
+            benchmark::DoNotOptimize(records.data());
+        }
+        const auto t = Clock::now();
+        std::unique_ptr<char[]> buffer(new char[size]);
+        FILE* f = std::fopen(path.c_str(), "rb");
+        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
+        std::fclose(f);
+        plain += Seconds(t);
+    }
+    state.counters["copy_ms"] = copy * 1000 / static_cast<double>(state.iterations());
+    state.counters["fread_ms"] = plain * 1000 / static_cast<double>(state.iterations());
+    state.counters["ratio"] = copy / plain;
+}
+BENCHMARK(BM_ByteCopyFloorAgainstPlainRead)->Unit(benchmark::kMillisecond);
 
 void BM_SaveAgainstPlainWrite(benchmark::State& state) {
     CTAV_AnalyserDoc doc;
