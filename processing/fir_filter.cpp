@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -133,18 +135,63 @@ int DesignFir(std::int32_t L, std::int32_t kind, float f1, float f2, float fs, s
 
 namespace {
 
-// Thirty-two outputs y[q] = sum over j = jHigh .. jLow (descending) of h[j] p[q - j], as floats:
-// every output's sum in the literal order, spread over enough independent
-// vector accumulators to hide the adder's latency. The baseline build uses
-// registers of two doubles (every x86-64 has them), in two passes of sixteen
-// outputs. Where the processor has AVX2 and FMA a four-wide fused build runs
-// instead. Both give the literal loop's results bit for bit: the product of two
-// floats is exact in double, so fused or not, only the addition rounds.
+// Every output is a sum over the taps that meet a kept input, formed in the
+// literal order (j = L-1 .. 0, i.e. k ascending) in double and rounded to float
+// once. The kernels below compute blocks of consecutive outputs at a time, each
+// output's sum in one lane of a vector accumulator; both give the literal
+// loop's results bit for bit: the product of two floats is exact in double, so
+// fused or not, only the addition rounds.
+//
+// The input is read through xp: x' behind L - 1 leading zeros and followed by
+// enough zeros for the last block, so that y[i] = sum over j = L-1 .. 0 of
+// h[j] xp[i + L - 1 - j]. Terms that only meet the padding add +-0 to a sum
+// that starts at +0, which changes no bit, so a block may include or skip them
+// freely (the taps are finite; a non-finite tap takes the literal loop).
+struct Shape {
+    std::int64_t n = 0;      // outputs
+    std::int64_t taps = 0;   // L
+    std::int64_t pad = 0;    // L - 1
+    std::int64_t keep = 0;   // inputs not taken as zero
+    std::int64_t block = 0;  // outputs per block
+
+    Shape(std::int64_t outputs, std::int64_t length, std::int64_t blockSize)
+        : n(outputs), taps(length), pad(length - 1), keep(std::max<std::int64_t>(0, outputs - (length - 1))),
+          block(blockSize) {}
+    std::int64_t Blocks() const { return (n + block - 1) / block; }
+    // The taps that meet a kept input for at least one output of the block at i0.
+    std::int64_t TapHigh(std::int64_t i0) const { return std::min(taps - 1, i0 + block - 1); }
+    std::int64_t TapLow(std::int64_t i0) const { return std::max<std::int64_t>(0, i0 - keep + 1); }
+};
+
+// Calls blocks(first, last) over ranges that together cover every block once.
+void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t, std::int64_t)>& blocks) {
+    blocks(0, shape.Blocks());
+}
+
+// Stores a block's outputs, or as many of them as remain before n.
+constexpr std::int64_t kLargestBlock = 64;
+template <typename Fill>
+void StoreBlock(const Shape& shape, std::int64_t i0, float* y, Fill&& fill) {
+    if (i0 + shape.block <= shape.n) {
+        fill(y + i0);
+        return;
+    }
+    float last[kLargestBlock];
+    fill(last);
+    std::copy(last, last + (shape.n - i0), y + i0);
+}
+
+// ---- Every processor: sixteen outputs at a time in registers of two doubles.
+
 constexpr std::int64_t kBlock = 32;
+static_assert(kBlock <= kLargestBlock);
 typedef double Vec2 __attribute__((vector_size(16)));
 
-// The accumulators are named one by one: as an array the compiler keeps them in
-// memory, and the loop then runs at the speed of store forwarding.
+// Thirty-two outputs y[q] = sum over j = jHigh .. jLow (descending) of
+// h[j] p[q - j], in two passes of sixteen over eight accumulators, enough to
+// hide the adder's latency. The accumulators are named one by one: as an array
+// the compiler keeps them in memory, and the loop then runs at the speed of
+// store forwarding.
 void AccumulateBlockSse2(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
     const auto load = [](const double* at) {
         Vec2 v;  // unaligned
@@ -174,49 +221,6 @@ void AccumulateBlockSse2(const double* p, const double* h, std::int64_t jHigh, s
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2,fma"))) void AccumulateBlockFma(const double* p, const double* h, std::int64_t jHigh,
-                                                            std::int64_t jLow, float* out) {
-    __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
-    for (std::int64_t j = jHigh; j >= jLow; --j) {
-        const double* q = p - j;
-        const __m256d t = _mm256_broadcast_sd(h + j);
-        a0 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q), a0);
-        a1 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 4), a1);
-        a2 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 8), a2);
-        a3 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 12), a3);
-        a4 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 16), a4);
-        a5 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 20), a5);
-        a6 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 24), a6);
-        a7 = _mm256_fmadd_pd(t, _mm256_loadu_pd(q + 28), a7);
-    }
-    _mm_storeu_ps(out, _mm256_cvtpd_ps(a0));
-    _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(a1));
-    _mm_storeu_ps(out + 8, _mm256_cvtpd_ps(a2));
-    _mm_storeu_ps(out + 12, _mm256_cvtpd_ps(a3));
-    _mm_storeu_ps(out + 16, _mm256_cvtpd_ps(a4));
-    _mm_storeu_ps(out + 20, _mm256_cvtpd_ps(a5));
-    _mm_storeu_ps(out + 24, _mm256_cvtpd_ps(a6));
-    _mm_storeu_ps(out + 28, _mm256_cvtpd_ps(a7));
-}
-
-bool HasFma() {
-    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return yes;
-}
-
-void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
-    if (HasFma())
-        AccumulateBlockFma(p, h, jHigh, jLow, out);
-    else
-        AccumulateBlockSse2(p, h, jHigh, jLow, out);
-}
-#else
-void AccumulateBlock(const double* p, const double* h, std::int64_t jHigh, std::int64_t jLow, float* out) {
-    AccumulateBlockSse2(p, h, jHigh, jLow, out);
-}
-#endif
-
 // out[k] = x[k] as doubles, k < count.
 void Widen(const float* x, std::int64_t count, double* out) {
     std::int64_t k = 0;
@@ -229,6 +233,152 @@ void Widen(const float* x, std::int64_t count, double* out) {
 #endif
     for (; k < count; ++k) out[k] = x[k];
 }
+
+void ConvolveSse2(const float* x, const double* h, const Shape& shape, float* y) {
+    std::vector<double> xp(static_cast<std::size_t>(shape.pad + shape.n + shape.block), 0.0);
+    Widen(x, shape.keep, xp.data() + shape.pad);
+    // From here on x (which may be y) is not read.
+    ForEachBlockRange(shape, [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t b = first; b < last; ++b) {
+            const std::int64_t i0 = b * shape.block;
+            StoreBlock(shape, i0, y, [&](float* out) {
+                AccumulateBlockSse2(xp.data() + i0 + shape.pad, h, shape.TapHigh(i0), shape.TapLow(i0), out);
+            });
+        }
+    });
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// ---- Processors with AVX2 and FMA: four lanes of doubles, fused multiply-add.
+
+// A block holds kRows outputs in each of the four lanes: lane l of
+// accumulator r is output i0 + l * kRows + r. The input is copied once into
+// rows of four doubles, row m = (xp[m], xp[m + kRows], xp[m + 2 kRows],
+// xp[m + 3 kRows]), so that accumulator r at tap j reads the aligned row
+// i0 + pad + r - j, and accumulator r + 1 at tap j - 1 reads the same row.
+// Taking kTaps taps at once, every row loaded serves up to kTaps accumulators:
+// about one load for every two multiply-adds instead of one for each, which
+// leaves the multiply-add units as the only limit. Each accumulator still
+// takes its taps from the highest down.
+constexpr int kLanes = 4;
+constexpr int kRows = 10;  // accumulators: ten chains keep both FMA units busy
+constexpr int kTaps = 4;   // taps per pass over the rows (10 + 4 + 1 of 16 registers)
+constexpr std::int64_t kFusedBlock = kLanes * kRows;
+static_assert(kFusedBlock <= kLargestBlock);
+struct alignas(32) Row {
+    double lane[kLanes];
+};
+
+#define TAV_FUSED __attribute__((target("avx2,fma"), always_inline)) inline
+
+// Row m of a pass meets tap u (h[-u], counted down from the pass's first
+// tap) in accumulator m - u.
+template <int Taps, int M, int U = 0>
+TAV_FUSED void RowMeetsTaps(const double* __restrict h, __m256d row, __m256d* __restrict a) {
+    if constexpr (U < Taps) {
+        constexpr int r = M - U;
+        if constexpr (r >= 0 && r < kRows) a[r] = _mm256_fmadd_pd(_mm256_broadcast_sd(h - U), row, a[r]);
+        RowMeetsTaps<Taps, M, U + 1>(h, row, a);
+    }
+}
+
+// One pass: taps h[0], h[-1], ..., h[-(Taps - 1)] over rows[0 .. kRows + Taps - 2].
+template <int Taps, int M = 0>
+TAV_FUSED void PassOverRows(const Row* __restrict rows, const double* __restrict h, __m256d* __restrict a) {
+    if constexpr (M < kRows + Taps - 1) {
+        RowMeetsTaps<Taps, M>(h, _mm256_load_pd(rows[M].lane), a);
+        PassOverRows<Taps, M + 1>(rows, h, a);
+    }
+}
+
+// Lane l of a[0..3] as four consecutive floats: the four accumulators
+// transposed, so that every lane's outputs are stored together.
+template <int Count>
+TAV_FUSED void StoreLanes(const __m256d* a, float* out) {
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d a0 = a[0], a1 = Count > 1 ? a[1] : zero, a2 = Count > 2 ? a[2] : zero, a3 = Count > 3 ? a[3] : zero;
+    const __m256d even01 = _mm256_unpacklo_pd(a0, a1), odd01 = _mm256_unpackhi_pd(a0, a1);
+    const __m256d even23 = _mm256_unpacklo_pd(a2, a3), odd23 = _mm256_unpackhi_pd(a2, a3);
+    const __m128 lanes[kLanes] = {_mm256_cvtpd_ps(_mm256_permute2f128_pd(even01, even23, 0x20)),
+                                  _mm256_cvtpd_ps(_mm256_permute2f128_pd(odd01, odd23, 0x20)),
+                                  _mm256_cvtpd_ps(_mm256_permute2f128_pd(even01, even23, 0x31)),
+                                  _mm256_cvtpd_ps(_mm256_permute2f128_pd(odd01, odd23, 0x31))};
+    for (int l = 0; l < kLanes; ++l) {
+        if constexpr (Count == 4) {
+            _mm_storeu_ps(out + l * kRows, lanes[l]);
+        } else {
+            alignas(16) float four[4];
+            _mm_store_ps(four, lanes[l]);
+            std::copy(four, four + Count, out + l * kRows);
+        }
+    }
+}
+
+// rows points at row i0 + pad of the block.
+__attribute__((target("avx2,fma"))) void AccumulateBlockFma(const Row* rows, const double* h, std::int64_t jHigh,
+                                                            std::int64_t jLow, float* out) {
+    __m256d a[kRows];
+#pragma GCC unroll 16
+    for (auto& v : a) v = _mm256_setzero_pd();
+    std::int64_t j = jHigh;
+    for (; j - (kTaps - 1) >= jLow; j -= kTaps) PassOverRows<kTaps>(rows - j, h + j, a);
+    for (; j >= jLow; --j) PassOverRows<1>(rows - j, h + j, a);
+    static_assert(kRows == 10);
+    StoreLanes<4>(a, out);
+    StoreLanes<4>(a + 4, out + 4);
+    StoreLanes<2>(a + 8, out + 8);
+}
+
+// rows[m].lane[l] = xp[m + l * kRows] for m < count.
+__attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape& shape, std::int64_t count,
+                                                    Row* rows) {
+    const auto scalar = [&](std::int64_t m) {
+        for (int l = 0; l < kLanes; ++l) {
+            const std::int64_t k = m + l * kRows - shape.pad;
+            rows[m].lane[l] = k >= 0 && k < shape.keep ? static_cast<double>(x[k]) : 0.0;
+        }
+    };
+    std::int64_t m = 0;
+    for (; m < std::min(shape.pad, count); ++m) scalar(m);
+    // Four rows at a time where every lane meets a kept input: four runs of
+    // four samples, transposed.
+    for (; m + 3 + (kLanes - 1) * kRows - shape.pad < shape.keep && m + 4 <= count; m += 4) {
+        const float* at = x + (m - shape.pad);
+        const __m256d l0 = _mm256_cvtps_pd(_mm_loadu_ps(at));
+        const __m256d l1 = _mm256_cvtps_pd(_mm_loadu_ps(at + kRows));
+        const __m256d l2 = _mm256_cvtps_pd(_mm_loadu_ps(at + 2 * kRows));
+        const __m256d l3 = _mm256_cvtps_pd(_mm_loadu_ps(at + 3 * kRows));
+        const __m256d even01 = _mm256_unpacklo_pd(l0, l1), odd01 = _mm256_unpackhi_pd(l0, l1);
+        const __m256d even23 = _mm256_unpacklo_pd(l2, l3), odd23 = _mm256_unpackhi_pd(l2, l3);
+        _mm256_store_pd(rows[m].lane, _mm256_permute2f128_pd(even01, even23, 0x20));
+        _mm256_store_pd(rows[m + 1].lane, _mm256_permute2f128_pd(odd01, odd23, 0x20));
+        _mm256_store_pd(rows[m + 2].lane, _mm256_permute2f128_pd(even01, even23, 0x31));
+        _mm256_store_pd(rows[m + 3].lane, _mm256_permute2f128_pd(odd01, odd23, 0x31));
+    }
+    for (; m < count; ++m) scalar(m);
+}
+
+void ConvolveFma(const float* x, const double* h, const Shape& shape, float* y) {
+    // Every row a block reads: up to row (last i0) + pad + kRows - 1.
+    const std::int64_t count = shape.Blocks() * shape.block + shape.pad;
+    const std::unique_ptr<Row[]> rows(new Row[static_cast<std::size_t>(count)]);
+    Interleave(x, shape, count, rows.get());
+    // From here on x (which may be y) is not read.
+    ForEachBlockRange(shape, [&](std::int64_t first, std::int64_t last) {
+        for (std::int64_t b = first; b < last; ++b) {
+            const std::int64_t i0 = b * shape.block;
+            StoreBlock(shape, i0, y, [&](float* out) {
+                AccumulateBlockFma(rows.get() + i0 + shape.pad, h, shape.TapHigh(i0), shape.TapLow(i0), out);
+            });
+        }
+    });
+}
+
+bool HasFma() {
+    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return yes;
+}
+#endif
 
 void ConvolveLiteral(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y) {
     const std::int64_t keep = std::max<std::int64_t>(0, static_cast<std::int64_t>(n) - (L - 1));
@@ -244,7 +394,7 @@ void ConvolveLiteral(const float* x, const float* h, std::int32_t n, std::int32_
 
 }  // namespace
 
-void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y) {
+void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y, ConvolveKernel kernel) {
     if (n < 1 || x == nullptr || y == nullptr) return;
     if (L < 1 || h == nullptr) {
         std::fill(y, y + n, 0.0f);
@@ -254,29 +404,16 @@ void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t
         ConvolveLiteral(x, h, n, L, y);
         return;
     }
-    // xp holds x' behind L - 1 leading zeros (and a block's worth of trailing
-    // zeros), so that y[i] = sum over j = L-1 .. 0 of h[j] xp[i + L - 1 - j]:
-    // j descending is k ascending, the literal order. Terms that only meet the
-    // padding add +-0 to a sum that starts at +0, which changes no bit, so the
-    // block loop may include or skip them freely.
-    const std::int64_t pad = L - 1;
-    const std::int64_t keep = std::max<std::int64_t>(0, static_cast<std::int64_t>(n) - pad);
-    std::vector<double> xp(static_cast<std::size_t>(pad + n + kBlock), 0.0);
-    Widen(x, keep, xp.data() + pad);
     const std::vector<double> hd(h, h + L);
-
-    for (std::int64_t i0 = 0; i0 < n; i0 += kBlock) {
-        // Taps that meet a kept input for at least one output of the block.
-        const std::int64_t jHigh = std::min<std::int64_t>(L - 1, i0 + kBlock - 1);
-        const std::int64_t jLow = std::max<std::int64_t>(0, i0 - keep + 1);
-        if (i0 + kBlock <= n) {
-            AccumulateBlock(xp.data() + i0 + pad, hd.data(), jHigh, jLow, y + i0);
-        } else {
-            float last[kBlock];
-            AccumulateBlock(xp.data() + i0 + pad, hd.data(), jHigh, jLow, last);
-            std::copy(last, last + (n - i0), y + i0);
-        }
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (kernel == ConvolveKernel::Fastest && HasFma()) {
+        ConvolveFma(x, hd.data(), Shape(n, L, kFusedBlock), y);
+        return;
     }
+#else
+    (void)kernel;  // the portable kernel is the only one
+#endif
+    ConvolveSse2(x, hd.data(), Shape(n, L, kBlock), y);
 }
 
 int FilterWaveform(float* x, std::int32_t n, float dt, float fLo, float fHi, std::int32_t kind, std::int32_t window) {

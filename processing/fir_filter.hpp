@@ -77,6 +77,10 @@ int DesignFir(std::int32_t L, std::int32_t kind, float f1, float f2, float fs, s
 // exact in double and only the addition rounds.
 // h is expected finite (DesignFir's always is); with a non-finite tap the
 // literal loop runs instead.
-void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y);
+// kernel: the fastest the processor has (four-wide fused multiply-add where
+// there is AVX2 and FMA), or the one every processor runs, for the tests.
+enum class ConvolveKernel { Fastest, Portable };
+void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t L, float* y,
+                    ConvolveKernel kernel = ConvolveKernel::Fastest);
 
 }  // namespace tav

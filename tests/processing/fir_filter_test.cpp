@@ -114,22 +114,31 @@ TEST(HannWindow, PeriodIsTheLength) {
     EXPECT_NE(w7[2], w7[4]) << "period L: not symmetric about the centre tap";
 }
 
-// Bit for bit, on every build: a float times a float is exact in double, so a
-// fused multiply-add rounds each step exactly where the literal loop does.
+std::vector<float> Uniform(std::size_t count, std::mt19937& rng) {
+    std::uniform_real_distribution<float> v(-3.0f, 3.0f);
+    std::vector<float> x(count);
+    for (auto& s : x) s = v(rng);
+    return x;
+}
+
+// Bit for bit, on every build and with either kernel: a float times a float is
+// exact in double, so a fused multiply-add rounds each step exactly where the
+// literal loop does. The lengths cross the kernels' blocks of outputs and
+// groups of taps (and records shorter than a block).
 TEST(ConvolveCausal, AgreesWithTheLiteralLoop) {
     std::mt19937 rng(4);
-    std::uniform_real_distribution<float> v(-3.0f, 3.0f);
-    for (const int n : {1, 5, 17, 100, 1024, 1031}) {
-        for (const int L : {1, 3, 7, 167, 501}) {
-            if (L > n) continue;
-            std::vector<float> x(static_cast<std::size_t>(n)), h(static_cast<std::size_t>(L));
-            for (auto& s : x) s = v(rng);
-            for (auto& s : h) s = v(rng);
-            std::vector<float> y(x.size());
-            ConvolveCausal(x.data(), h.data(), n, L, y.data());
-            ASSERT_EQ(y, reference::Convolve(x, h)) << n << " " << L;
-            ConvolveCausal(x.data(), h.data(), n, L, x.data());  // in place
-            ASSERT_EQ(x, y);
+    for (const auto kernel : {ConvolveKernel::Fastest, ConvolveKernel::Portable}) {
+        for (const int n : {1, 5, 17, 39, 40, 41, 100, 1024, 1031}) {
+            for (const int L : {1, 2, 3, 4, 5, 6, 7, 8, 167, 501}) {
+                if (L > n) continue;
+                auto x = Uniform(static_cast<std::size_t>(n), rng);
+                const auto h = Uniform(static_cast<std::size_t>(L), rng);
+                std::vector<float> y(x.size());
+                ConvolveCausal(x.data(), h.data(), n, L, y.data(), kernel);
+                ASSERT_EQ(y, reference::Convolve(x, h)) << n << " " << L;
+                ConvolveCausal(x.data(), h.data(), n, L, x.data(), kernel);  // in place
+                ASSERT_EQ(x, y);
+            }
         }
     }
 }

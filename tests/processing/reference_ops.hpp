@@ -29,6 +29,17 @@ inline std::vector<float> Convolve(const std::vector<float>& x, const std::vecto
     return y;
 }
 
+// The multiply-adds Convolve forms: for every output, the inputs k <= i within
+// reach of the L taps that are not among the last L - 1.
+inline double ConvolveTerms(std::int64_t n, std::int64_t L) {
+    const std::int64_t keep = std::max<std::int64_t>(0, n - (L - 1));
+    double terms = 0;
+    for (std::int64_t i = 0; i < n; ++i)
+        terms += static_cast<double>(
+            std::max<std::int64_t>(0, std::min(i, keep - 1) - std::max<std::int64_t>(0, i - L + 1) + 1));
+    return terms;
+}
+
 // The windowed ideal response of every tap in double (pi and fs as floats);
 // the second half mirrors the first (the window of period L is not symmetric).
 inline std::vector<double> DesignTaps(int L, int kind, float f1, float f2, float fs) {
