@@ -11,6 +11,8 @@
 #include <immintrin.h>
 #endif
 
+#include "processing/worker_pool.hpp"
+
 namespace tav {
 
 namespace {
@@ -161,11 +163,35 @@ struct Shape {
     // The taps that meet a kept input for at least one output of the block at i0.
     std::int64_t TapHigh(std::int64_t i0) const { return std::min(taps - 1, i0 + block - 1); }
     std::int64_t TapLow(std::int64_t i0) const { return std::max<std::int64_t>(0, i0 - keep + 1); }
+    // Multiply-adds the block loops run, padding terms included.
+    std::int64_t Work() const {
+        std::int64_t terms = 0;
+        for (std::int64_t i0 = 0; i0 < n; i0 += block) terms += std::max<std::int64_t>(0, TapHigh(i0) - TapLow(i0) + 1);
+        return terms * block;
+    }
 };
+
+// Below this many multiply-adds (about 0.1 ms of one core) a convolution runs
+// on the calling thread alone: waking the helpers would cost more than they
+// save. A 16,384-sample record is split from about 120 taps up.
+constexpr std::int64_t kThreadedWork = std::int64_t{2} << 20;
+// Parts per thread: the cost of a block varies along the record (long filters
+// skip the padding near both ends), and a core busy with other work takes
+// fewer parts, so the work is handed out in small pieces.
+constexpr std::int64_t kPartsPerThread = 4;
 
 // Calls blocks(first, last) over ranges that together cover every block once.
 void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t, std::int64_t)>& blocks) {
-    blocks(0, shape.Blocks());
+    const std::int64_t count = shape.Blocks();
+    if (shape.Work() < kThreadedWork) {
+        blocks(0, count);
+        return;
+    }
+    WorkerPool& pool = WorkerPool::Shared();
+    // Split even on one processor (the parts then run one after the other), so
+    // that every machine runs the same code.
+    const std::int64_t parts = std::min<std::int64_t>(count, std::max(2, pool.Threads()) * kPartsPerThread);
+    pool.Run(parts, [&](std::int64_t k) { blocks(count * k / parts, count * (k + 1) / parts); });
 }
 
 // Stores a block's outputs, or as many of them as remain before n.

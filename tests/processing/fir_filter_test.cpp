@@ -6,6 +6,7 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "tests/processing/reference_ops.hpp"
@@ -140,6 +141,31 @@ TEST(ConvolveCausal, AgreesWithTheLiteralLoop) {
                 ASSERT_EQ(x, y);
             }
         }
+    }
+}
+
+// A long filter is split among the worker threads; every output is still
+// summed whole in the literal order, also while other threads filter at the
+// same time (the second and third callers find the helpers busy).
+TEST(ConvolveCausal, SplitAmongThreadsGivesTheLiteralBits) {
+    constexpr int kN = 4099, kL = 1001;  // about 4 million multiply-adds: split
+    std::mt19937 rng(7);
+    std::vector<std::vector<float>> inputs, taps, want;
+    for (int c = 0; c < 3; ++c) {
+        inputs.push_back(Uniform(kN, rng));
+        taps.push_back(Uniform(kL, rng));
+        want.push_back(reference::Convolve(inputs.back(), taps.back()));
+    }
+    for (const auto kernel : {ConvolveKernel::Fastest, ConvolveKernel::Portable}) {
+        std::vector<std::vector<float>> got(3, std::vector<float>(kN));
+        std::vector<std::thread> callers;
+        for (std::size_t c = 0; c < 3; ++c)
+            callers.emplace_back([&, c] {
+                for (int round = 0; round < 3; ++round)
+                    ConvolveCausal(inputs[c].data(), taps[c].data(), kN, kL, got[c].data(), kernel);
+            });
+        for (auto& t : callers) t.join();
+        for (std::size_t c = 0; c < 3; ++c) ASSERT_EQ(got[c], want[c]) << c;
     }
 }
 
