@@ -288,51 +288,86 @@ struct BatchRead {
     bool failed = false;     // and the next one could not be
 };
 
-// Reads the next test points of a set into set[from...], at most up to total:
-// the whole records within the next kBatchBytes side by side on the
-// processor's cores, or the next record alone when it cannot be measured
-// (an old layout, or a record that is not whole: ReadTestPoint tells which).
-// finish runs on each record read, on the thread that read it.
+// Reads the test points of one set front to back into set[...], at most up to
+// total: the whole records within the next kBatchBytes side by side on the
+// processor's cores, or the next record alone when it cannot be measured (an
+// old layout, or a record that is not whole: ReadTestPoint tells which). The
+// next batch is measured while the current one is read. finish runs on each
+// record read, on the thread that read it.
 template <typename Finish>
-BatchRead ReadBatch(std::span<const std::uint8_t> bytes, ByteReader& in, int version, std::vector<TestPoint>& set,
-                    std::int32_t from, std::int32_t total, const Finish& finish) {
+class SetReader {
+public:
+    SetReader(std::span<const std::uint8_t> bytes, ByteReader& in, int version, std::vector<TestPoint>& set,
+              std::int32_t total, const Finish& finish)
+        : bytes_(bytes), in_(in), version_(version), set_(set), total_(total), finish_(finish) {}
+
+    BatchRead Next(std::int32_t from) {
+        if (ahead_.empty() || ahead_.front().start != in_.Position()) ahead_ = Measure(in_.Position(), from);
+        const std::vector<Extent> batch = std::move(ahead_);
+        ahead_.clear();
+        if (batch.size() < 2) return ReadAlone(from, from);
+
+        const auto nextFrom = from + static_cast<std::int32_t>(batch.size());
+        std::vector<std::uint8_t> agreed(batch.size(), 0);
+        RunSideBySide(batch.size() + 1, [&](std::size_t piece) {
+            if (piece == 0) {
+                if (nextFrom < total_) ahead_ = Measure(batch.back().end, nextFrom);
+                return;
+            }
+            const std::size_t j = piece - 1;
+            ByteReader reader(bytes_);
+            reader.Skip(batch[j].start);
+            TestPoint& tp = set_[static_cast<std::size_t>(from) + j];
+            agreed[j] = ReadTestPoint(reader, version_, tp) == 1 && reader.Position() == batch[j].end;
+            if (agreed[j]) finish_(tp);
+        });
+        for (std::size_t j = 0; j < batch.size(); ++j) {
+            if (agreed[j]) continue;
+            // The measure and the reader disagree: the reader decides, one
+            // record at a time from here, as a plain front-to-back read would.
+            for (std::size_t r = j; r < batch.size(); ++r) set_[static_cast<std::size_t>(from) + r] = TestPoint{};
+            ahead_.clear();
+            in_.Skip(batch[j].start - in_.Position());
+            return ReadAlone(from, from + static_cast<std::int32_t>(j));
+        }
+        in_.Skip(batch.back().end - in_.Position());
+        return {static_cast<std::int32_t>(batch.size()), false};
+    }
+
+private:
     struct Extent {
         std::size_t start, end;
     };
-    std::vector<Extent> batch;
-    ByteReader probe = in;
-    for (std::int32_t k = from; k < total && probe.Position() - in.Position() < kBatchBytes; ++k) {
-        const auto end = MeasureTestPoint(probe, version);
-        if (!end) break;
-        batch.push_back({probe.Position(), *end});
-        probe.Skip(*end - probe.Position());
+
+    // The whole records from byte start (test point from on), up to kBatchBytes.
+    std::vector<Extent> Measure(std::size_t start, std::int32_t from) const {
+        std::vector<Extent> extents;
+        ByteReader probe(bytes_);
+        probe.Skip(start);
+        for (std::int32_t k = from; k < total_ && probe.Position() - start < kBatchBytes; ++k) {
+            const auto end = MeasureTestPoint(probe, version_);
+            if (!end) break;
+            extents.push_back({probe.Position(), *end});
+            probe.Skip(*end - probe.Position());
+        }
+        return extents;
     }
-    auto readAlone = [&](std::int32_t k) -> BatchRead {
-        TestPoint& tp = set[static_cast<std::size_t>(k)];
-        if (!ReadTestPoint(in, version, tp)) return {k - from, true};
-        finish(tp);
+
+    BatchRead ReadAlone(std::int32_t from, std::int32_t k) {
+        TestPoint& tp = set_[static_cast<std::size_t>(k)];
+        if (!ReadTestPoint(in_, version_, tp)) return {k - from, true};
+        finish_(tp);
         return {k - from + 1, false};
-    };
-    if (batch.size() < 2) return readAlone(from);
-    std::vector<std::uint8_t> agreed(batch.size(), 0);
-    RunSideBySide(batch.size(), [&](std::size_t j) {
-        ByteReader reader(bytes);
-        reader.Skip(batch[j].start);
-        TestPoint& tp = set[static_cast<std::size_t>(from) + j];
-        agreed[j] = ReadTestPoint(reader, version, tp) == 1 && reader.Position() == batch[j].end;
-        if (agreed[j]) finish(tp);
-    });
-    for (std::size_t j = 0; j < batch.size(); ++j) {
-        if (agreed[j]) continue;
-        // The measure and the reader disagree: the reader decides, one record
-        // at a time from here, as a plain front-to-back read would.
-        for (std::size_t r = j; r < batch.size(); ++r) set[static_cast<std::size_t>(from) + r] = TestPoint{};
-        in.Skip(batch[j].start - in.Position());
-        return readAlone(from + static_cast<std::int32_t>(j));
     }
-    in.Skip(batch.back().end - in.Position());
-    return {static_cast<std::int32_t>(batch.size()), false};
-}
+
+    std::span<const std::uint8_t> bytes_;
+    ByteReader& in_;
+    int version_;
+    std::vector<TestPoint>& set_;
+    std::int32_t total_;
+    const Finish& finish_;
+    std::vector<Extent> ahead_;  // measured records from in_'s position, when known
+};
 
 // The display ranges of a loaded set; known holds the largest magnitudes
 // found as the records were read, while their samples were at hand (NaN where
@@ -408,8 +443,9 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
                 WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
         }
     };
+    SetReader reader(bytes, in, result.version, points, static_cast<std::int32_t>(total), finish);
     for (std::int32_t k = a; k < total;) {
-        const BatchRead read = ReadBatch(bytes, in, result.version, points, k, static_cast<std::int32_t>(total), finish);
+        const BatchRead read = reader.Next(k);
         for (std::int32_t end = k + read.whole; k < end; ++k) MakePileNumberUnique(*this, a, points[static_cast<std::size_t>(k)]);
         if (read.failed) {
             points[static_cast<std::size_t>(k)] = TestPoint{};
@@ -431,9 +467,11 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             backupPoints.resize(static_cast<std::size_t>(backupTotal));
             for (std::int32_t k = 0; k < b; ++k)
                 CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
+            const auto nothingMore = [](TestPoint&) {};
+            SetReader backupReader(bytes, in, result.version, backupPoints, static_cast<std::int32_t>(backupTotal),
+                                   nothingMore);
             for (std::int32_t k = b; k < backupTotal;) {
-                const BatchRead read = ReadBatch(bytes, in, result.version, backupPoints, k,
-                                                 static_cast<std::int32_t>(backupTotal), [](TestPoint&) {});
+                const BatchRead read = backupReader.Next(k);
                 k += read.whole;
                 if (read.failed) {
                     // The backup set keeps what could be read; the rest stays constructed.
