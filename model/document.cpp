@@ -14,7 +14,7 @@
 #include "model/old_layout.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
-#include "model/side_by_side.hpp"
+#include "processing/side_by_side.hpp"
 #include "model/text_codec.hpp"
 
 namespace tav {

@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "model/side_by_side.hpp"
+#include "processing/side_by_side.hpp"
 
 namespace tav {
 namespace {

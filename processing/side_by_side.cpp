@@ -1,4 +1,4 @@
-#include "model/side_by_side.hpp"
+#include "processing/side_by_side.hpp"
 
 #include <algorithm>
 #include <atomic>
