@@ -279,9 +279,11 @@ void ConvolveSse2(const float* x, const double* h, const Shape& shape, float* y)
 
 // A block holds kRows outputs in each of the four lanes: lane l of
 // accumulator r is output i0 + l * kRows + r. The input is copied once into
-// rows of four doubles, row m = (xp[m], xp[m + kRows], xp[m + 2 kRows],
+// rows of four samples, row m = (xp[m], xp[m + kRows], xp[m + 2 kRows],
 // xp[m + 3 kRows]), so that accumulator r at tap j reads the aligned row
 // i0 + pad + r - j, and accumulator r + 1 at tap j - 1 reads the same row.
+// Rows hold floats (widened to doubles as they are loaded, which is exact):
+// half the bytes to write and read back.
 // Taking kTaps taps at once, every row loaded serves up to kTaps accumulators:
 // about one load for every two multiply-adds instead of one for each, which
 // leaves the multiply-add units as the only limit. Each accumulator still
@@ -291,8 +293,8 @@ constexpr int kRows = 10;  // accumulators: ten chains keep both FMA units busy
 constexpr int kTaps = 4;   // taps per pass over the rows (10 + 4 + 1 of 16 registers)
 constexpr std::int64_t kFusedBlock = kLanes * kRows;
 static_assert(kFusedBlock <= kLargestBlock);
-struct alignas(32) Row {
-    double lane[kLanes];
+struct alignas(16) Row {
+    float lane[kLanes];
 };
 
 #define TAV_FUSED __attribute__((target("avx2,fma"), always_inline)) inline
@@ -312,7 +314,7 @@ TAV_FUSED void RowMeetsTaps(const double* __restrict h, __m256d row, __m256d* __
 template <int Taps, int M = 0>
 TAV_FUSED void PassOverRows(const Row* __restrict rows, const double* __restrict h, __m256d* __restrict a) {
     if constexpr (M < kRows + Taps - 1) {
-        RowMeetsTaps<Taps, M>(h, _mm256_load_pd(rows[M].lane), a);
+        RowMeetsTaps<Taps, M>(h, _mm256_cvtps_pd(_mm_load_ps(rows[M].lane)), a);
         PassOverRows<Taps, M + 1>(rows, h, a);
     }
 }
@@ -358,28 +360,26 @@ __attribute__((target("avx2,fma"))) void AccumulateBlockFma(const Row* rows, con
 // rows[m].lane[l] = xp[m + l * kRows] for m < count.
 __attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape& shape, std::int64_t count,
                                                     Row* rows) {
+    const std::int64_t pad = shape.pad, keep = shape.keep;
     const auto scalar = [&](std::int64_t m) {
         for (int l = 0; l < kLanes; ++l) {
-            const std::int64_t k = m + l * kRows - shape.pad;
-            rows[m].lane[l] = k >= 0 && k < shape.keep ? static_cast<double>(x[k]) : 0.0;
+            const std::int64_t k = m + l * kRows - pad;
+            rows[m].lane[l] = k >= 0 && k < keep ? x[k] : 0.0f;
         }
     };
     std::int64_t m = 0;
-    for (; m < std::min(shape.pad, count); ++m) scalar(m);
+    for (; m < std::min(pad, count); ++m) scalar(m);
     // Four rows at a time where every lane meets a kept input: four runs of
     // four samples, transposed.
-    for (; m + 3 + (kLanes - 1) * kRows - shape.pad < shape.keep && m + 4 <= count; m += 4) {
-        const float* at = x + (m - shape.pad);
-        const __m256d l0 = _mm256_cvtps_pd(_mm_loadu_ps(at));
-        const __m256d l1 = _mm256_cvtps_pd(_mm_loadu_ps(at + kRows));
-        const __m256d l2 = _mm256_cvtps_pd(_mm_loadu_ps(at + 2 * kRows));
-        const __m256d l3 = _mm256_cvtps_pd(_mm_loadu_ps(at + 3 * kRows));
-        const __m256d even01 = _mm256_unpacklo_pd(l0, l1), odd01 = _mm256_unpackhi_pd(l0, l1);
-        const __m256d even23 = _mm256_unpacklo_pd(l2, l3), odd23 = _mm256_unpackhi_pd(l2, l3);
-        _mm256_store_pd(rows[m].lane, _mm256_permute2f128_pd(even01, even23, 0x20));
-        _mm256_store_pd(rows[m + 1].lane, _mm256_permute2f128_pd(odd01, odd23, 0x20));
-        _mm256_store_pd(rows[m + 2].lane, _mm256_permute2f128_pd(even01, even23, 0x31));
-        _mm256_store_pd(rows[m + 3].lane, _mm256_permute2f128_pd(odd01, odd23, 0x31));
+    for (; m + 3 + (kLanes - 1) * kRows - pad < keep && m + 4 <= count; m += 4) {
+        const float* at = x + (m - pad);
+        __m128 r0 = _mm_loadu_ps(at), r1 = _mm_loadu_ps(at + kRows), r2 = _mm_loadu_ps(at + 2 * kRows),
+               r3 = _mm_loadu_ps(at + 3 * kRows);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        _mm_store_ps(rows[m].lane, r0);
+        _mm_store_ps(rows[m + 1].lane, r1);
+        _mm_store_ps(rows[m + 2].lane, r2);
+        _mm_store_ps(rows[m + 3].lane, r3);
     }
     for (; m < count; ++m) scalar(m);
 }
