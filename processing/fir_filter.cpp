@@ -11,7 +11,7 @@
 #include <immintrin.h>
 #endif
 
-#include "processing/worker_pool.hpp"
+#include "processing/side_by_side.hpp"
 
 namespace tav {
 
@@ -173,12 +173,12 @@ struct Shape {
 
 // Below this many multiply-adds (about 0.1 ms of one core) a convolution runs
 // on the calling thread alone: waking the helpers would cost more than they
-// save. A 16,384-sample record is split from about 120 taps up.
+// save. A 16,384-sample record is split from about 130 taps up.
 constexpr std::int64_t kThreadedWork = std::int64_t{2} << 20;
 // Parts per thread: the cost of a block varies along the record (long filters
 // skip the padding near both ends), and a core busy with other work takes
 // fewer parts, so the work is handed out in small pieces.
-constexpr std::int64_t kPartsPerThread = 4;
+constexpr std::int64_t kPartsPerThread = 8;
 
 // Calls blocks(first, last) over ranges that together cover every block once.
 void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t, std::int64_t)>& blocks) {
@@ -187,11 +187,14 @@ void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t
         blocks(0, count);
         return;
     }
-    WorkerPool& pool = WorkerPool::Shared();
     // Split even on one processor (the parts then run one after the other), so
     // that every machine runs the same code.
-    const std::int64_t parts = std::min<std::int64_t>(count, std::max(2, pool.Threads()) * kPartsPerThread);
-    pool.Run(parts, [&](std::int64_t k) { blocks(count * k / parts, count * (k + 1) / parts); });
+    const auto threads = static_cast<std::int64_t>(std::max<std::size_t>(SideBySideHelpers(), 1) + 1);
+    const std::int64_t parts = std::min(count, threads * kPartsPerThread);
+    RunSideBySide(static_cast<std::size_t>(parts), [&](std::size_t part) {
+        const auto k = static_cast<std::int64_t>(part);
+        blocks(count * k / parts, count * (k + 1) / parts);
+    });
 }
 
 // Stores a block's outputs, or as many of them as remain before n.

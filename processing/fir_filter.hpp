@@ -77,9 +77,9 @@ int DesignFir(std::int32_t L, std::int32_t kind, float f1, float f2, float fs, s
 // exact in double and only the addition rounds.
 // h is expected finite (DesignFir's always is); with a non-finite tap the
 // literal loop runs instead.
-// A long convolution (about 2 million multiply-adds and more) is shared with
-// the program's worker threads (WorkerPool::Shared()), each output still
-// computed whole by one thread; any thread may call this, also several at once.
+// A long convolution (about 2 million multiply-adds and more) is shared among
+// the processor's cores (RunSideBySide), each output still computed whole by
+// one thread; any thread may call this, also several at once.
 // kernel: the fastest the processor has (four-wide fused multiply-add where
 // there is AVX2 and FMA), or the one every processor runs, for the tests.
 enum class ConvolveKernel { Fastest, Portable };

@@ -144,9 +144,9 @@ TEST(ConvolveCausal, AgreesWithTheLiteralLoop) {
     }
 }
 
-// A long filter is split among the worker threads; every output is still
-// summed whole in the literal order, also while other threads filter at the
-// same time (the second and third callers find the helpers busy).
+// A long filter is split among the cores; every output is still summed whole
+// in the literal order, also while other threads filter at the same time (the
+// second and third callers find the helpers busy).
 TEST(ConvolveCausal, SplitAmongThreadsGivesTheLiteralBits) {
     constexpr int kN = 4099, kL = 1001;  // about 4 million multiply-adds: split
     std::mt19937 rng(7);
