@@ -48,14 +48,17 @@ public:
             count_of_run_ = count;
             next_ = 0;
             failure_ = nullptr;
-            busy_ = count_;
             ++generation_;
         }
         wake_.notify_all();
         Take();
+        // Every piece has been handed out; wait for those still running on a
+        // helper, but not for helpers that have yet to wake up: they find
+        // the run over and go back to sleep.
         std::unique_lock lock(mutex_);
         done_.wait(lock, [this] { return busy_ == 0; });
         work_ = nullptr;
+        count_of_run_ = 0;
         if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
         return true;
     }
@@ -70,10 +73,12 @@ private:
                 wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
                 if (stopping_) return;
                 seen = generation_;
+                if (work_ == nullptr || next_ >= count_of_run_) continue;  // woke after the run
+                ++busy_;
             }
             Take();
             const std::lock_guard lock(mutex_);
-            if (--busy_ == 0) done_.notify_one();
+            if (--busy_ == 0) done_.notify_all();
         }
     }
 
@@ -100,7 +105,7 @@ private:
     std::condition_variable done_;
     bool stopping_ = false;
     std::uint64_t generation_ = 0;
-    std::size_t busy_ = 0;
+    std::size_t busy_ = 0;  // helpers inside Take() for the current run
     const std::function<void(std::size_t)>* work_ = nullptr;
     std::size_t count_of_run_ = 0;
     std::atomic<std::size_t> next_{0};
