@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -15,6 +16,7 @@ namespace tav {
 namespace {
 
 constexpr unsigned kMaxThreads = 8;
+constexpr std::chrono::microseconds kWatch{100};
 
 class Helpers {
 public:
@@ -49,12 +51,14 @@ public:
             next_ = 0;
             failure_ = nullptr;
             ++generation_;
+            posted_ = generation_;
         }
         wake_.notify_all();
         Take();
         // Every piece has been handed out; wait for those still running on a
         // helper, but not for helpers that have yet to wake up: they find
         // the run over and go back to sleep.
+        WatchFor([this] { return busy_.load() == 0; });
         std::unique_lock lock(mutex_);
         done_.wait(lock, [this] { return busy_ == 0; });
         work_ = nullptr;
@@ -68,6 +72,7 @@ private:
         tInside = true;
         std::uint64_t seen = 0;
         for (;;) {
+            WatchFor([&] { return posted_.load() != seen; });
             {
                 std::unique_lock lock(mutex_);
                 wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
@@ -80,6 +85,27 @@ private:
             const std::lock_guard lock(mutex_);
             if (--busy_ == 0) done_.notify_all();
         }
+    }
+
+    // Waking a sleeping thread costs a system call on one side and a
+    // scheduling round on the other, on some machines longer than a filter
+    // pass; runs often follow each other closely (a record's passes, the
+    // records of a file). So a thread watches a little while for what it
+    // waits for before going to sleep.
+    template <typename Ready>
+    static void WatchFor(const Ready& ready) {
+        const auto until = std::chrono::steady_clock::now() + kWatch;
+        while (!ready()) {
+            for (int i = 0; i < 64; ++i) Relax();
+            if (std::chrono::steady_clock::now() >= until) return;
+        }
+    }
+    static void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#else
+        std::this_thread::yield();
+#endif
     }
 
     void Take() {
@@ -105,7 +131,8 @@ private:
     std::condition_variable done_;
     bool stopping_ = false;
     std::uint64_t generation_ = 0;
-    std::size_t busy_ = 0;  // helpers inside Take() for the current run
+    std::atomic<std::size_t> busy_{0};  // helpers inside Take() for the current run (changed under mutex_)
+    std::atomic<std::uint64_t> posted_{0};  // generation_, for watching without the mutex
     const std::function<void(std::size_t)>* work_ = nullptr;
     std::size_t count_of_run_ = 0;
     std::atomic<std::size_t> next_{0};
