@@ -445,13 +445,41 @@ void ConvolveCausal(const float* x, const float* h, std::int32_t n, std::int32_t
     ConvolveSse2(x, hd.data(), Shape(n, L, kBlock), y);
 }
 
+namespace {
+
+// A file's records and a chain's previews often ask for the same filter many
+// times in a row (sixteen passes of an old file), and a long design costs a
+// sine and a cosine per tap, so each thread keeps its last design of up to
+// kKeptTaps taps.
+constexpr std::int32_t kKeptTaps = 1 << 16;
+
+struct KeptDesign {
+    std::int32_t length = -1, kind = 0, window = 0;
+    float f1 = 0, f2 = 0, fs = 0;
+    std::vector<float> h;
+
+    bool Holds(const FilterPlan& p, std::int32_t k, std::int32_t w) const {
+        const auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+        return length == p.length && kind == k && window == w && same(f1, p.f1) && same(f2, p.f2) && same(fs, p.fs);
+    }
+};
+
+}  // namespace
+
 int FilterWaveform(float* x, std::int32_t n, float dt, float fLo, float fHi, std::int32_t kind, std::int32_t window) {
     if (x == nullptr || n < 1) return 0;
     const FilterPlan plan = PlanFilter(n, dt, fLo, fHi, kind);
     if (plan.action == FilterPlan::Action::Unchanged) return 1;
-    std::vector<float> h;
-    DesignFir(plan.length, kind, plan.f1, plan.f2, plan.fs, window, h);  // a refusal leaves h zero
-    ConvolveCausal(x, h.data(), n, plan.length, x);
+    thread_local KeptDesign kept;
+    std::vector<float> once;
+    const bool keep = plan.length <= kKeptTaps;
+    if (!keep || !kept.Holds(plan, kind, window)) {
+        if (keep) kept.length = -1;  // until the new design is whole
+        std::vector<float>& h = keep ? kept.h : once;
+        DesignFir(plan.length, kind, plan.f1, plan.f2, plan.fs, window, h);  // a refusal leaves h zero
+        if (keep) kept = KeptDesign{plan.length, kind, window, plan.f1, plan.f2, plan.fs, std::move(kept.h)};
+    }
+    ConvolveCausal(x, keep ? kept.h.data() : once.data(), n, plan.length, x);
     return 1;
 }
 

@@ -192,6 +192,34 @@ TEST(FilterWaveform, LowPassDelaysByHalfTheLengthAndZeroesTheTailInputs) {
     }
 }
 
+// Each thread keeps its last design: a filter that differs from the previous
+// one in any single setting (kind, upper cut-off, sampling interval at the
+// same length, length alone through a shorter record) is designed afresh, and
+// asking again for an earlier one does not reuse a later one.
+TEST(FilterWaveform, RepeatedAndAlternatingFiltersUseTheirOwnTaps) {
+    struct Setting {
+        std::int32_t n;
+        float dt, lo, hi;
+        std::int32_t kind;
+    };
+    const Setting settings[] = {
+        {2048, 20, 0, 300, kLowPass},       {2048, 20, 0, 300, kLowPass},       {2048, 20, 300, 1000, kBandPass},
+        {2048, 20, 300, 2000, kBandPass},   {2048, 20, 300, 2000, kBandStop},   {2048, 20.05f, 300, 2000, kBandStop},
+        {2048, 20, 0, 1, kLowPass},         {1024, 20, 0, 1, kLowPass},         {2048, 20, 0, 300, kLowPass},
+        {2048, 20, 300, 1000, kBandPass}};
+    std::mt19937 rng(11);
+    const auto input = Uniform(2048, rng);
+    for (const auto& s : settings) {
+        const std::vector<float> x(input.begin(), input.begin() + s.n);
+        auto got = x;
+        FilterWaveform(got.data(), s.n, s.dt, s.lo, s.hi, s.kind);
+        const auto h = Taps(s.n, s.dt, s.lo, s.hi, s.kind);
+        std::vector<float> want(x.size());
+        ConvolveCausal(x.data(), h.data(), s.n, static_cast<std::int32_t>(h.size()), want.data());
+        ASSERT_EQ(got, want) << s.n << " samples, kind " << s.kind << " " << s.lo << "-" << s.hi << " at " << s.dt;
+    }
+}
+
 TEST(FilterWaveform, LowPassKeepsASlowSineAndRemovesAFastOne) {
     const int n = 4096;
     const double dt = 20.0;
