@@ -180,21 +180,27 @@ constexpr std::int64_t kThreadedWork = std::int64_t{2} << 20;
 // fewer parts, so the work is handed out in small pieces.
 constexpr std::int64_t kPartsPerThread = 8;
 
-// Calls blocks(first, last) over ranges that together cover every block once.
-void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t, std::int64_t)>& blocks) {
-    const std::int64_t count = shape.Blocks();
+// Calls run(first, last) over ranges that together cover 0..count-1 once:
+// split among the cores when the convolution is long, else in one call.
+void ForEachRange(const Shape& shape, std::int64_t count, std::int64_t partsPerThread,
+                  const std::function<void(std::int64_t, std::int64_t)>& run) {
     if (shape.Work() < kThreadedWork) {
-        blocks(0, count);
+        run(0, count);
         return;
     }
     // Split even on one processor (the parts then run one after the other), so
     // that every machine runs the same code.
     const auto threads = static_cast<std::int64_t>(std::max<std::size_t>(SideBySideHelpers(), 1) + 1);
-    const std::int64_t parts = std::min(count, threads * kPartsPerThread);
+    const std::int64_t parts = std::max<std::int64_t>(1, std::min(count, threads * partsPerThread));
     RunSideBySide(static_cast<std::size_t>(parts), [&](std::size_t part) {
         const auto k = static_cast<std::int64_t>(part);
-        blocks(count * k / parts, count * (k + 1) / parts);
+        run(count * k / parts, count * (k + 1) / parts);
     });
+}
+
+// Calls blocks(first, last) over ranges that together cover every block once.
+void ForEachBlockRange(const Shape& shape, const std::function<void(std::int64_t, std::int64_t)>& blocks) {
+    ForEachRange(shape, shape.Blocks(), kPartsPerThread, blocks);
 }
 
 // Stores a block's outputs, or as many of them as remain before n.
@@ -360,9 +366,9 @@ __attribute__((target("avx2,fma"))) void AccumulateBlockFma(const Row* rows, con
     StoreLanes<2>(a + 8, out + 8);
 }
 
-// rows[m].lane[l] = xp[m + l * kRows] for m < count.
-__attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape& shape, std::int64_t count,
-                                                    Row* rows) {
+// rows[m].lane[l] = xp[m + l * kRows] for first <= m < end.
+__attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape& shape, std::int64_t first,
+                                                    std::int64_t end, Row* rows) {
     const std::int64_t pad = shape.pad, keep = shape.keep;
     const auto scalar = [&](std::int64_t m) {
         for (int l = 0; l < kLanes; ++l) {
@@ -370,11 +376,11 @@ __attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape&
             rows[m].lane[l] = k >= 0 && k < keep ? x[k] : 0.0f;
         }
     };
-    std::int64_t m = 0;
-    for (; m < std::min(pad, count); ++m) scalar(m);
+    std::int64_t m = first;
+    for (; m < std::min(pad, end); ++m) scalar(m);
     // Four rows at a time where every lane meets a kept input: four runs of
     // four samples, transposed.
-    for (; m + 3 + (kLanes - 1) * kRows - pad < keep && m + 4 <= count; m += 4) {
+    for (; m + 3 + (kLanes - 1) * kRows - pad < keep && m + 4 <= end; m += 4) {
         const float* at = x + (m - pad);
         __m128 r0 = _mm_loadu_ps(at), r1 = _mm_loadu_ps(at + kRows), r2 = _mm_loadu_ps(at + 2 * kRows),
                r3 = _mm_loadu_ps(at + 3 * kRows);
@@ -384,14 +390,16 @@ __attribute__((target("avx2,fma"))) void Interleave(const float* x, const Shape&
         _mm_store_ps(rows[m + 2].lane, r2);
         _mm_store_ps(rows[m + 3].lane, r3);
     }
-    for (; m < count; ++m) scalar(m);
+    for (; m < end; ++m) scalar(m);
 }
 
 void ConvolveFma(const float* x, const double* h, const Shape& shape, float* y) {
     // Every row a block reads: up to row (last i0) + pad + kRows - 1.
     const std::int64_t count = shape.Blocks() * shape.block + shape.pad;
     const std::unique_ptr<Row[]> rows(new Row[static_cast<std::size_t>(count)]);
-    Interleave(x, shape, count, rows.get());
+    ForEachRange(shape, count, 2, [&](std::int64_t first, std::int64_t end) {
+        Interleave(x, shape, first, end, rows.get());
+    });
     // From here on x (which may be y) is not read.
     ForEachBlockRange(shape, [&](std::int64_t first, std::int64_t last) {
         for (std::int64_t b = first; b < last; ++b) {
