@@ -92,19 +92,20 @@ private:
     // pass; runs often follow each other closely (a record's passes, the
     // records of a file). So a thread watches a little while for what it
     // waits for before going to sleep.
+    // It yields its core now and then, so that a thread it shares the core
+    // with (the caller itself, where the program is held to one core) goes on.
     template <typename Ready>
     static void WatchFor(const Ready& ready) {
         const auto until = std::chrono::steady_clock::now() + kWatch;
         while (!ready()) {
             for (int i = 0; i < 64; ++i) Relax();
             if (std::chrono::steady_clock::now() >= until) return;
+            std::this_thread::yield();
         }
     }
     static void Relax() {
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
-#else
-        std::this_thread::yield();
 #endif
     }
 
