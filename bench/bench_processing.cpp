@@ -35,10 +35,14 @@ constexpr float kDt = 20.0f;  // µs: fs = 50 kHz
 // 1 Hz the longest a 16,384-sample record allows, 8,191.
 float CutOffFor(int taps) {
     switch (taps) {
-        case 25: return 2000.0f;
-        case 167: return 300.0f;
-        case 501: return 100.0f;
-        default: return 1.0f;
+        case 25:
+            return 2000.0f;
+        case 167:
+            return 300.0f;
+        case 501:
+            return 100.0f;
+        default:
+            return 1.0f;
     }
 }
 
@@ -125,7 +129,8 @@ void BM_Convolve(benchmark::State& state) {
     const double oursMicros = WallMicrosPerCall(ours);
     Report(state, oursMicros, literal, MaxUlps(y, want));
     state.counters["taps"] = static_cast<double>(h.size());
-    state.counters["madds_per_s"] = reference::ConvolveTerms(n, static_cast<std::int64_t>(h.size())) / (oursMicros * 1e-6);
+    state.counters["madds_per_s"] =
+        reference::ConvolveTerms(n, static_cast<std::int64_t>(h.size())) / (oursMicros * 1e-6);
 }
 BENCHMARK(BM_Convolve)
     ->Args({1024, 167})

@@ -157,7 +157,10 @@ struct Shape {
     std::int64_t block = 0;  // outputs per block
 
     Shape(std::int64_t outputs, std::int64_t length, std::int64_t blockSize)
-        : n(outputs), taps(length), pad(length - 1), keep(std::max<std::int64_t>(0, outputs - (length - 1))),
+        : n(outputs),
+          taps(length),
+          pad(length - 1),
+          keep(std::max<std::int64_t>(0, outputs - (length - 1))),
           block(blockSize) {}
     std::int64_t Blocks() const { return (n + block - 1) / block; }
     // The taps that meet a kept input for at least one output of the block at i0.
@@ -397,9 +400,8 @@ void ConvolveFma(const float* x, const double* h, const Shape& shape, float* y) 
     // Every row a block reads: up to row (last i0) + pad + kRows - 1.
     const std::int64_t count = shape.Blocks() * shape.block + shape.pad;
     const std::unique_ptr<Row[]> rows(new Row[static_cast<std::size_t>(count)]);
-    ForEachRange(shape, count, 2, [&](std::int64_t first, std::int64_t end) {
-        Interleave(x, shape, first, end, rows.get());
-    });
+    ForEachRange(shape, count, 2,
+                 [&](std::int64_t first, std::int64_t end) { Interleave(x, shape, first, end, rows.get()); });
     // From here on x (which may be y) is not read.
     ForEachBlockRange(shape, [&](std::int64_t first, std::int64_t last) {
         for (std::int64_t b = first; b < last; ++b) {

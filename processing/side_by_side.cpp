@@ -132,7 +132,7 @@ private:
     std::condition_variable done_;
     bool stopping_ = false;
     std::uint64_t generation_ = 0;
-    std::atomic<std::size_t> busy_{0};  // helpers inside Take() for the current run (changed under mutex_)
+    std::atomic<std::size_t> busy_{0};      // helpers inside Take() for the current run (changed under mutex_)
     std::atomic<std::uint64_t> posted_{0};  // generation_, for watching without the mutex
     const std::function<void(std::size_t)>* work_ = nullptr;
     std::size_t count_of_run_ = 0;

@@ -202,11 +202,11 @@ TEST(FilterWaveform, RepeatedAndAlternatingFiltersUseTheirOwnTaps) {
         float dt, lo, hi;
         std::int32_t kind;
     };
-    const Setting settings[] = {
-        {2048, 20, 0, 300, kLowPass},       {2048, 20, 0, 300, kLowPass},       {2048, 20, 300, 1000, kBandPass},
-        {2048, 20, 300, 2000, kBandPass},   {2048, 20, 300, 2000, kBandStop},   {2048, 20.05f, 300, 2000, kBandStop},
-        {2048, 20, 0, 1, kLowPass},         {1024, 20, 0, 1, kLowPass},         {2048, 20, 0, 300, kLowPass},
-        {2048, 20, 300, 1000, kBandPass}};
+    const Setting settings[] = {{2048, 20, 0, 300, kLowPass},     {2048, 20, 0, 300, kLowPass},
+                                {2048, 20, 300, 1000, kBandPass}, {2048, 20, 300, 2000, kBandPass},
+                                {2048, 20, 300, 2000, kBandStop}, {2048, 20.05f, 300, 2000, kBandStop},
+                                {2048, 20, 0, 1, kLowPass},       {1024, 20, 0, 1, kLowPass},
+                                {2048, 20, 0, 300, kLowPass},     {2048, 20, 300, 1000, kBandPass}};
     std::mt19937 rng(11);
     const auto input = Uniform(2048, rng);
     for (const auto& s : settings) {
