@@ -48,6 +48,15 @@ const std::string& ProjectPath() {
 
 std::size_t FileSize(const std::string& path) { return ReadWholeFile(path)->size(); }
 
+// The baseline of the load benchmarks: the file read whole into a fresh
+// buffer, as any program reading a file into memory needs one.
+void PlainRead(const std::string& path, std::size_t size) {
+    std::unique_ptr<char[]> buffer(new char[size]);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
+    std::fclose(f);
+}
+
 void BM_ProjectLoad(benchmark::State& state) {
     const auto& path = ProjectPath();
     for (auto _ : state) {
@@ -63,11 +72,7 @@ void BM_PlainRead(benchmark::State& state) {
     const auto& path = ProjectPath();
     const std::size_t size = FileSize(path);
     for (auto _ : state) {
-        // A fresh buffer, as any program reading a file into memory needs one.
-        std::unique_ptr<char[]> buffer(new char[size]);
-        FILE* f = std::fopen(path.c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
-        std::fclose(f);
+        PlainRead(path, size);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
@@ -124,10 +129,7 @@ void BM_LoadAgainstPlainRead(benchmark::State& state) {
         {
             const auto cpu = ProcessCpuSeconds();
             const auto t = Clock::now();
-            std::unique_ptr<char[]> buffer(new char[size]);
-            FILE* f = std::fopen(path.c_str(), "rb");
-            benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
-            std::fclose(f);
+            PlainRead(path, size);
             plain += Seconds(t);
             plainCpu += ProcessCpuSeconds() - cpu;
         }
@@ -191,10 +193,7 @@ void BM_ByteCopyFloorAgainstPlainRead(benchmark::State& state) {
             benchmark::DoNotOptimize(records.data());
         }
         const auto t = Clock::now();
-        std::unique_ptr<char[]> buffer(new char[size]);
-        FILE* f = std::fopen(path.c_str(), "rb");
-        benchmark::DoNotOptimize(std::fread(buffer.get(), 1, size, f));
-        std::fclose(f);
+        PlainRead(path, size);
         plain += Seconds(t);
     }
     state.counters["copy_ms"] = copy * 1000 / static_cast<double>(state.iterations());
