@@ -216,15 +216,25 @@ void StoreRange(TestPoint& tp, const DisplayRange& range) {
     tp.lastParams.viewMin = -v;
 }
 
-}  // namespace
-
-void CTAV_AnalyserDoc::RefreshDisplayRanges() {
-    for (auto& tp : points) {
+// The display ranges of a loaded set; known holds the largest magnitudes
+// found as the records were read, while their samples were at hand (NaN where
+// one is still to be found).
+void StoreDisplayRanges(std::vector<TestPoint>& points, std::span<const float> known) {
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        auto& tp = points[k];
         if (tp.rawCount() <= 0) continue;
+        if (k < known.size() && !std::isnan(known[k])) {
+            StoreRange(tp, DisplayRange{known[k], -known[k]});
+            continue;
+        }
         const auto [head, toe] = HeadAndToe(tp);
         StoreRange(tp, WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe));
     }
 }
+
+}  // namespace
+
+void CTAV_AnalyserDoc::RefreshDisplayRanges() { StoreDisplayRanges(points, {}); }
 
 void CTAV_AnalyserDoc::ResetDisplayRange(std::span<const std::int32_t> indices) {
     for (const auto i : indices) {
@@ -368,22 +378,6 @@ private:
     const Finish& finish_;
     std::vector<Extent> ahead_;  // measured records from in_'s position, when known
 };
-
-// The display ranges of a loaded set; known holds the largest magnitudes
-// found as the records were read, while their samples were at hand (NaN where
-// one is still to be found).
-void StoreDisplayRanges(std::vector<TestPoint>& points, std::span<const float> known) {
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        auto& tp = points[k];
-        if (tp.rawCount() <= 0) continue;
-        if (k < known.size() && !std::isnan(known[k])) {
-            StoreRange(tp, DisplayRange{known[k], -known[k]});
-            continue;
-        }
-        const auto [head, toe] = HeadAndToe(tp);
-        StoreRange(tp, WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe));
-    }
-}
 
 }  // namespace
 
