@@ -290,8 +290,10 @@ void LocateHead(TestPoint& tp) {
 }
 
 // How much of the file is read side by side before the pages read are given
-// back: large enough to keep every core busy, small beside any document.
+// back: large enough to keep every core busy, small beside any document. The
+// first batch is smaller, so that the other cores start early.
 constexpr std::size_t kBatchBytes = std::size_t{4} << 20;
+constexpr std::size_t kFirstBatchBytes = std::size_t{1} << 20;
 
 struct BatchRead {
     std::int32_t whole = 0;  // test points from..from+whole-1 were read
@@ -302,8 +304,10 @@ struct BatchRead {
 // total: the whole records within the next kBatchBytes side by side on the
 // processor's cores, or the next record alone when it cannot be measured (an
 // old layout, or a record that is not whole: ReadTestPoint tells which). The
-// next batch is measured while the current one is read. finish runs on each
-// record read, on the thread that read it.
+// set grows only as far as records are read (its capacity must hold total):
+// the next batch is measured and its test points constructed while the
+// current one is read. finish runs on each record read, on the thread that
+// read it.
 template <typename Finish>
 class SetReader {
 public:
@@ -312,22 +316,30 @@ public:
         : bytes_(bytes), in_(in), version_(version), set_(set), total_(total), finish_(finish) {}
 
     BatchRead Next(std::int32_t from) {
-        if (ahead_.empty() || ahead_.front().start != in_.Position()) ahead_ = Measure(in_.Position(), from);
+        if (ahead_.empty() || ahead_.front().start != in_.Position())
+            ahead_ = Measure(in_.Position(), from, from == first_ ? kFirstBatchBytes : kBatchBytes);
         const std::vector<Extent> batch = std::move(ahead_);
         ahead_.clear();
         if (batch.size() < 2) return ReadAlone(from, from);
 
         const auto nextFrom = from + static_cast<std::int32_t>(batch.size());
+        Grow(nextFrom);
+        // The pieces reach the set through this pointer only: piece 0 grows
+        // the set within its capacity meanwhile.
+        TestPoint* const points = set_.data() + from;
         std::vector<std::uint8_t> agreed(batch.size(), 0);
         RunSideBySide(batch.size() + 1, [&](std::size_t piece) {
             if (piece == 0) {
-                if (nextFrom < total_) ahead_ = Measure(batch.back().end, nextFrom);
+                if (nextFrom < total_) {
+                    ahead_ = Measure(batch.back().end, nextFrom, kBatchBytes);
+                    Grow(nextFrom + static_cast<std::int32_t>(ahead_.size()));
+                }
                 return;
             }
             const std::size_t j = piece - 1;
             ByteReader reader(bytes_);
             reader.Skip(batch[j].start);
-            TestPoint& tp = set_[static_cast<std::size_t>(from) + j];
+            TestPoint& tp = points[j];
             agreed[j] = ReadTestPoint(reader, version_, tp) == 1 && reader.Position() == batch[j].end;
             if (agreed[j]) finish_(tp);
         });
@@ -335,7 +347,7 @@ public:
             if (agreed[j]) continue;
             // The measure and the reader disagree: the reader decides, one
             // record at a time from here, as a plain front-to-back read would.
-            for (std::size_t r = j; r < batch.size(); ++r) set_[static_cast<std::size_t>(from) + r] = TestPoint{};
+            for (std::size_t r = j; r < batch.size(); ++r) points[r] = TestPoint{};
             ahead_.clear();
             in_.Skip(batch[j].start - in_.Position());
             return ReadAlone(from, from + static_cast<std::int32_t>(j));
@@ -344,17 +356,24 @@ public:
         return {static_cast<std::int32_t>(batch.size()), false};
     }
 
+    // Test points up to total, the ones not read constructed.
+    void Complete() { Grow(total_); }
+
 private:
     struct Extent {
         std::size_t start, end;
     };
 
-    // The whole records from byte start (test point from on), up to kBatchBytes.
-    std::vector<Extent> Measure(std::size_t start, std::int32_t from) const {
+    void Grow(std::int32_t count) {
+        if (static_cast<std::size_t>(count) > set_.size()) set_.resize(static_cast<std::size_t>(count));
+    }
+
+    // The whole records from byte start (test point from on), up to limit bytes.
+    std::vector<Extent> Measure(std::size_t start, std::int32_t from, std::size_t limit) const {
         std::vector<Extent> extents;
         ByteReader probe(bytes_);
         probe.Skip(start);
-        for (std::int32_t k = from; k < total_ && probe.Position() - start < kBatchBytes; ++k) {
+        for (std::int32_t k = from; k < total_ && probe.Position() - start < limit; ++k) {
             const auto end = MeasureTestPoint(probe, version_);
             if (!end) break;
             extents.push_back({probe.Position(), *end});
@@ -364,6 +383,7 @@ private:
     }
 
     BatchRead ReadAlone(std::int32_t from, std::int32_t k) {
+        Grow(k + 1);
         TestPoint& tp = set_[static_cast<std::size_t>(k)];
         if (!ReadTestPoint(in_, version_, tp)) return {k - from, true};
         finish_(tp);
@@ -375,6 +395,7 @@ private:
     int version_;
     std::vector<TestPoint>& set_;
     std::int32_t total_;
+    std::int32_t first_ = static_cast<std::int32_t>(set_.size());
     const Finish& finish_;
     std::vector<Extent> ahead_;  // measured records from in_'s position, when known
 };
@@ -424,17 +445,18 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     }
     header.pointCount = static_cast<std::int32_t>(total);
 
-    points.resize(static_cast<std::size_t>(total));
+    points.reserve(static_cast<std::size_t>(total));
+    points.resize(static_cast<std::size_t>(a));
     for (std::int32_t k = 0; k < a; ++k) CopyTestPoint(carried[static_cast<std::size_t>(k)], points[static_cast<std::size_t>(k)]);
     std::vector<float> ranges(static_cast<std::size_t>(total), std::numeric_limits<float>::quiet_NaN());
     const bool magnify = result.version == 5 && magnifyOldRecords;
+    const TestPoint* const first = points.data();  // stays: the capacity holds them all
     auto finish = [&](TestPoint& tp) {
         LocateHead(tp);
         if (magnify) AutoMagnifyOldRecord(tp);
         if (lastOfBatch && tp.rawCount() > 0) {
             const auto [head, toe] = HeadAndToe(tp);
-            ranges[static_cast<std::size_t>(&tp - points.data())] =
-                WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
+            ranges[static_cast<std::size_t>(&tp - first)] = WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
         }
     };
     SetReader reader(bytes, in, result.version, points, static_cast<std::int32_t>(total), finish);
@@ -442,6 +464,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
         const BatchRead read = reader.Next(k);
         for (std::int32_t end = k + read.whole; k < end; ++k) MakePileNumberUnique(*this, a, points[static_cast<std::size_t>(k)]);
         if (read.failed) {
+            reader.Complete();
             points[static_cast<std::size_t>(k)] = TestPoint{};
             Events().Log("打开文件==>测点信息错误，终止读取");
             result.status = LoadStatus::FaultyPoint;
@@ -458,7 +481,8 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
         const std::int64_t backupTotal = static_cast<std::int64_t>(b) + backupHeader.pointCount;
         if (backupTotal >= 1 && backupTotal <= kMaxPointCount) {
             backupHeader.pointCount = static_cast<std::int32_t>(backupTotal);
-            backupPoints.resize(static_cast<std::size_t>(backupTotal));
+            backupPoints.reserve(static_cast<std::size_t>(backupTotal));
+            backupPoints.resize(static_cast<std::size_t>(b));
             for (std::int32_t k = 0; k < b; ++k)
                 CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
             const auto nothingMore = [](TestPoint&) {};
@@ -469,6 +493,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
                 k += read.whole;
                 if (read.failed) {
                     // The backup set keeps what could be read; the rest stays constructed.
+                    backupReader.Complete();
                     backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
                     result.status = LoadStatus::FaultyBackupPoint;
                     result.faultyBackupPoint = k;
