@@ -315,8 +315,22 @@ TEST(ProjectFile, ALargeProjectReadSideBySideComesBackWhole) {
         WriteTestPoint(out, tp);
         return bytes;
     };
+    ASSERT_EQ(doc.points.size(), points.size());
     for (std::size_t k = 0; k < 300; ++k) ASSERT_EQ(bytesOf(doc.points[k]), bytesOf(points[k])) << k;
     for (std::size_t k = 300; k < 400; ++k) ASSERT_EQ(doc.points[k].rawCount(), 0) << "never read: " << k;
+
+    // Cut halfway through the backup set, several batches into it.
+    const std::size_t backupStart = image.size() - (ProjectImage(MakeHeader("u", "p"), {}, backup).size() - kCurrentHeaderBytes);
+    cut = image;
+    cut.resize(backupStart + (image.size() - backupStart) / 2);
+    const auto b = doc.LoadProject(cut);
+    ASSERT_EQ(b.status, LoadStatus::FaultyBackupPoint);
+    ASSERT_GT(b.faultyBackupPoint, 20);
+    ASSERT_EQ(doc.points.size(), points.size());
+    ASSERT_EQ(doc.backupPoints.size(), backup.size());
+    const auto faulty = static_cast<std::size_t>(b.faultyBackupPoint);
+    for (std::size_t k = 0; k < faulty; ++k) ASSERT_EQ(bytesOf(doc.backupPoints[k]), bytesOf(backup[k])) << k;
+    for (std::size_t k = faulty; k < backup.size(); ++k) ASSERT_EQ(doc.backupPoints[k].rawCount(), 0) << k;
 }
 
 }  // namespace
