@@ -10,6 +10,23 @@
 #include "ui/main_window.hpp"
 #include "ui/qt_translations.hpp"
 
+namespace {
+
+// A picture drawn without anyone at the screen: messages go to the error
+// output and every question is answered no, so nothing waits for a click.
+class UnattendedPrompts : public tav::UserPrompts {
+public:
+    void Message(std::string_view utf8Text) override {
+        std::fprintf(stderr, "tav_analyser: %.*s\n", static_cast<int>(utf8Text.size()), utf8Text.data());
+    }
+    bool YesNo(std::string_view utf8Text) override {
+        Message(utf8Text);
+        return false;
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tav-analyser"));
@@ -28,20 +45,23 @@ int main(int argc, char** argv) {
 
     // Messages of the start-up itself have no window to sit on yet.
     tav::ui::MessageBoxPrompts startupPrompts(nullptr);
+    UnattendedPrompts unattended;
+    const bool drawOnly = parser.isSet(screenshot);
     tav::AppShellOptions options;
     for (const auto& a : parser.positionalArguments()) options.arguments.push_back(a.toStdString());
-    options.prompts = &startupPrompts;
+    options.prompts = drawOnly ? static_cast<tav::UserPrompts*>(&unattended) : &startupPrompts;
     tav::AppShell shell(options);
     if (!shell.Startup()) return 1;
 
     tav::ui::MainWindow window(&shell);
+    if (drawOnly) window.SetPrompts(&unattended);
     if (!shell.FileArgument().empty()) window.OpenPath(QString::fromStdString(shell.FileArgument()));
 
     if (parser.isSet(analysis)) {
         if (auto* type = window.findChild<QComboBox*>(QStringLiteral("analysisType")))
             type->setCurrentIndex(parser.value(analysis).toInt());
     }
-    if (parser.isSet(screenshot)) {
+    if (drawOnly) {
         window.resize(1280, 800);
         window.show();
         QApplication::processEvents();
