@@ -304,9 +304,9 @@ struct BatchRead {
 // total: the whole records within the next kBatchBytes side by side on the
 // processor's cores, or the next record alone when it cannot be measured (an
 // old layout, or a record that is not whole: ReadTestPoint tells which). The
-// set grows only as far as records are read (its capacity must hold total):
-// the next batch is measured and its test points constructed while the
-// current one is read. finish runs on each record read, on the thread that
+// set grows only as far as records are measured (its capacity must hold
+// total): the next batch is measured and its test points constructed while
+// the current one is read. finish runs on each record read, on the thread that
 // read it.
 template <typename Finish>
 class SetReader {
