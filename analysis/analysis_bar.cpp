@@ -5,7 +5,7 @@
 #include "analysis/spectrum.hpp"
 #include "analysis/wavelet.hpp"
 #include "analysis/wavelet_table.hpp"
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 
 namespace tav {
 

@@ -1,10 +1,7 @@
 #include "analysis/analysis_entry.hpp"
 
-#include <cstdarg>
-#include <cstdio>
-
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav {
 
@@ -40,19 +37,6 @@ DisplayBlock MergedBlock(const CTAV_AnalyserDoc& doc, std::span<const std::int32
 double SpanTimeMs(const TestPoint& tp, std::int32_t v, std::int32_t c) {
     if (c < 2) return 0.0;
     return static_cast<double>(v) * (tp.rawCount() - 1) * static_cast<double>(tp.sampleInterval) / 1000.0 / (c - 1);
-}
-
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string out(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    if (size > 0) std::vsnprintf(out.data(), out.size() + 1, format, again);
-    va_end(again);
-    return out;
 }
 
 }  // namespace tav

@@ -7,8 +7,9 @@
 #include <span>
 #include <string>
 
+#include "base/format.hpp"
+#include "model/process_step.hpp"
 #include "model/test_point.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav {
 
@@ -47,8 +48,5 @@ DisplayBlock MergedBlock(const CTAV_AnalyserDoc& doc, std::span<const std::int32
 // Time in ms of value v of an analysis result of c values that spans the
 // test point's whole record; 0 when c < 2.
 double SpanTimeMs(const TestPoint& tp, std::int32_t v, std::int32_t c);
-
-// printf-style formatting into UTF-8 text.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace tav

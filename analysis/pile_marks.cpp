@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <limits>
 
-#include "analysis/positions.hpp"
-#include "app/user_prompts.hpp"
-#include "app/vocabulary.hpp"
+#include "base/numeric.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "model/numeric.hpp"
-#include "model/text_codec.hpp"
+#include "model/positions.hpp"
+#include "model/vocabulary.hpp"
 
 namespace tav {
 

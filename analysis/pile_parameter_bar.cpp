@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/user_prompts.hpp"
+#include "base/numeric.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "model/numeric.hpp"
 
 namespace tav {
 

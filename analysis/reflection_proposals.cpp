@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "analysis/positions.hpp"
-#include "processing/process_step.hpp"
+#include "model/positions.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

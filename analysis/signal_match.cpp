@@ -7,9 +7,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/pile_model.hpp"
+#include "model/process_step.hpp"
 #include "model/test_point.hpp"
-#include "processing/process_step.hpp"
-#include "synth/pile_model.hpp"
 
 namespace tav {
 

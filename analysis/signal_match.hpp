@@ -1,7 +1,7 @@
 // Signal matching: the pile model fitted to a test point's velocity record.
 //
 // The record is read as the head velocity of a blow on a one-dimensional pile
-// (synth/pile_model.hpp) of the test point's length and wave speed. The blow's
+// (analysis/pile_model.hpp) of the test point's length and wave speed. The blow's
 // force is taken from the record itself: until the incident velocity peaks no
 // echo has come back, so the force is the sound impedance times the rising
 // velocity, and its fall is the rise mirrored (the measured fall may already

@@ -6,10 +6,10 @@
 
 #include "analysis/integrity_class.hpp"
 #include "analysis/pile_parameter_bar.hpp"
-#include "app/user_prompts.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "model/snapshot.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav {
 

@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "analysis/fft.hpp"
+#include "base/numeric.hpp"
 #include "model/document.hpp"
-#include "model/numeric.hpp"
 
 namespace tav {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 
 namespace tav {
 namespace {

@@ -41,8 +41,8 @@
 #include "app/port_library.hpp"
 #include "app/registry_store.hpp"
 #include "app/settings_files.hpp"
-#include "app/user_prompts.hpp"
-#include "app/vocabulary.hpp"
+#include "base/user_prompts.hpp"
+#include "model/vocabulary.hpp"
 
 namespace tav {
 

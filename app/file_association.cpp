@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app_environment.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 extern char** environ;
 

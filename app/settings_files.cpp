@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/app_environment.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 namespace tav {
 

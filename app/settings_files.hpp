@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/user_prompts.hpp"
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
+#include "base/user_prompts.hpp"
 
 namespace tav {
 

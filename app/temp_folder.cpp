@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/settings_files.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 namespace tav {
 namespace {

@@ -4,10 +4,10 @@
 // match costing at most 2,000 forward runs.
 #include <benchmark/benchmark.h>
 
+#include "analysis/pile_model.hpp"
 #include "analysis/signal_match.hpp"
 #include "bench/cpu_clock.hpp"
 #include "model/document.hpp"
-#include "synth/pile_model.hpp"
 #include "synth/site_builder.hpp"
 
 namespace {

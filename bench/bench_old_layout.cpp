@@ -7,6 +7,7 @@
 
 #include "model/document.hpp"
 #include "processing/fir_filter.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/processing/reference_ops.hpp"
 #include "tests/support/old_layout_writer.hpp"
 
@@ -54,13 +55,13 @@ void BM_OldLayoutPassesAgainstNone(benchmark::State& state) {
         auto t = WallSeconds();
         {
             CTAV_AnalyserDoc doc;
-            benchmark::DoNotOptimize(doc.LoadProject(withPasses).status);
+            benchmark::DoNotOptimize(LoadProject(doc, withPasses).status);
         }
         passes += WallSeconds() - t;
         t = WallSeconds();
         {
             CTAV_AnalyserDoc doc;
-            benchmark::DoNotOptimize(doc.LoadProject(without).status);
+            benchmark::DoNotOptimize(LoadProject(doc, without).status);
         }
         none += WallSeconds() - t;
     }

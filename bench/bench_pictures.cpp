@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <jpeglib.h>
 
+#include "base/atomic_file.hpp"
 #include "bench/cpu_clock.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "output/bmp_writer.hpp"
 #include "output/jpeg_writer.hpp"

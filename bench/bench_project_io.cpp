@@ -12,11 +12,12 @@
 #include <memory>
 #include <string>
 
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
 #include "bench/cpu_clock.hpp"
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 
 namespace {
@@ -61,7 +62,7 @@ void BM_ProjectLoad(benchmark::State& state) {
     const auto& path = ProjectPath();
     for (auto _ : state) {
         CTAV_AnalyserDoc doc;
-        const auto r = doc.OpenFile(path);
+        const auto r = OpenFile(doc, path);
         benchmark::DoNotOptimize(r.status);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(path)));
@@ -80,7 +81,7 @@ BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
 void BM_ProjectSave(benchmark::State& state) {
     CTAV_AnalyserDoc doc;
-    doc.OpenFile(ProjectPath());
+    OpenFile(doc, ProjectPath());
     const std::string out = "/tmp/tav_bench_saved.tav";
     for (auto _ : state) benchmark::DoNotOptimize(doc.SaveToFile(out));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * FileSize(out)));
@@ -122,7 +123,7 @@ void BM_LoadAgainstPlainRead(benchmark::State& state) {
             CTAV_AnalyserDoc doc;
             const auto cpu = ProcessCpuSeconds();
             const auto t = Clock::now();
-            benchmark::DoNotOptimize(doc.OpenFile(path).status);
+            benchmark::DoNotOptimize(OpenFile(doc, path).status);
             load += Seconds(t);
             loadCpu += ProcessCpuSeconds() - cpu;
         }
@@ -204,7 +205,7 @@ BENCHMARK(BM_ByteCopyFloorAgainstPlainRead)->Unit(benchmark::kMillisecond);
 
 void BM_SaveAgainstPlainWrite(benchmark::State& state) {
     CTAV_AnalyserDoc doc;
-    doc.OpenFile(ProjectPath());
+    OpenFile(doc, ProjectPath());
     const auto bytes = *ReadWholeFile(ProjectPath());
     const std::string out = "/tmp/tav_bench_saved.tav";
     const std::string plainOut = "/tmp/tav_bench_plain.tav";

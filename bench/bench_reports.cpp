@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"

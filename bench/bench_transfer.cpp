@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "transfer/simulated_instrument.hpp"
 #include "transfer/transfer_session.hpp"

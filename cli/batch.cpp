@@ -1,4 +1,5 @@
 #include "cli/batch.hpp"
+#include "processing/project_loading.hpp"
 
 #include <unistd.h>
 
@@ -159,7 +160,7 @@ int RunBatchCommand(const BatchCommand& command) {
 std::string LoadBatchProject(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify,
                              const std::vector<long>& points) {
     doc.magnifyOldRecords = magnify;
-    const LoadResult r = doc.OpenFile(file);
+    const LoadResult r = OpenFile(doc, file);
     if (r.status == LoadStatus::IoError) return r.message;
     if (!r.Whole()) return std::string(LoadStatusName(r.status)) + ": " + r.message;
     if (points.empty()) return {};

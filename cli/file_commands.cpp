@@ -8,13 +8,14 @@
 #include "app/app_environment.hpp"
 #include "app/settings_files.hpp"
 #include "app/temp_folder.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "cli/batch.hpp"
 #include "cli/command.hpp"
 #include "cli/json_out.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
-#include "model/text_codec.hpp"
+#include "processing/project_loading.hpp"
 
 namespace tav::cli {
 
@@ -24,7 +25,7 @@ void ReportError(const std::string& file, const std::string& what) {
 
 int LoadProjectFor(CTAV_AnalyserDoc& doc, const std::string& file, bool magnify, const std::string& consequence) {
     doc.magnifyOldRecords = magnify;
-    const LoadResult r = doc.OpenFile(file);
+    const LoadResult r = OpenFile(doc, file);
     if (r.status == LoadStatus::IoError) {
         ReportError(file, r.message);
         return kExitIo;
@@ -96,7 +97,7 @@ bool ViewSettingsMagnify() {
 // Loads the file into doc; an I/O failure is reported and gives exit code 3.
 int Load(CTAV_AnalyserDoc& doc, const FileOptions& o, LoadResult& result) {
     doc.magnifyOldRecords = o.magnify.empty() ? ViewSettingsMagnify() : o.magnify == "on";
-    result = doc.OpenFile(o.input);
+    result = OpenFile(doc, o.input);
     if (result.status == LoadStatus::IoError) {
         ReportError(o.input, result.message);
         return kExitIo;
@@ -195,7 +196,7 @@ int Convert(const FileOptions& o) {
 std::string ConvertOne(const std::string& input, const std::string& output, bool magnify, bool acceptDamaged) {
     CTAV_AnalyserDoc doc;
     doc.magnifyOldRecords = magnify;
-    const LoadResult r = doc.OpenFile(input);
+    const LoadResult r = OpenFile(doc, input);
     if (r.status == LoadStatus::IoError) return r.message;
     if (auto why = ConversionRefusal(doc, r, acceptDamaged); !why.empty()) return why;
     std::string error;

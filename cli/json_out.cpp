@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "model/text_codec.hpp"
+#include "base/text_codec.hpp"
 
 namespace tav::cli {
 

@@ -6,9 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "model/document.hpp"
+#include "model/process_step.hpp"
 #include "model/project_header.hpp"
 #include "model/test_point.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav::cli {
 

@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "cli/command.hpp"
-#include "model/atomic_file.hpp"
 #include "model/clipboard_block.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav::cli {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "analysis/pile_marks.hpp"
-#include "app/user_prompts.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "cli/command.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav::cli {
 

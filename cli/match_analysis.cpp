@@ -7,11 +7,11 @@
 #include <iostream>
 
 #include "analysis/signal_match.hpp"
+#include "base/atomic_file.hpp"
 #include "cli/analyze_command.hpp"
 #include "cli/json_out.hpp"
 #include "cli/match_fits.hpp"
 #include "model/document.hpp"
-#include "model/atomic_file.hpp"
 #include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.hpp"
 #include "cli/command.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "render/print_painter.hpp"
 

@@ -15,13 +15,13 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/positions.hpp"
+#include "base/atomic_file.hpp"
 #include "cli/command.hpp"
 #include "cli/panel_op.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
+#include "model/positions.hpp"
+#include "model/process_step.hpp"
 #include "processing/chain.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav::cli {
 

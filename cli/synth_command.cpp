@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/atomic_file.hpp"
 #include "cli/command.hpp"
-#include "model/atomic_file.hpp"
 #include "model/document.hpp"
 #include "synth/site_builder.hpp"
 

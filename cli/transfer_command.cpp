@@ -6,9 +6,9 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/text_codec.hpp"
 #include "cli/command.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "transfer/parallel_link.hpp"
 #include "transfer/simulated_instrument.hpp"
 #include "transfer/transfer_session.hpp"

@@ -6,9 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/document.hpp"
 #include "model/instrument_merge.hpp"
+#include "processing/project_loading.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> file(data, size);
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tav::WriteMergedPoint(out, 1, "P1", *body);
     tav::WriteMergedPoint(out, 2, "P1", *body);
     tav::CTAV_AnalyserDoc doc;
-    doc.LoadProject(image);
+    LoadProject(doc, image);
     if (doc.hasPoints) doc.SaveProject();
     return 0;
 }

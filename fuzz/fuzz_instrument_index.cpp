@@ -12,6 +12,7 @@
 #include <string>
 
 #include "model/document.hpp"
+#include "processing/project_loading.hpp"
 #include "transfer/instrument_files.hpp"
 
 namespace {
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string target = Scratch() + "/out.tav";
     if (tav::ConvertInstrumentProject(folder, "xm", target) == tav::ConvertResult::Converted) {
         tav::CTAV_AnalyserDoc doc;
-        doc.OpenFile(target);
+        OpenFile(doc, target);
     }
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);

@@ -9,6 +9,7 @@
 #include "model/document.hpp"
 #include "model/old_layout.hpp"
 #include "model/project_file.hpp"
+#include "processing/project_loading.hpp"
 
 // Every low-pass pass filters its record with up to half the record's length
 // in taps, so the work grows with the square of the samples an input holds.
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     tav::CTAV_AnalyserDoc doc;
     doc.magnifyOldRecords = (data[0] & 4) == 0;
-    doc.LoadProject(image);
+    LoadProject(doc, image);
     if (doc.hasPoints) doc.SaveProject();
     return 0;
 }

@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <span>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
+#include "processing/project_loading.hpp"
 
 namespace {
 
@@ -20,7 +21,8 @@ void CheckMeasureAgreesWithReader(std::span<const std::uint8_t> bytes) {
     for (std::int32_t k = 0; k < header.pointCount && k < 64; ++k) {
         const auto measured = tav::MeasureTestPoint(in, version);
         tav::TestPoint tp;
-        const bool read = tav::ReadTestPoint(in, version, tp) == 1;
+        std::vector<tav::ProcessStep> oldSteps;
+        const bool read = tav::ReadTestPoint(in, version, tp, oldSteps) == 1;
         if (measured.has_value() != read || (read && *measured != in.Position())) std::abort();
         if (!read) return;
     }
@@ -32,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     CheckMeasureAgreesWithReader(bytes);
     tav::CTAV_AnalyserDoc doc;
-    doc.LoadProject(bytes);
+    LoadProject(doc, bytes);
     if (doc.hasPoints) doc.SaveProject();
     return 0;
 }

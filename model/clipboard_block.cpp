@@ -1,7 +1,7 @@
 #include "model/clipboard_block.hpp"
 
-#include "model/byte_io.hpp"
-#include "processing/process_step.hpp"
+#include "base/byte_io.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/user_prompts.hpp"
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
-#include "model/text_codec.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 
 namespace tav {
 

@@ -7,15 +7,15 @@
 #include <strings.h>
 #include <utility>
 
-#include "app/vocabulary.hpp"
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
-#include "model/numeric.hpp"
+#include "model/vocabulary.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/numeric.hpp"
 #include "model/old_layout.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
-#include "processing/side_by_side.hpp"
-#include "model/text_codec.hpp"
+#include "base/side_by_side.hpp"
+#include "base/text_codec.hpp"
 
 namespace tav {
 
@@ -306,7 +306,7 @@ struct BatchRead {
 // old layout, or a record that is not whole: ReadTestPoint tells which). The
 // set grows only as far as records are measured (its capacity must hold
 // total): the next batch is measured and its test points constructed while
-// the current one is read. finish runs on each record read, on the thread that
+// the current one is read. finish(tp, oldSteps) runs on each record read, on the thread that
 // read it.
 template <typename Finish>
 class SetReader {
@@ -340,8 +340,9 @@ public:
             ByteReader reader(bytes_);
             reader.Skip(batch[j].start);
             TestPoint& tp = points[j];
-            agreed[j] = ReadTestPoint(reader, version_, tp) == 1 && reader.Position() == batch[j].end;
-            if (agreed[j]) finish_(tp);
+            std::vector<ProcessStep> oldSteps;
+            agreed[j] = ReadTestPoint(reader, version_, tp, oldSteps) == 1 && reader.Position() == batch[j].end;
+            if (agreed[j]) finish_(tp, oldSteps);
         });
         for (std::size_t j = 0; j < batch.size(); ++j) {
             if (agreed[j]) continue;
@@ -385,8 +386,9 @@ private:
     BatchRead ReadAlone(std::int32_t from, std::int32_t k) {
         Grow(k + 1);
         TestPoint& tp = set_[static_cast<std::size_t>(k)];
-        if (!ReadTestPoint(in_, version_, tp)) return {k - from, true};
-        finish_(tp);
+        std::vector<ProcessStep> oldSteps;
+        if (!ReadTestPoint(in_, version_, tp, oldSteps)) return {k - from, true};
+        finish_(tp, oldSteps);
         return {k - from + 1, false};
     }
 
@@ -412,7 +414,8 @@ LoadResult CTAV_AnalyserDoc::LoadStopped(LoadResult result) {
     return result;
 }
 
-LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bool lastOfBatch) {
+LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, const OldRecordChain& oldChain,
+                                         bool lastOfBatch) {
     Events().BeginWait();
     ByteReader in(bytes);
     LoadResult result;
@@ -451,9 +454,11 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     std::vector<float> ranges(static_cast<std::size_t>(total), std::numeric_limits<float>::quiet_NaN());
     const bool magnify = result.version == 5 && magnifyOldRecords;
     const TestPoint* const first = points.data();  // stays: the capacity holds them all
-    auto finish = [&](TestPoint& tp) {
+    const bool oldLayout = IsOldLayout(result.version);
+    auto finish = [&](TestPoint& tp, std::span<const ProcessStep> oldSteps) {
+        if (oldLayout) oldChain.Build(tp, oldSteps);
         LocateHead(tp);
-        if (magnify) AutoMagnifyOldRecord(tp);
+        if (magnify) oldChain.AutoMagnify(tp);
         if (lastOfBatch && tp.rawCount() > 0) {
             const auto [head, toe] = HeadAndToe(tp);
             ranges[static_cast<std::size_t>(&tp - first)] = WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
@@ -485,7 +490,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
             backupPoints.resize(static_cast<std::size_t>(b));
             for (std::int32_t k = 0; k < b; ++k)
                 CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
-            const auto nothingMore = [](TestPoint&) {};
+            const auto nothingMore = [](TestPoint&, std::span<const ProcessStep>) {};
             SetReader backupReader(bytes, in, result.version, backupPoints, static_cast<std::int32_t>(backupTotal),
                                    nothingMore);
             for (std::int32_t k = b; k < backupTotal;) {
@@ -524,7 +529,7 @@ LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, bo
     return LoadStopped(result);
 }
 
-LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
+LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path, const OldRecordChain& oldChain) {
     Events().Log("打开文件==>“" + path + "”");
     std::string error;
     MappedFile file;
@@ -538,7 +543,7 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path) {
     modified = false;
     if (!appending_) projectFiles = {path};
     const LoadingFrom loading(file);
-    return LoadProject(file.Bytes());
+    return LoadProject(file.Bytes(), oldChain);
 }
 
 void CTAV_AnalyserDoc::SwapProject(CTAV_AnalyserDoc& other) noexcept {
@@ -561,7 +566,8 @@ void CTAV_AnalyserDoc::SwapProject(CTAV_AnalyserDoc& other) noexcept {
     swap(projectFiles, other.projectFiles);
 }
 
-std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths) {
+std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string> paths,
+                                                    const OldRecordChain& oldChain) {
     std::vector<std::string> chosen;
     for (const auto& p : paths) {
         const bool known = std::any_of(projectFiles.begin(), projectFiles.end(),
@@ -592,7 +598,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         projectFiles.push_back(chosen[i]);
         LoadResult r = [&] {
             const LoadingFrom loading(file);
-            return LoadProject(file.Bytes(), last);
+            return LoadProject(file.Bytes(), oldChain, last);
         }();
         appending_ = false;
         // A file that stops at a faulty test point keeps what was read, as a plain open does.

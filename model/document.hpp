@@ -16,6 +16,7 @@
 namespace tav {
 
 class AtomicFileWriter;
+class OldRecordChain;
 
 // FaultyBackupPoint: the working set loaded whole, but the backup set behind
 // it stops at a record that cannot be read (its place and those after it stay
@@ -101,17 +102,20 @@ public:
     void RefreshDisplayRanges();
     void ResetDisplayRange(std::span<const std::int32_t> indices);
 
-    // Reading: a whole file image; the carried-over sets of an append-open go first.
-    LoadResult LoadProject(std::span<const std::uint8_t> bytes, bool lastOfBatch = true);
+    // Reading: a whole file image; the carried-over sets of an append-open go
+    // first. The old layouts' records are finished by oldChain (the
+    // processing layer's; callers use processing/project_loading.hpp).
+    LoadResult LoadProject(std::span<const std::uint8_t> bytes, const OldRecordChain& oldChain,
+                           bool lastOfBatch = true);
     // The open path: replaces the document with the file (nothing changes when
     // the file cannot be read).
-    LoadResult OpenFile(const std::string& path);
+    LoadResult OpenFile(const std::string& path, const OldRecordChain& oldChain);
     // Append-open: each file not yet part of the project is loaded behind the
     // current test points. Returns one result per file loaded. A file with an
     // unknown tag or an invalid count leaves the project as it was and does not
     // join its files; one that stops at a faulty test point keeps the test
     // points read before it, as a plain open does.
-    std::vector<LoadResult> AppendOpen(std::span<const std::string> paths);
+    std::vector<LoadResult> AppendOpen(std::span<const std::string> paths, const OldRecordChain& oldChain);
     // Exchanges the projects of two documents (sets, selection, lists, files,
     // modified flag); settings and events stay. The window loads a file into
     // a scratch document first and takes it only when the user agrees.

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <memory>
 
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
+#include "base/text_field.hpp"
 #include "model/project_file.hpp"
-#include "model/text_codec.hpp"
-#include "model/text_field.hpp"
 
 namespace tav {
 

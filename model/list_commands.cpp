@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/document.hpp"
 
 namespace tav {

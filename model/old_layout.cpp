@@ -6,13 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/positions.hpp"
-#include "app/vocabulary.hpp"
-#include "model/byte_io.hpp"
-#include "model/numeric.hpp"
+#include "base/byte_io.hpp"
+#include "base/numeric.hpp"
+#include "base/text_codec.hpp"
 #include "model/pile_head.hpp"
-#include "model/text_codec.hpp"
-#include "processing/chain.hpp"
+#include "model/positions.hpp"
+#include "model/vocabulary.hpp"
 
 namespace tav {
 
@@ -177,68 +176,11 @@ void CollectLateEntries(const TestPoint& tp, const OldFields& f, Collector& c) {
     }
 }
 
-void Append(TestPoint& tp, const ProcessStep& step) {
-    tp.steps.push_back(step);
-    CopyToLastParams(tp, step);
-}
-
-// Brings the samples up to the whole chain by running only the steps appended
-// since `applied`: a chain runs its steps one after another on the samples, so
-// this equals running it again from the raw samples, without filtering every
-// low-pass pass once more for each later entry.
-void ApplyAppended(TestPoint& tp, std::size_t& applied) {
-    for (; applied < tp.steps.size(); ++applied) RunStep(tp, tp.steps[applied]);
-}
-
-// The old records kept the waveform's zero line where the instrument left it:
-// a shift removes the mean of the first five processed samples.
-void AppendBaselineShift(TestPoint& tp) {
-    if (tp.sampleCount() < 5) return;
-    float sum = 0.0f;
-    for (int k = 0; k < 5; ++k) sum += tp.samples[static_cast<std::size_t>(k)];
-    const float mean = sum * 0.2f;
-    if (!(std::fabs(mean) >= 0.01f)) return;
-    ProcessStep shift;
-    shift.opType = kOpShift;
-    shift.shiftY = -mean;
-    shift.shiftX = 0;
-    shift.shiftMode = 0;
-    Append(tp, shift);
-}
-
 }  // namespace
 
-void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collected) {
-    if (tp.sampleCount() <= 10) return;
-    auto appendAll = [&](std::int32_t opType) {
-        for (const auto& s : collected)
-            if (s.opType == opType) Append(tp, s);
-    };
-    ApplyChain(tp, tp.stepCount(), tp.steps.data());
-    std::size_t applied = tp.steps.size();
-    appendAll(kOpLocalScale);
-    ApplyAppended(tp, applied);
-    AppendBaselineShift(tp);
-    for (const auto& s : collected)
-        if (s.opType == kOpFilter && s.filterKind == kLowPass) Append(tp, s);
-    for (const std::int32_t opType : {kOpIntegrate, kOpFrontZero, kOpRearZero, kOpMagnify, kOpRotate, kOpSmooth})
-        appendAll(opType);
-    ApplyAppended(tp, applied);
-    AppendBaselineShift(tp);
-    // The old vertical shift was in screen units of a 297-pixel-high trace
-    // spanning twice the waveform's range.
-    const DisplayRange range = WindowDisplayRange(tp.samples.data(), tp.sampleCount(), -1, 0);
-    for (const auto& s : collected) {
-        if (s.opType != kOpShift) continue;
-        ProcessStep scaled = s;
-        scaled.shiftY *= (2.0f * range.max) * 0.0026936026f;
-        Append(tp, scaled);
-    }
-    ApplyAppended(tp, applied);
-}
-
-int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp) {
+int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp, std::vector<ProcessStep>& collected) {
     tp = TestPoint{};
+    collected.clear();
     tp.toePending = 1;
     tp.scalePending = 1;
     if (!IsOldLayout(version)) return 0;
@@ -279,43 +221,8 @@ int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp) {
     CollectLateEntries(tp, f, c);
     // A chain longer than a file may hold could be saved but never read back.
     if (c.entries.size() + 2 > static_cast<std::size_t>(kMaxArrayCount)) return 0;
-    BuildChainFromOldFields(tp, c.entries);
+    collected = std::move(c.entries);
     return 1;
-}
-
-void AutoMagnifyOldRecord(TestPoint& tp) {
-    const std::int32_t n = tp.sampleCount();
-    const std::int32_t h = tp.headIndex;
-    if (h < 0 || h >= n) return;
-    const float* x = tp.samples.data();
-    const std::int32_t t = tp.toeIndex != 0 ? tp.toeIndex : DefaultToe(tp);
-
-    std::int32_t z = h - 1;
-    while (z >= 0 && !(x[z] > -0.001f && x[z] < 0.001f)) --z;
-    const std::int32_t w = h - z;
-
-    // The toe sample counts with its sign; one outside the record does not count.
-    float peak = t >= 0 && t < n ? x[t] : 0.0f;
-    const std::int64_t from = std::max<std::int64_t>(0, static_cast<std::int64_t>(t) - w);
-    const std::int64_t to = std::min<std::int64_t>(n, static_cast<std::int64_t>(t) + w);
-    for (std::int64_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(x[i]));
-    if (!(peak >= 0.00001f)) return;
-
-    const float factor = std::trunc(std::max(1.0f, std::fabs(x[h]) * 0.4f / peak));
-    if (!std::isfinite(factor) || factor < 2.0f) return;
-    ProcessStep magnify;
-    magnify.opType = kOpMagnify;
-    magnify.magnifyMode = 0;
-    magnify.magnifyFactor = factor;
-    magnify.magnifyStart = static_cast<std::int32_t>((static_cast<std::int64_t>(t) + h) / 2);
-    Append(tp, magnify);
-    // Without a toe no step of the chain depends on where the head is, so the
-    // samples the reader left are still the chain's result and only the new
-    // entry has to run.
-    if (tp.toeIndex == 0)
-        RunStep(tp, magnify);
-    else
-        ApplyChain(tp, tp.stepCount(), tp.steps.data());
 }
 
 }  // namespace tav

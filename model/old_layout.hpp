@@ -1,7 +1,8 @@
 // The compact test point layout of the older project files ("CWH01", "TAV02",
 // "TAV03", "TAV05"). It keeps a waveform's processing as a few fixed fields;
-// reading turns them into chain entries and applies them, so a test point from
-// an old file looks in memory like any other.
+// reading turns them into chain entries, and the loader runs them (see
+// processing/old_record_chain.hpp), so a test point from an old file looks in
+// memory like any other.
 #pragma once
 
 #include <cstddef>
@@ -38,22 +39,24 @@ static_assert(kWaveBytes == 146);
 }  // namespace old_layout
 
 // Reads one old-layout test point of the given version into tp (which starts
-// over from its constructed state), builds its chain from the old processing
-// fields and applies it. 1 on success, 0 when a count is out of range or the
-// bytes it announces are not there. Conversions that need the record's own
-// parameters (a magnification start in metres, defect positions) use tp itself,
-// which is the record's place in the working set while a file loads.
-int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp);
+// over from its constructed state) and hands back, in collected, the chain
+// entries its old processing fields stand for, in the order they were read;
+// tp's samples are the raw ones until the loader builds and runs the chain.
+// 1 on success, 0 when a count is out of range or the bytes it announces are
+// not there. Conversions that need the record's own parameters (a
+// magnification start in metres, defect positions) use tp itself, which is the
+// record's place in the working set while a file loads.
+int ReadOldTestPoint(ByteReader& in, int version, TestPoint& tp, std::vector<ProcessStep>& collected);
 
-// Turns the entries collected from the old fields into tp's chain, in the
-// order the old program applied its fields, with the two baseline shifts and
-// the rescaled data shifts. Nothing happens for 10 or fewer processed samples.
-void BuildChainFromOldFields(TestPoint& tp, std::span<const ProcessStep> collected);
-
-// The automatic magnification of version 5 records: a pile toe echo much
-// weaker than the head pulse gets an exponential magnification from halfway
-// between head and toe. Uses tp.headIndex as the head. Expects tp's samples to
-// be its chain's result, as the reader leaves them: only the new entry runs.
-void AutoMagnifyOldRecord(TestPoint& tp);
+// What the loader needs from the processing layer to finish an old record:
+// model/ reads records but runs no operation on their samples.
+class OldRecordChain {
+public:
+    virtual ~OldRecordChain() = default;
+    // Turns the entries ReadOldTestPoint collected into tp's chain and runs it.
+    virtual void Build(TestPoint& tp, std::span<const ProcessStep> collected) const = 0;
+    // The automatic magnification of version 5 records (tp's head located).
+    virtual void AutoMagnify(TestPoint& tp) const = 0;
+};
 
 }  // namespace tav

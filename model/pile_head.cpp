@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "model/numeric.hpp"
+#include "base/numeric.hpp"
 
 namespace tav {
 

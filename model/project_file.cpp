@@ -4,10 +4,10 @@
 #include <array>
 #include <string>
 
-#include "model/byte_io.hpp"
-#include "model/numeric.hpp"
+#include "base/byte_io.hpp"
+#include "base/numeric.hpp"
+#include "base/text_codec.hpp"
 #include "model/old_layout.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav {
 
@@ -84,8 +84,9 @@ void WriteProjectHeader(ByteWriter& out, const ProjectHeader& h) {
     out.Bytes(h.reserved);
 }
 
-int ReadTestPoint(ByteReader& in, int version, TestPoint& tp) {
-    if (IsOldLayout(version)) return ReadOldTestPoint(in, version, tp);
+int ReadTestPoint(ByteReader& in, int version, TestPoint& tp, std::vector<ProcessStep>& oldSteps) {
+    if (IsOldLayout(version)) return ReadOldTestPoint(in, version, tp, oldSteps);
+    oldSteps.clear();
     tp.toePending = 1;
     tp.scalePending = 1;
     if (!IsRecordLayout(version)) return 0;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/project_header.hpp"
 #include "model/test_point.hpp"
 
@@ -36,9 +36,10 @@ void WriteProjectHeader(ByteWriter& out, const ProjectHeader& header);
 
 // Reads one test point of the given version: the record layouts of versions 4
 // and 6, or the old layout of versions 1, 2, 3 and 5 (see model/old_layout.hpp:
-// the old processing fields become tp's chain, applied). 1 on success, 0 when
-// a count is out of range or the bytes it announces are not there.
-int ReadTestPoint(ByteReader& in, int version, TestPoint& tp);
+// the old processing fields come back in oldSteps for the loader to build
+// into tp's chain; empty for the record layouts). 1 on success, 0 when a
+// count is out of range or the bytes it announces are not there.
+int ReadTestPoint(ByteReader& in, int version, TestPoint& tp, std::vector<ProcessStep>& oldSteps);
 // Where the record-layout test point at the reader's position ends, found from
 // its counts alone with the checks ReadTestPoint makes; empty when the record
 // is not whole (or the version has no record layout). Lets the records of a

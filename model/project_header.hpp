@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "model/text_field.hpp"
+#include "base/text_field.hpp"
 
 namespace tav {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/document.hpp"
 
 namespace tav {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/text_field.hpp"
-#include "processing/process_step.hpp"
+#include "base/text_field.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

@@ -1,7 +1,7 @@
 #include "output/bmp_writer.hpp"
 
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
 
 namespace tav {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "model/creation_mask.hpp"
+#include "base/creation_mask.hpp"
 
 namespace tav {
 

@@ -6,7 +6,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 namespace tav {
 

@@ -4,8 +4,8 @@
 #include <set>
 
 #include "analysis/analysis_entry.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav {
 

@@ -9,9 +9,9 @@
 #include "analysis/analysis_bar.hpp"
 #include "analysis/analysis_entry.hpp"
 #include "analysis/display/display_model.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "output/docx_writer.hpp"
 
 namespace tav {

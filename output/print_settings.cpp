@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "model/byte_io.hpp"
-#include "model/text_codec.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 
 namespace tav {
 

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "app/settings_files.hpp"
-#include "model/text_field.hpp"
+#include "base/text_field.hpp"
 
 namespace tav {
 

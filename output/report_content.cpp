@@ -7,8 +7,8 @@
 #include <set>
 
 #include "analysis/integrity_class.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 
 namespace tav {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "analysis/site_speed.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "output/match_pictures.hpp"
 #include "output/report_data_file.hpp"
 

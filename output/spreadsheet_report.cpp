@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "model/atomic_file.hpp"
-#include "model/creation_mask.hpp"
+#include "base/atomic_file.hpp"
+#include "base/creation_mask.hpp"
 #include "model/document.hpp"
 #include "output/report_content.hpp"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/positions.hpp"
-#include "model/numeric.hpp"
+#include "base/numeric.hpp"
 #include "model/pile_head.hpp"
+#include "model/positions.hpp"
 #include "processing/calculus_ops.hpp"
 #include "processing/fir_filter.hpp"
 #include "processing/pointwise_ops.hpp"

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "model/document.hpp"
+#include "model/process_step.hpp"
 #include "model/test_point.hpp"
 #include "processing/fir_filter.hpp"  // FilterKind, for whoever builds filter steps
-#include "processing/process_step.hpp"
 
 namespace tav {
 

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "model/document.hpp"
+#include "model/process_step.hpp"
 #include "processing/chain.hpp"
 #include "processing/chain_list.hpp"
 #include "processing/operation_panel.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "analysis/analysis_entry.hpp"
-#include "analysis/positions.hpp"
+#include "base/format.hpp"
+#include "model/positions.hpp"
 
 namespace tav {
 

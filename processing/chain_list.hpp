@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/document.hpp"
+#include "model/process_step.hpp"
 #include "processing/chain.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav {
 

@@ -11,7 +11,7 @@
 #include <immintrin.h>
 #endif
 
-#include "processing/side_by_side.hpp"
+#include "base/side_by_side.hpp"
 
 namespace tav {
 

@@ -15,9 +15,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/process_step.hpp"  // FilterKind
+
 namespace tav {
 
-enum FilterKind : std::int32_t { kLowPass = 1, kHighPass = 2, kBandPass = 3, kBandStop = 4 };
 inline constexpr std::int32_t kHannWindow = 4;  // the only window there is
 
 // The length and cut-offs FilterWaveform uses for a record of n samples.

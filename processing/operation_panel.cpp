@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "analysis/analysis_entry.hpp"
-#include "analysis/positions.hpp"
+#include "base/format.hpp"
+#include "model/positions.hpp"
 
 namespace tav {
 

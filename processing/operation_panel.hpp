@@ -26,8 +26,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/process_step.hpp"
 #include "model/test_point.hpp"
-#include "processing/process_step.hpp"
 
 namespace tav {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/document.hpp"
-#include "processing/process_step.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

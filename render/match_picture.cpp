@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/test_point.hpp"
-#include "model/text_codec.hpp"
 #include "render/picture_drawing.hpp"
 
 namespace tav::render {

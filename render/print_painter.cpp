@@ -5,8 +5,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "render/font_choice.hpp"
 #include "render/wave_painter.hpp"
 

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <numbers>
 
-#include "app/vocabulary.hpp"
+#include "base/random.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
-#include "model/text_codec.hpp"
-#include "synth/random.hpp"
+#include "model/vocabulary.hpp"
 
 namespace tav::synth {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "synth/pile_model.hpp"
+#include "analysis/pile_model.hpp"
 
 namespace tav {
 class CTAV_AnalyserDoc;

@@ -8,11 +8,11 @@
 #include <map>
 #include <optional>
 
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 #include "model/project_header.hpp"
 #include "model/test_point.hpp"
-#include "model/text_codec.hpp"
 #include "transfer/wire_text.hpp"
 
 namespace tav {

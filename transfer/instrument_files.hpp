@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/text_field.hpp"
+#include "base/text_field.hpp"
 
 namespace tav {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/text_codec.hpp"
+#include "base/text_codec.hpp"
 #include "transfer/wire_text.hpp"
 
 namespace tav {

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <limits>
 
-#include "model/text_codec.hpp"
+#include "base/text_codec.hpp"
 #include "transfer/wire_text.hpp"
 
 namespace tav {

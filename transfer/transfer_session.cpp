@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 
 namespace tav {
 

@@ -13,7 +13,7 @@
 #include "analysis/wavelet_table.hpp"
 #include "app/analysis_bar_store.hpp"
 #include "app/app_shell.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "ui/analysis_bar.hpp"
 #include "ui/command_table.hpp"

@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {

@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/clipboard_block.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"

@@ -1,3 +1,4 @@
+#include "processing/project_loading.hpp"
 #include "ui/main_window.hpp"
 
 #include <QActionGroup>
@@ -23,8 +24,9 @@
 
 #include "analysis/pile_marks.hpp"
 #include "app/registry_store.hpp"
-#include "analysis/positions.hpp"
+#include "model/positions.hpp"
 #include "processing/chain.hpp"
+#include "ui/analysis_view.hpp"
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
@@ -32,18 +34,17 @@
 #include "ui/log_viewer.hpp"
 #include "ui/merge_dialog.hpp"
 #include "ui/parameter_input.hpp"
-#include "ui/print_controller.hpp"
-#include "ui/report_commands.hpp"
-#include "ui/processing_commands.hpp"
-#include "ui/proposal_panel.hpp"
-#include "ui/site_speed_dialog.hpp"
-#include "ui/transfer_dialog.hpp"
 #include "ui/picture_export_dialog.hpp"
-#include "ui/signal_match_dialog.hpp"
+#include "ui/print_controller.hpp"
+#include "ui/processing_commands.hpp"
 #include "ui/project_docks.hpp"
+#include "ui/proposal_panel.hpp"
 #include "ui/qt_text.hpp"
-#include "ui/analysis_view.hpp"
+#include "ui/report_commands.hpp"
+#include "ui/signal_match_dialog.hpp"
+#include "ui/site_speed_dialog.hpp"
 #include "ui/source_integrity.hpp"
+#include "ui/transfer_dialog.hpp"
 
 namespace tav::ui {
 
@@ -432,7 +433,7 @@ bool MainWindow::OpenPath(const QString& path) {
     CTAV_AnalyserDoc incoming;
     incoming.SetEvents(&doc_.Events());
     incoming.magnifyOldRecords = doc_.magnifyOldRecords;
-    const LoadResult r = incoming.OpenFile(path.toStdString());
+    const LoadResult r = OpenFile(incoming, path.toStdString());
     const QString problem = LoadProblem(r, path);
     if (NothingUsable(r)) {
         ReportProblem(problem);
@@ -461,7 +462,7 @@ bool MainWindow::AppendPaths(const QStringList& paths) {
     QStringList problems;
     for (const auto& p : paths) {
         const std::string file = p.toStdString();
-        for (const auto& r : doc_.AppendOpen(std::span<const std::string>(&file, 1))) {
+        for (const auto& r : AppendOpen(doc_, std::span<const std::string>(&file, 1))) {
             const QString problem = LoadProblem(r, p);
             if (!problem.isEmpty()) problems << problem;
         }

@@ -9,9 +9,9 @@
 #include <map>
 #include <vector>
 
-#include "app/app_shell.hpp"
 #include "analysis/pile_parameter_bar.hpp"
-#include "app/user_prompts.hpp"
+#include "app/app_shell.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 
 class QAction;

@@ -19,7 +19,7 @@
 #include <filesystem>
 
 #include "app/settings_files.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "output/match_pictures.hpp"
 #include "render/match_picture.hpp"

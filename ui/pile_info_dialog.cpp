@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/user_prompts.hpp"
-#include "app/vocabulary.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "model/vocabulary.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {

@@ -6,7 +6,7 @@
 #include <QPrinter>
 
 #include "app/app_shell.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/command_table.hpp"

@@ -20,7 +20,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "render/print_painter.hpp"
 #include "ui/qt_text.hpp"
 

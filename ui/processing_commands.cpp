@@ -9,7 +9,7 @@
 
 #include "app/app_shell.hpp"
 #include "app/panel_position.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/project_docks.hpp"

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/text_codec.hpp"
-#include "model/text_field.hpp"
+#include "base/text_codec.hpp"
+#include "base/text_field.hpp"
 
 namespace tav::ui {
 

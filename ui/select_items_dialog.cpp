@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {

@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
 #include "ui/qt_text.hpp"

@@ -22,7 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "model/text_codec.hpp"
+#include "base/text_codec.hpp"
 #include "transfer/simulated_instrument.hpp"
 #include "ui/qt_text.hpp"
 

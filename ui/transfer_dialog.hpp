@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "transfer/parallel_link.hpp"
 #include "transfer/transfer_session.hpp"
 #include "transfer/work_folder.hpp"

@@ -4,8 +4,8 @@
 #include <iterator>
 #include <utility>
 
-#include "app/user_prompts.hpp"
-#include "processing/process_step.hpp"
+#include "base/user_prompts.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

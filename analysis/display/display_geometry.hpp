@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "processing/process_step.hpp"
+#include "model/process_step.hpp"
 
 namespace tav {
 

@@ -6,13 +6,13 @@
 #include <set>
 
 #include "analysis/correlation.hpp"
-#include "analysis/positions.hpp"
 #include "analysis/spectrum.hpp"
 #include "analysis/wavelet.hpp"
 #include "analysis/wavelet_table.hpp"
-#include "app/user_prompts.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
+#include "model/positions.hpp"
 #include "processing/chain.hpp"
 
 namespace tav {

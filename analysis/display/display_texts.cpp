@@ -4,11 +4,11 @@
 
 #include "analysis/correlation.hpp"
 #include "analysis/display/display_model.hpp"
-#include "analysis/positions.hpp"
 #include "analysis/spectrum.hpp"
 #include "analysis/wavelet.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
+#include "model/positions.hpp"
 #include "processing/step_summary.hpp"
 
 namespace tav {

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <optional>
 
-#include "model/creation_mask.hpp"
+#include "base/creation_mask.hpp"
 #include "output/docx_writer.hpp"
 #include "output/report_data_file.hpp"
 

@@ -4,7 +4,7 @@
 
 #include "analysis/analysis_bar.hpp"
 #include "analysis/wavelet_table.hpp"
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 
 namespace tav {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/display/display_model.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"

@@ -5,9 +5,9 @@
 
 #include "analysis/display/display_model.hpp"
 #include "analysis/pile_marks.hpp"
-#include "app/user_prompts.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "analysis/display/display_model.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 
 namespace tav {

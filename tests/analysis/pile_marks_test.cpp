@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "analysis/integrity_class.hpp"
-#include "analysis/positions.hpp"
-#include "app/user_prompts.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
+#include "model/positions.hpp"
 #include "tests/support/recording_prompts.hpp"
 
 namespace tav {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "tests/support/recording_prompts.hpp"
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "synth/site_builder.hpp"
 #include "tests/support/project_builder.hpp"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "synth/site_builder.hpp"
 #include "tests/support/tool_runner.hpp"

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "model/snapshot.hpp"
 #include "tests/support/project_builder.hpp"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/temp_folder.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "tests/support/tool_runner.hpp"
 

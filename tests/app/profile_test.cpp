@@ -6,7 +6,7 @@
 #include "app/ini_file.hpp"
 #include "app/panel_position.hpp"
 #include "app/registry_store.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/tool_runner.hpp"
 
 namespace tav {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/analysis_bar_store.hpp"
-#include "model/atomic_file.hpp"
-#include "tests/support/tool_runner.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/recording_prompts.hpp"
+#include "tests/support/tool_runner.hpp"
 
 namespace tav {
 namespace {

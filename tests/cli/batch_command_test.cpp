@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"

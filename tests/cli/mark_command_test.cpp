@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 

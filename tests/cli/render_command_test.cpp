@@ -12,7 +12,7 @@
 #include <optional>
 #include <sstream>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/synth_project.hpp"
 #include "tests/support/tool_runner.hpp"

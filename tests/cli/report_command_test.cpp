@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "output/report_data_file.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/synth_project.hpp"

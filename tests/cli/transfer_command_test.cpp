@@ -3,9 +3,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -50,8 +51,8 @@ TEST(TransferCommand, ListsDownloadsAndConvertsFromTheSimulator) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ok " + in.dir.File("out/桥梁.tav") + "\nok " + in.dir.File("out/厂房.tav") + "\n");
     CTAV_AnalyserDoc original, converted;
-    ASSERT_EQ(original.OpenFile(in.files[1]).status, LoadStatus::Ok);
-    ASSERT_EQ(converted.OpenFile(in.dir.File("out/厂房.tav")).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(original, in.files[1]).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(converted, in.dir.File("out/厂房.tav")).status, LoadStatus::Ok);
     ASSERT_EQ(converted.PointCount(), 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(converted.points[i].rawSamples, original.points[i].rawSamples) << i;
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <random>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/clipboard_block.hpp"
 #include "model/project_file.hpp"
 #include "tests/support/project_builder.hpp"

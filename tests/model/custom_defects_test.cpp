@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/user_prompts.hpp"
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
-#include "tests/support/tool_runner.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
+#include "base/user_prompts.hpp"
 #include "tests/support/recording_prompts.hpp"
+#include "tests/support/tool_runner.hpp"
 
 namespace tav {
 namespace {

@@ -7,13 +7,14 @@
 #include <limits>
 #include <random>
 
-#include "analysis/positions.hpp"
-#include "app/vocabulary.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/pile_head.hpp"
+#include "model/positions.hpp"
 #include "model/project_file.hpp"
-#include "model/text_codec.hpp"
+#include "model/vocabulary.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -234,7 +235,7 @@ TEST(Loading, HeadSearchAndDisplayRange) {
     TestPoint kept = WaveformPoint("P2", 256);
     kept.headIndex = 3;
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {searched, kept}, {})).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(doc, ProjectImage(MakeHeader("u", "p"), {searched, kept}, {})).status, LoadStatus::Ok);
     EXPECT_EQ(doc.points[0].headIndex, 40);
     EXPECT_EQ(doc.points[0].headValid, 1);
     EXPECT_EQ(doc.points[1].headIndex, 3);
@@ -249,7 +250,7 @@ TEST(Loading, CheckedListAndEmptyBackupHeader) {
     a.checked = 1;
     c.checked = 5;
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {a, b, c}, {})).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(doc, ProjectImage(MakeHeader("u", "p"), {a, b, c}, {})).status, LoadStatus::Ok);
     EXPECT_EQ(doc.checkedIndices, (std::vector<std::int32_t>{0, 2}));
     EXPECT_TRUE(doc.backupPoints.empty()) << "a backup count of 0 leaves the set empty";
 }
@@ -267,7 +268,7 @@ TEST(Loading, EveryTruncationIsHandled) {
     for (std::size_t cut = 0; cut < image.size(); ++cut) {
         const std::vector<std::uint8_t> part(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(cut));
         CTAV_AnalyserDoc doc;
-        const auto r = doc.LoadProject(part);
+        const auto r = LoadProject(doc, part);
         if (r.status == LoadStatus::FaultyPoint) {
             ASSERT_EQ(doc.PointCount(), 2) << cut;
             for (std::int32_t i = r.faultyPoint; i < 2; ++i) EXPECT_EQ(doc.points[static_cast<std::size_t>(i)].rawCount(), 0);
@@ -294,9 +295,9 @@ TEST(Loading, AppendOpenRenamesTakenPileNumbers) {
                                                                      WaveformPoint("P3", 64)},
                                              {WaveformPoint("B2", 64)}));
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.OpenFile(first).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(doc, first).status, LoadStatus::Ok);
     const std::vector<std::string> again = {first, second, second};
-    const auto results = doc.AppendOpen(again);
+    const auto results = AppendOpen(doc, again);
     ASSERT_EQ(results.size(), 1u) << "files already in the project are skipped";
     EXPECT_EQ(results[0].status, LoadStatus::Ok);
     EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1", "P2", "P1a", "P2a", "P3"}));
@@ -312,9 +313,9 @@ TEST(Loading, AppendOpenRenamesTakenPileNumbers) {
     const auto fourth = dir.File("d.tav");
     WriteFileAtomically(third, ProjectImage(MakeHeader("u", "p"), taken, {}));
     WriteFileAtomically(fourth, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("Q", 16)}, {}));
-    full.OpenFile(third);
+    OpenFile(full, third);
     const std::vector<std::string> one = {fourth};
-    full.AppendOpen(one);
+    AppendOpen(full, one);
     EXPECT_EQ(TextOf(full.points.back().pileNo), "Q");
 }
 
@@ -324,9 +325,9 @@ TEST(Loading, AppendOfAFileThatIsNoProjectKeepsTheDocument) {
     WriteFileAtomically(first, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P1", 64)}, {}));
     WriteFileAtomically(dir.File("junk.tav"), std::vector<std::uint8_t>(300, 'x'));
     CTAV_AnalyserDoc doc;
-    doc.OpenFile(first);
+    OpenFile(doc, first);
     const std::vector<std::string> junk = {dir.File("junk.tav"), dir.File("missing.tav")};
-    const auto results = doc.AppendOpen(junk);
+    const auto results = AppendOpen(doc, junk);
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].status, LoadStatus::UnknownVersion);
     EXPECT_EQ(results[1].status, LoadStatus::IoError);
@@ -342,7 +343,7 @@ TEST(Saving, SubsetAndAFailedSaveLeavesTheOldFile) {
     const std::vector<std::int32_t> picks = {2, 0};
     ASSERT_EQ(doc.SaveSubset(dir.File("sub.tav"), picks), 1);
     CTAV_AnalyserDoc sub;
-    ASSERT_EQ(sub.OpenFile(dir.File("sub.tav")).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(sub, dir.File("sub.tav")).status, LoadStatus::Ok);
     EXPECT_EQ(PileNumbers(sub), (std::vector<std::string>{"C", "A"}));
     ASSERT_EQ(sub.backupPoints.size(), 2u);
     EXPECT_EQ(TextOf(sub.backupPoints[0].pileNo), "C") << "beyond the backup set: the working test point";

@@ -3,12 +3,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/instrument_merge.hpp"
 #include "model/merge_selection.hpp"
-#include "model/text_codec.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/old_layout_writer.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -57,7 +58,7 @@ struct Loaded {
 Loaded Load(const std::string& path) {
     CTAV_AnalyserDoc doc;
     Loaded l;
-    l.result = doc.OpenFile(path);
+    l.result = OpenFile(doc, path);
     for (const auto& tp : doc.points) {
         l.piles.emplace_back(TextOf(tp.pileNo));
         l.recordNos.push_back(tp.recordNo);

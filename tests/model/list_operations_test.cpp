@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"
 #include "model/snapshot.hpp"
-#include "model/text_codec.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -449,7 +450,7 @@ TEST_F(ListOps, SavingTheTickedTestPoints) {
     doc.points[0].checked = 1;
     ASSERT_EQ(SaveTickedPoints(doc, path), SaveTickedResult::Saved);
     CTAV_AnalyserDoc back;
-    ASSERT_EQ(back.OpenFile(path).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(back, path).status, LoadStatus::Ok);
     EXPECT_EQ(Piles(back), (Names{"A", "C"}));
 }
 

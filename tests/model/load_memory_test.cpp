@@ -10,8 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -47,7 +48,7 @@ LoadMemory MeasureLoad(const std::string& path) {
             CTAV_AnalyserDoc doc;
             std::ofstream("/proc/self/clear_refs") << "5";  // the high-water mark starts again from here
             const long base = StatusKb("VmRSS:");
-            const bool ok = doc.OpenFile(path).status == LoadStatus::Ok;
+            const bool ok = OpenFile(doc, path).status == LoadStatus::Ok;
             m.growthKb = ok ? StatusKb("VmRSS:") - base : -1;
             m.peakKb = StatusKb("VmHWM:") - base;
         }

@@ -9,15 +9,16 @@
 #include <nlohmann/json.hpp>
 
 #include "app/settings_files.hpp"
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/old_layout.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
-#include "model/text_codec.hpp"
 #include "processing/chain.hpp"
 #include "processing/fir_filter.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/processing/reference_ops.hpp"
 #include "tests/support/old_layout_writer.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -46,7 +47,7 @@ OldPoint PulsePoint(int samples = 512) {
 TestPoint LoadOne(int version, const OldPoint& p, bool magnify = true) {
     CTAV_AnalyserDoc doc;
     doc.magnifyOldRecords = magnify;
-    const auto r = doc.LoadProject(OldProjectImage(version, "unit", "site", {p}));
+    const auto r = LoadProject(doc, OldProjectImage(version, "unit", "site", {p}));
     EXPECT_EQ(r.status, LoadStatus::Ok) << r.message;
     EXPECT_EQ(r.version, version);
     return doc.points.empty() ? TestPoint{} : doc.points[0];
@@ -174,7 +175,7 @@ TEST(OldLayout, Version1MapsTheSensorCodeAndHasNoProcessingFields) {
     points[2].integrate = 1;  // not in this layout: never written, never read
     points[2].pileNo = "P3";
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.LoadProject(OldProjectImage(1, "unit", "site", points)).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(doc, OldProjectImage(1, "unit", "site", points)).status, LoadStatus::Ok);
     ASSERT_EQ(doc.PointCount(), 3);
     EXPECT_EQ(doc.points[0].sensorType, 1);
     EXPECT_EQ(doc.points[1].sensorType, 0);
@@ -237,7 +238,7 @@ TEST(OldLayout, Version5TextsAreConvertedAndTrimmed) {
     OldPoint q = p;
     q.pileNo = "K7  ";
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.LoadProject(OldProjectImage(5, "检测单位甲  ", "工程  ", {p, q})).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(doc, OldProjectImage(5, "检测单位甲  ", "工程  ", {p, q})).status, LoadStatus::Ok);
     EXPECT_EQ(Cp936ToUtf8(TextOf(doc.header.testUnit)), "检测单位甲");
     EXPECT_EQ(Cp936ToUtf8(TextOf(doc.header.projectName)), "工程");
     EXPECT_EQ(Cp936ToUtf8(TextOf(doc.points[0].pileNo)), "桩号一二三四五六七八");
@@ -340,14 +341,14 @@ TEST(OldLayout, SavedAndReloadedTav02EqualsTheFirstLoad) {
     points[1].samples[44] = -3.0f;
     points[1].shift = 12;
     CTAV_AnalyserDoc first;
-    ASSERT_EQ(first.LoadProject(OldProjectImage(2, "unit", "site", points)).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(first, OldProjectImage(2, "unit", "site", points)).status, LoadStatus::Ok);
     EXPECT_EQ(first.points[1].headIndex, 40);
     ASSERT_EQ(first.backupPoints.size(), 2u);
     EXPECT_EQ(first.backupPoints[0].steps.size(), first.points[0].steps.size());
     const auto saved = first.SaveProject();
 
     CTAV_AnalyserDoc second;
-    const auto r = second.LoadProject(saved);
+    const auto r = LoadProject(second, saved);
     ASSERT_EQ(r.status, LoadStatus::Ok);
     EXPECT_EQ(r.version, 6);
     EXPECT_EQ(second.SaveProject(), saved);
@@ -356,7 +357,7 @@ TEST(OldLayout, SavedAndReloadedTav02EqualsTheFirstLoad) {
 TEST(OldLayout, HostileCountsStopAtTheFaultyPoint) {
     auto faultAt = [](int version, std::vector<OldPoint> points) {
         CTAV_AnalyserDoc doc;
-        const auto r = doc.LoadProject(OldProjectImage(version, "u", "s", points));
+        const auto r = LoadProject(doc, OldProjectImage(version, "u", "s", points));
         EXPECT_EQ(r.status, LoadStatus::FaultyPoint);
         EXPECT_EQ(doc.PointCount(), static_cast<std::int32_t>(points.size()));
         return r.faultyPoint;
@@ -391,7 +392,7 @@ TEST(OldLayout, HostileCountsStopAtTheFaultyPoint) {
     auto image = OldProjectImage(2, "u", "s", {good, good});
     image.resize(image.size() - 100);
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     EXPECT_EQ(r.status, LoadStatus::FaultyPoint);
     EXPECT_EQ(doc.points[0].rawSamples, good.samples);
     EXPECT_TRUE(doc.points[1].rawSamples.empty());
@@ -404,9 +405,9 @@ TEST(OldLayout, AppendOpenOfAnOldFileRenamesTakenPileNumbers) {
     WriteFileAtomically(dir.File("b.tav"), OldProjectImage(3, "u", "s", {p}));
     WriteFileAtomically(dir.File("junk.tav"), std::vector<std::uint8_t>{'T', 'A', 'V', '0', '7', 1, 0});
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.OpenFile(dir.File("a.tav")).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(doc, dir.File("a.tav")).status, LoadStatus::Ok);
     const std::vector<std::string> more{dir.File("junk.tav"), dir.File("b.tav")};
-    const auto results = doc.AppendOpen(more);
+    const auto results = AppendOpen(doc, more);
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].status, LoadStatus::UnknownVersion);
     EXPECT_EQ(results[1].status, LoadStatus::Ok);
@@ -446,7 +447,7 @@ TEST(OldLayout, TavtoolReadsOldFilesAndTheMagnifySetting) {
         const auto r = testing::RunTavtool({"convert", in, in + ".out"});
         ASSERT_EQ(r.exitCode, 0) << r.err;
         CTAV_AnalyserDoc doc;
-        ASSERT_EQ(doc.OpenFile(in + ".out").status, LoadStatus::Ok);
+        ASSERT_EQ(OpenFile(doc, in + ".out").status, LoadStatus::Ok);
         EXPECT_EQ(doc.PointCount(), 2);
     }
 }

@@ -4,10 +4,11 @@
 #include <limits>
 #include <random>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "model/document.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 
 namespace tav {
@@ -21,7 +22,7 @@ using testing::WaveformPoint;
 
 std::vector<std::uint8_t> Reload(const std::vector<std::uint8_t>& image) {
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     EXPECT_EQ(r.status, LoadStatus::Ok) << r.message;
     return doc.SaveProject();
 }
@@ -118,7 +119,7 @@ TEST(ProjectFile, Version4ReadsAsTheSameContentAndSavesAsVersion6) {
     }
     const auto v4 = ProjectImage(MakeHeader("u", "p"), points, points, true);
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(v4);
+    const auto r = LoadProject(doc, v4);
     ASSERT_EQ(r.status, LoadStatus::Ok);
     EXPECT_EQ(r.version, 4);
     EXPECT_EQ(doc.SaveProject(), ProjectImage(MakeHeader("u", "p"), points, points));
@@ -130,14 +131,14 @@ TEST(ProjectFile, HeaderCountsAreChecked) {
         auto image = ok;
         std::memcpy(&image[5], &bad, 4);
         CTAV_AnalyserDoc doc;
-        EXPECT_EQ(doc.LoadProject(image).status, LoadStatus::InvalidCount) << bad;
+        EXPECT_EQ(LoadProject(doc, image).status, LoadStatus::InvalidCount) << bad;
         EXPECT_EQ(doc.PointCount(), 0);
         EXPECT_EQ(doc.hasPoints, 0);
     }
     auto image = ok;
     image[0] = 'X';
     CTAV_AnalyserDoc doc;
-    EXPECT_EQ(doc.LoadProject(image).status, LoadStatus::UnknownVersion);
+    EXPECT_EQ(LoadProject(doc, image).status, LoadStatus::UnknownVersion);
 }
 
 TEST(ProjectFile, ClaimsBeyondTheBytesAreRefusedWithoutAllocating) {
@@ -150,7 +151,7 @@ TEST(ProjectFile, ClaimsBeyondTheBytesAreRefusedWithoutAllocating) {
     image.resize(209 + 128 + 4);
     std::memcpy(&image[209 + 128], &samples, 4);  // the first raw count
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     EXPECT_EQ(r.status, LoadStatus::FaultyPoint);
     EXPECT_EQ(r.faultyPoint, 0);
     for (const auto& tp : doc.points) EXPECT_EQ(tp.rawCount(), 0);
@@ -167,7 +168,7 @@ TEST(ProjectFile, FileEndingAfterRawSamplesIsAccepted) {
     out.I32(tp.rawCount());
     out.F32Array(tp.rawSamples);
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     ASSERT_EQ(r.status, LoadStatus::Ok);
     const auto& got = doc.points[0];
     EXPECT_EQ(got.samples, tp.rawSamples);
@@ -186,7 +187,7 @@ TEST(ProjectFile, ABackupSetThatStopsAtADamagedRecordIsReported) {
     const std::int32_t claimed = kMaxPointCount;
     std::memcpy(&image[backupHeaderAt + 5], &claimed, 4);
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     EXPECT_EQ(r.status, LoadStatus::FaultyBackupPoint);
     EXPECT_FALSE(r.Whole());
     EXPECT_EQ(r.faultyBackupPoint, 2) << "the first record that is not there";
@@ -199,15 +200,15 @@ TEST(ProjectFile, ABackupSetThatStopsAtADamagedRecordIsReported) {
 
     // The same file whole, and whole again when it ends after the last raw samples.
     std::memcpy(&image[backupHeaderAt + 5], "\x02\0\0\0", 4);
-    EXPECT_TRUE(doc.LoadProject(image).Whole());
+    EXPECT_TRUE(LoadProject(doc, image).Whole());
     std::vector<std::uint8_t> shortTail = ProjectImage(MakeHeader("u", "p"), {a}, {a});
     ByteWriter out(shortTail);
     WriteRecordHead(out, b);
     out.I32(b.rawCount());
     out.F32Array(b.rawSamples);
     std::memcpy(&shortTail[backupHeaderAt + 5], "\x02\0\0\0", 4);
-    EXPECT_TRUE(doc.LoadProject(shortTail).Whole());
-    EXPECT_EQ(LoadProblemText(doc.LoadProject(shortTail), "a.tav"), "");
+    EXPECT_TRUE(LoadProject(doc, shortTail).Whole());
+    EXPECT_EQ(LoadProblemText(LoadProject(doc, shortTail), "a.tav"), "");
 }
 
 TEST(ProjectFile, DefectPositionsThatDoNotFitStayOutsideTheRecord) {
@@ -223,7 +224,7 @@ TEST(ProjectFile, DefectPositionsThatDoNotFitStayOutsideTheRecord) {
     CTAV_AnalyserDoc doc;
     for (const std::int16_t head : {std::int16_t{30000}, std::int16_t{-30000}}) {
         tp.headIndex = head;
-        ASSERT_TRUE(doc.LoadProject(ProjectImage(MakeHeader("u", "p"), {tp}, {})).Whole());
+        ASSERT_TRUE(LoadProject(doc, ProjectImage(MakeHeader("u", "p"), {tp}, {})).Whole());
         const auto& got = doc.points[0].defects;
         if (head > 0) {
             EXPECT_EQ(got[0].position, std::numeric_limits<std::int32_t>::max());
@@ -241,12 +242,12 @@ TEST(ProjectFile, LoadFailuresCountTestPointsAsTheListDoes) {
     auto image = ProjectImage(MakeHeader("u", "p"), {a, a, a}, {});
     image.resize(image.size() - 300);  // into the third record
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(image);
+    const auto r = LoadProject(doc, image);
     ASSERT_EQ(r.status, LoadStatus::FaultyPoint);
     EXPECT_EQ(r.faultyPoint, 2);
     EXPECT_EQ(LoadProblemText(r, "b.tav"), "文件“b.tav”未能完整打开：第3个测点信息错误，终止读取");
     image[0] = 'X';
-    EXPECT_EQ(doc.LoadProject(image).message, "文件版本标识未知");
+    EXPECT_EQ(LoadProject(doc, image).message, "文件版本标识未知");
 }
 
 
@@ -273,7 +274,8 @@ TEST(ProjectFile, MeasuredRecordsEndWhereTheReaderEnds) {
         for (std::int32_t k = 0; k < header.pointCount; ++k) {
             const auto measured = MeasureTestPoint(in, version);
             TestPoint tp;
-            const bool read = ReadTestPoint(in, version, tp) == 1;
+            std::vector<ProcessStep> oldSteps;
+            const bool read = ReadTestPoint(in, version, tp, oldSteps) == 1;
             ASSERT_EQ(measured.has_value(), read) << "round " << round << " record " << k;
             if (!read) {
                 ++broken;
@@ -306,7 +308,7 @@ TEST(ProjectFile, ALargeProjectReadSideBySideComesBackWhole) {
     auto cut = image;
     cut.resize(end - 10);  // inside test point 301 (counted from 1)
     CTAV_AnalyserDoc doc;
-    const auto r = doc.LoadProject(cut);
+    const auto r = LoadProject(doc, cut);
     ASSERT_EQ(r.status, LoadStatus::FaultyPoint);
     EXPECT_EQ(r.faultyPoint, 300);
     auto bytesOf = [](const TestPoint& tp) {
@@ -323,7 +325,7 @@ TEST(ProjectFile, ALargeProjectReadSideBySideComesBackWhole) {
     const std::size_t backupStart = image.size() - (ProjectImage(MakeHeader("u", "p"), {}, backup).size() - kCurrentHeaderBytes);
     cut = image;
     cut.resize(backupStart + (image.size() - backupStart) / 2);
-    const auto b = doc.LoadProject(cut);
+    const auto b = LoadProject(doc, cut);
     ASSERT_EQ(b.status, LoadStatus::FaultyBackupPoint);
     ASSERT_GT(b.faultyBackupPoint, 20);
     ASSERT_EQ(doc.points.size(), points.size());

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <map>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "output/bmp_writer.hpp"
 #include "output/docx_writer.hpp"

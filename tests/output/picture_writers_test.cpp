@@ -6,7 +6,7 @@
 #include <cstring>
 #include <jpeglib.h>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "output/bmp_writer.hpp"
 #include "output/jpeg_writer.hpp"
 #include "tests/support/tool_runner.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "output/print_layout.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"

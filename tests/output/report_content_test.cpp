@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "tests/output/report_project.hpp"
 
 namespace tav {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "output/report_writer.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/tool_runner.hpp"

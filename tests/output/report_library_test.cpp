@@ -5,11 +5,11 @@
 #include <functional>
 #include <fstream>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
-#include "output/report_library/report_builder.hpp"
 #include "output/report_data_file.hpp"
+#include "output/report_library/report_builder.hpp"
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"
 #include "tests/output/report_project.hpp"

@@ -5,8 +5,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "base/text_codec.hpp"
 #include "model/test_point.hpp"
-#include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 
 namespace tav::testing {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/tool_runner.hpp"

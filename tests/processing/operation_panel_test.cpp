@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "analysis/positions.hpp"
+#include "model/positions.hpp"
 #include "processing/chain_controller.hpp"
 #include "tests/support/project_builder.hpp"
 

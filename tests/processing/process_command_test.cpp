@@ -3,9 +3,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "processing/chain.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -51,7 +52,7 @@ TEST(TavtoolProcess, AppendRunsTheWindowsCreatePath) {
 
     // The same through the library gives the same samples.
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.OpenFile(in).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(doc, in).status, LoadStatus::Ok);
     const TargetSet targets{1, 2};
     ProcessStep f = PrefillNewStep(doc, targets, kOpFilter, std::nullopt);
     f.filterUpperHz = 500.0f;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "model/byte_io.hpp"
-#include "model/text_codec.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 
 namespace tav::testing {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "model/byte_io.hpp"
-#include "model/numeric.hpp"
+#include "base/byte_io.hpp"
+#include "base/numeric.hpp"
 #include "model/pile_head.hpp"
 #include "model/project_file.hpp"
 

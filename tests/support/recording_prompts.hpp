@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 
 namespace tav::testing {
 

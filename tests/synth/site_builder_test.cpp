@@ -4,11 +4,12 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "app/vocabulary.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/pile_head.hpp"
-#include "model/text_codec.hpp"
+#include "model/vocabulary.hpp"
+#include "processing/project_loading.hpp"
 #include "synth/site_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -49,7 +50,7 @@ TEST(SiteBuilder, ProjectLoadsUnchangedWithItsPileParameters) {
     const auto bytes = Build(o, &truth);
 
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.LoadProject(bytes).status, LoadStatus::Ok);
+    ASSERT_EQ(LoadProject(doc, bytes).status, LoadStatus::Ok);
     ASSERT_EQ(doc.PointCount(), 12);
     EXPECT_EQ(doc.SaveProject(), bytes) << "loading changes nothing: head, toe and display range are as stored";
     EXPECT_EQ(doc.PileCount(), 6);

@@ -1,3 +1,4 @@
+#include "processing/project_loading.hpp"
 #include "transfer/instrument_files.hpp"
 
 #include <gtest/gtest.h>
@@ -5,10 +6,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
-#include "model/byte_io.hpp"
+#include "base/atomic_file.hpp"
+#include "base/byte_io.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 
@@ -158,7 +159,7 @@ TEST(ConvertInstrumentProject, StorageWrittenFromAProjectLoadsBackWithItsSamples
     const std::string target = dir.File("out.tav");
     ASSERT_EQ(ConvertInstrumentProject(dir.File("sd/DAT/XM001"), "XM001", target), ConvertResult::Converted);
     CTAV_AnalyserDoc doc;
-    ASSERT_EQ(doc.OpenFile(target).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(doc, target).status, LoadStatus::Ok);
     EXPECT_EQ(std::string(TextOf(doc.header.magic)), "TAV02");
     ASSERT_EQ(doc.PointCount(), 3);
     for (std::size_t i = 0; i < 3; ++i) {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "transfer/parallel_link.hpp"
 #include "transfer/simulated_instrument.hpp"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "transfer/simulated_instrument.hpp"

@@ -7,7 +7,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "render/wave_painter.hpp"
 #include "tests/support/project_builder.hpp"

@@ -10,7 +10,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "ui/command_table.hpp"

@@ -9,13 +9,14 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/clipboard_block.hpp"
 #include "model/list_commands.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
-#include "model/text_codec.hpp"
 #include "ui/command_table.hpp"
 #include "ui/list_controller.hpp"
 #include "ui/main_window.hpp"
@@ -180,7 +181,7 @@ TEST_F(ListWindow, SavingTheTickedAsksForTicksFirst) {
     window.Run(kCmdSaveTicked);
     EXPECT_EQ(prompts.messages.back(), "保存完成");
     CTAV_AnalyserDoc back;
-    ASSERT_EQ(back.OpenFile(out).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(back, out).status, LoadStatus::Ok);
     EXPECT_EQ(back.PointCount(), 2);
 }
 

@@ -8,16 +8,16 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "tests/support/old_layout_writer.hpp"
 #include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
+#include "ui/analysis_view.hpp"
 #include "ui/display_settings_dialog.hpp"
 #include "ui/main_window.hpp"
 #include "ui/merge_dialog.hpp"
-#include "tests/support/old_layout_writer.hpp"
 #include "ui/project_docks.hpp"
-#include "ui/analysis_view.hpp"
-#include "tests/support/recording_prompts.hpp"
 
 namespace tav {
 namespace {

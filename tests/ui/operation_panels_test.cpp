@@ -13,7 +13,8 @@
 #include <QToolButton>
 #include <functional>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -216,7 +217,7 @@ TEST_F(PanelWindow, AProjectOpenedWhileTheStripWaitsGetsNothing) {
     window.Action(32786)->trigger();  // DC removal
     EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
     CTAV_AnalyserDoc fresh;
-    ASSERT_EQ(fresh.OpenFile(otherPath.toStdString()).status, LoadStatus::Ok);
+    ASSERT_EQ(OpenFile(fresh, otherPath.toStdString()).status, LoadStatus::Ok);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(Point(i).stepCount(), 0);
         // The display keeps its drawing settings there; the panel's values are what matter.

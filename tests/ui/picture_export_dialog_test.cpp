@@ -10,7 +10,8 @@
 #include <filesystem>
 
 #include "app/settings_files.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/synth_project.hpp"
@@ -170,7 +171,7 @@ TEST(PictureExportCommand, SignalMatchingPicturesFollowTheirCurvesAndUnfittedTes
     f.doc.points.clear();
     const std::string site = f.dir.File("site.tav");
     testing::WriteSynthProject(site, 2, {1});  // P1 No.2 has no pile length
-    ASSERT_TRUE(f.doc.OpenFile(site).Whole());
+    ASSERT_TRUE(OpenFile(f.doc, site).Whole());
     f.doc.checkedIndices = {0, 1, 2};
     std::filesystem::create_directory(f.dir.File("out"));
     auto context = f.Context([&](PictureExportDialog& d) {

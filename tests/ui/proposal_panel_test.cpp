@@ -5,7 +5,7 @@
 #include <QListWidget>
 
 #include "analysis/display/display_model.hpp"
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "model/document.hpp"
 #include "synth/site_builder.hpp"
 #include "tests/support/recording_prompts.hpp"

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/synth_project.hpp"

@@ -8,13 +8,13 @@
 
 #include "app/app_shell.hpp"
 #include "app/settings_files.hpp"
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "tests/support/project_builder.hpp"
+#include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/select_items_dialog.hpp"
-#include "tests/support/recording_prompts.hpp"
 
 namespace tav::ui {
 namespace {

@@ -9,9 +9,10 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
 #include "model/document.hpp"
-#include "model/text_codec.hpp"
+#include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -88,7 +89,7 @@ TEST(TransferDialog, ProbesListsQueuesAndConvertsFromTheSimulator) {
     EXPECT_EQ(dialog.Progress()->value(), 0);
     for (int p = 1; p <= 3; ++p) {
         CTAV_AnalyserDoc doc;
-        ASSERT_EQ(doc.OpenFile(dir.File("out/工程" + std::to_string(p) + ".tav")).status, LoadStatus::Ok) << p;
+        ASSERT_EQ(OpenFile(doc, dir.File("out/工程" + std::to_string(p) + ".tav")).status, LoadStatus::Ok) << p;
         EXPECT_EQ(doc.PointCount(), 2);
     }
     dialog.reject();

@@ -17,9 +17,9 @@
 #include <QTreeWidget>
 
 #include "app/app_shell.hpp"
-#include "model/atomic_file.hpp"
-#include "model/text_codec.hpp"
-#include "model/text_field.hpp"
+#include "base/atomic_file.hpp"
+#include "base/text_codec.hpp"
+#include "base/text_field.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"

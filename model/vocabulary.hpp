@@ -1,6 +1,6 @@
 // The fixed vocabulary the application owns for the whole run: pile types,
 // sensor types, defect names and the print headings. Texts are UTF-8 here;
-// records store them in code page 936 (see Cp936 helpers in model/text_codec).
+// records store them in code page 936 (see Cp936 helpers in base/text_codec).
 #pragma once
 
 #include <span>

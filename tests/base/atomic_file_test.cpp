@@ -1,4 +1,4 @@
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "model/creation_mask.hpp"
+#include "base/creation_mask.hpp"
 #include "tests/support/tool_runner.hpp"
 
 namespace tav {

@@ -1,8 +1,8 @@
-#include "processing/process_step.hpp"
+#include "model/process_step.hpp"
 
 #include <vector>
 
-#include "model/byte_io.hpp"
+#include "base/byte_io.hpp"
 
 namespace tav {
 

@@ -1,4 +1,4 @@
-#include "app/vocabulary.hpp"
+#include "model/vocabulary.hpp"
 
 #include <array>
 

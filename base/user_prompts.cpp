@@ -1,4 +1,4 @@
-#include "app/user_prompts.hpp"
+#include "base/user_prompts.hpp"
 
 namespace tav {
 

@@ -1,7 +1,7 @@
-#include "analysis/positions.hpp"
+#include "model/positions.hpp"
 
+#include "base/numeric.hpp"
 #include "model/document.hpp"
-#include "model/numeric.hpp"
 
 namespace tav {
 

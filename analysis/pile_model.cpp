@@ -1,11 +1,11 @@
-#include "synth/pile_model.hpp"
+#include "analysis/pile_model.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <utility>
 
-#include "synth/random.hpp"
+#include "base/random.hpp"
 
 namespace tav::synth {
 

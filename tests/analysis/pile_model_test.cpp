@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "synth/pile_model.hpp"
+#include "analysis/pile_model.hpp"
 
 namespace tav::synth {
 namespace {

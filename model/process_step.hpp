@@ -34,6 +34,9 @@ enum OperationType : std::int32_t {
 };
 inline constexpr int kOperationTypeCount = 17;
 
+// The filterKind codes of a filter step.
+enum FilterKind : std::int32_t { kLowPass = 1, kHighPass = 2, kBandPass = 3, kBandStop = 4 };
+
 // The name the chain list shows for a code ("" for 0, 14 and unknown codes).
 std::string_view OperationName(std::int32_t opType);
 

@@ -1,4 +1,4 @@
-#include "model/text_codec.hpp"
+#include "base/text_codec.hpp"
 
 #include <iconv.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "model/text_field.hpp"
+#include "base/text_field.hpp"
 
 namespace tav {
 

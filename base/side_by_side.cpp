@@ -1,4 +1,4 @@
-#include "processing/side_by_side.hpp"
+#include "base/side_by_side.hpp"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "model/atomic_file.hpp"
+#include "base/atomic_file.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,7 +16,7 @@
 #include <mutex>
 #include <thread>
 
-#include "model/creation_mask.hpp"
+#include "base/creation_mask.hpp"
 
 namespace tav {
 

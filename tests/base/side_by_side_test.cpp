@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "processing/side_by_side.hpp"
+#include "base/side_by_side.hpp"
 
 namespace tav {
 namespace {
