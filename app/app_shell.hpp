@@ -26,7 +26,8 @@
 // Settings owned by other parts are read by their owners through Settings():
 // the analysis view reads DisplaySettings (QRV_TAV4_DISP_001) when it is
 // created and hands magnifyRaw to CTAV_AnalyserDoc::magnifyOldRecords; the
-// commands 32863 / 32864 set operationScope and write the record back.
+// scope commands (command_id::kScopeCurrent, kScopeAll) set operationScope
+// and write the record back.
 #pragma once
 
 #include <cstdint>

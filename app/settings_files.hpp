@@ -64,7 +64,7 @@ struct CursorStyleSettings {
 // and the annotation item codes, then the preprocessing flag.
 struct DisplaySettings {
     static constexpr SettingsGroup kGroup = SettingsGroup::Disp;
-    std::int32_t operationScope = 0;  // 0 "当前波形", 1 "全部波形" (commands 32863, 32864)
+    std::int32_t operationScope = 0;  // 0 "当前波形", 1 "全部波形" (command_id::kScopeCurrent, kScopeAll)
     std::int32_t viewOption2 = 1;     // further view options, carried as they are
     std::int32_t viewOption3 = 1;
     std::int32_t viewOption4 = 1;

@@ -27,27 +27,27 @@ constexpr CommandOp kCreate[] = {
 };
 
 constexpr CommandOp kInsert[] = {
-    {32820, kOpFilter},
-    {32821, kOpMagnify},
-    {32822, kOpRemoveDc},
-    {32823, kOpSmooth},
-    {32824, kOpIntegrate},
-    {32825, kOpDifferentiate},
-    {32826, kOpRotate},
-    {32827, kOpLinearZero},
-    {32828, kOpNonlinearZero},
-    {32829, kOpFrontZero},
-    {32830, kOpRearZero},
-    {32831, kOpLocalScale},
-    {32832, kOpShift},
-    {32833, kOpReverse},
-    {command_id::kListInsertFilter, kOpFilter},
-    {command_id::kListInsertMagnify, kOpMagnify},
-    {command_id::kListInsertDc, kOpRemoveDc},
-    {command_id::kListInsertSmooth, kOpSmooth},
-    {command_id::kListInsertIntegrate, kOpIntegrate},
-    {command_id::kListInsertRotate, kOpRotate},
-    {command_id::kListInsertReverse, kOpReverse},
+    {command_id::kInsertFilter, kOpFilter},
+    {command_id::kInsertMagnify, kOpMagnify},
+    {command_id::kInsertRemoveDc, kOpRemoveDc},
+    {command_id::kInsertSmooth, kOpSmooth},
+    {command_id::kInsertIntegrate, kOpIntegrate},
+    {command_id::kInsertDifferentiate, kOpDifferentiate},
+    {command_id::kInsertRotate, kOpRotate},
+    {command_id::kInsertLinearZero, kOpLinearZero},
+    {command_id::kInsertNonlinearZero, kOpNonlinearZero},
+    {command_id::kInsertFrontZero, kOpFrontZero},
+    {command_id::kInsertRearZero, kOpRearZero},
+    {command_id::kInsertLocalScale, kOpLocalScale},
+    {command_id::kInsertShift, kOpShift},
+    {command_id::kInsertReverse, kOpReverse},
+    {command_id::kChainListInsertFilter, kOpFilter},
+    {command_id::kChainListInsertMagnify, kOpMagnify},
+    {command_id::kChainListInsertRemoveDc, kOpRemoveDc},
+    {command_id::kChainListInsertSmooth, kOpSmooth},
+    {command_id::kChainListInsertIntegrate, kOpIntegrate},
+    {command_id::kChainListInsertRotate, kOpRotate},
+    {command_id::kChainListInsertReverse, kOpReverse},
 };
 
 template <std::size_t N>
@@ -126,9 +126,9 @@ ChainController::ChainController(CTAV_AnalyserDoc& doc, ChainView& view, StepPan
 
 bool ChainController::Handles(int id) {
     using namespace command_id;
-    return OperationOfCreateCommand(id) != 0 || OperationOfInsertCommand(id) != 0 || id == kEdit || id == kListEdit ||
-           id == kDelete || id == kListDelete || id == kClear || id == kListClear || id == kUndoLast ||
-           id == kScopeCurrent || id == kScopeAll;
+    return OperationOfCreateCommand(id) != 0 || OperationOfInsertCommand(id) != 0 || id == kStepEdit ||
+           id == kChainListEdit || id == kStepDelete || id == kChainListDelete || id == kStepClear ||
+           id == kChainListClear || id == kUndoLast || id == kScopeCurrent || id == kScopeAll;
 }
 
 bool ChainController::OnCommand(int id) {
@@ -137,12 +137,12 @@ bool ChainController::OnCommand(int id) {
         Create(op);
     } else if (const std::int32_t inserted = OperationOfInsertCommand(id)) {
         Insert(inserted);
-    } else if (id == kEdit || id == kListEdit) {
+    } else if (id == kStepEdit || id == kChainListEdit) {
         Edit();
-    } else if (id == kDelete || id == kListDelete) {
+    } else if (id == kStepDelete || id == kChainListDelete) {
         Delete();
-    } else if (id == kClear || id == kListClear) {
-        Clear(id == kListClear);
+    } else if (id == kStepClear || id == kChainListClear) {
+        Clear(id == kChainListClear);
     } else if (id == kUndoLast) {
         UndoLast();
     } else if (id == kScopeCurrent || id == kScopeAll) {

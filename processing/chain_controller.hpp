@@ -5,12 +5,14 @@
 // Paths:
 // - create (the operation commands): prefill from the first target's
 //   lastParams, cursor presets, panel (stepInsertMode 0), then append;
-// - edit (32844, 32904): the selected chain list row, panel (mode 1), replace;
-// - insert before (32820-32833 and the chain list's 32911-32916, 32932): a
+// - edit (kStepEdit, kChainListEdit): the selected chain list row, panel
+//   (mode 1), replace;
+// - insert before (kInsert… and the chain list's kChainListInsert…): a
 //   default step of the command's type, panel (mode 2), insert;
-// - delete (32845, 32907), clear (32847; the chain list's 32906 asks first),
-//   undo the last step (32873);
-// - scope (32863 current waveform, 32864 all waveforms).
+// - delete (kStepDelete, kChainListDelete), clear (kStepClear; the chain
+//   list's kChainListClear asks first), undo the last step (kUndoLast);
+// - scope (kScopeCurrent, kScopeAll).
+// The ids are named in processing/command_ids.hpp.
 // Integration, differentiation and reversal have no panel and count as
 // confirmed at once; editing such a row has nothing to change and does nothing.
 #pragma once
@@ -24,49 +26,10 @@
 #include "model/process_step.hpp"
 #include "processing/chain.hpp"
 #include "processing/chain_list.hpp"
+#include "processing/command_ids.hpp"
 #include "processing/operation_panel.hpp"
 
 namespace tav {
-
-namespace command_id {
-// Create an operation.
-inline constexpr int kFilter = 32781;
-inline constexpr int kMagnify = 32782;
-inline constexpr int kSmooth = 32783;
-inline constexpr int kIntegrate = 32784;
-inline constexpr int kDifferentiate = 32785;
-inline constexpr int kRemoveDc = 32786;
-inline constexpr int kRotate = 32787;
-inline constexpr int kLinearZero = 32788;
-inline constexpr int kNonlinearZero = 32789;
-inline constexpr int kFrontZero = 32790;
-inline constexpr int kRearZero = 32791;
-inline constexpr int kLocalScale = 32792;
-inline constexpr int kShift = 32793;
-inline constexpr int kReverse = 32794;
-// Insert before the selected row: 32820..32833 in the order filter, magnify,
-// DC removal, smoothing, integration, differentiation, rotation, linear and
-// non-linear zeroing, front and rear zeroing, local scaling, shift, reversal.
-inline constexpr int kInsertFirst = 32820;
-inline constexpr int kInsertLast = 32833;
-inline constexpr int kEdit = 32844;
-inline constexpr int kDelete = 32845;
-inline constexpr int kClear = 32847;
-inline constexpr int kScopeCurrent = 32863;
-inline constexpr int kScopeAll = 32864;
-inline constexpr int kUndoLast = 32873;
-// The chain list's context menu.
-inline constexpr int kListEdit = 32904;
-inline constexpr int kListClear = 32906;
-inline constexpr int kListDelete = 32907;
-inline constexpr int kListInsertFilter = 32911;
-inline constexpr int kListInsertMagnify = 32912;
-inline constexpr int kListInsertDc = 32913;
-inline constexpr int kListInsertSmooth = 32914;
-inline constexpr int kListInsertIntegrate = 32915;
-inline constexpr int kListInsertRotate = 32916;
-inline constexpr int kListInsertReverse = 32932;
-}  // namespace command_id
 
 // The operation code a create command makes, or 0.
 std::int32_t OperationOfCreateCommand(int id);

@@ -294,23 +294,23 @@ void CTAV_AnalyserView::SaveCursorStyle() {
     shell_->Settings().Write(cursor);
 }
 
-bool CTAV_AnalyserView::Handles(int id) const { return model_.Handles(id) || id == 32837; }
+bool CTAV_AnalyserView::Handles(int id) const { return model_.Handles(id) || id == command_id::kMarkEdit; }
 
 bool CTAV_AnalyserView::Enabled(int id) const {
-    if (id == 32837) return shell_ != nullptr && model_.SelectedIsCustomDefect();
+    if (id == command_id::kMarkEdit) return shell_ != nullptr && model_.SelectedIsCustomDefect();
     return model_.Enabled(id);
 }
 
 bool CTAV_AnalyserView::Checked(int id) const { return model_.Checked(id); }
 
 void CTAV_AnalyserView::Run(int commandId) {
-    if (commandId == 32837) {
+    if (commandId == command_id::kMarkEdit) {
         EditSelectedDefect();
         return;
     }
     if (!model_.Handles(commandId)) return;
     const bool changed = model_.Run(commandId, prompts_);
-    if (commandId == 32868 || commandId == 32869) SaveCursorStyle();
+    if (commandId == command_id::kCrossCursor || commandId == command_id::kLineCursor) SaveCursorStyle();
     disp_->Rebuild();
     if (changed) emit documentChanged();
 }
@@ -382,27 +382,25 @@ void CTAV_AnalyserView::ShowMenu(const QPoint& globalPos, bool onItem) {
     };
     if (onItem) {
         QAction* del = menu.addAction(QStringLiteral("删除(&S)"));
-        connect(del, &QAction::triggered, this, [this] { Run(32838); });
+        connect(del, &QAction::triggered, this, [this] { Run(command_id::kMarkDelete); });
         if (model_.SelectedIsCustomDefect()) {
             QAction* edit = menu.addAction(QStringLiteral("编辑(&I)"));
-            connect(edit, &QAction::triggered, this, [this] { Run(32837); });
+            connect(edit, &QAction::triggered, this, [this] { Run(command_id::kMarkEdit); });
         }
     } else {
         menu.setTitle(QStringLiteral("显示区操作"));
         const auto& st = model_.Static();
         const bool wave = !st.valid || model_.Entries()[static_cast<std::size_t>(st.entry)].kind <= kKindAverage;
         if (wave) {
-            add(&menu, 32771);
-            add(&menu, 32772);
+            add(&menu, command_id::kPileHead);
+            add(&menu, command_id::kPileToe);
             QMenu* defects = menu.addMenu(QStringLiteral("缺陷"));
-            for (int id : {32773, 32774, 32778, 32777, 32775, 32776, 32779, 32882, 32883, 32886, 32884, 32885, 32881,
-                           32901, 32902, 32903})
-                add(defects, id);
+            for (const int id : WaveformMenuDefects()) add(defects, id);
         } else {
-            add(&menu, 32836);
+            add(&menu, command_id::kMarkLine);
         }
         menu.addSeparator();
-        for (int id : {32795, 32809, 32800, 32801, 32802, 32803, 32804, 32805, 32806, 32807, 32808}) add(&menu, id);
+        for (const int id : WaveformMenuDisplay()) add(&menu, id);
         menu.addSeparator();
         QAction* items = menu.addAction(QStringLiteral("选择参数项..."));
         connect(items, &QAction::triggered, this, [this] { ChooseAnnotationItems(); });

@@ -1,11 +1,35 @@
-// Every command of the workstation: its id, menu text, status-bar prompt and
-// short name. Menus and toolbars are built from this one table.
+// Every command of the workstation: its menu text, status-bar prompt, short
+// name, shortcut, and who decides whether it is enabled and runs it. The menu
+// bar, the toolbar and the context menus are built from this one table; the
+// ids themselves are named in processing/command_ids.hpp and never written
+// here as numbers.
 #pragma once
 
 #include <span>
 #include <string_view>
 
+#include "processing/command_ids.hpp"
+
 namespace tav::ui {
+
+// Who decides whether a command is enabled, and runs it.
+enum class Rule {
+    NotBuilt,  // shown in its menu, always disabled
+    // The window runs these itself, enabled:
+    Always,
+    ProjectOpen,      // while the project has a test point or a file
+    AnyPoint,         // while the project has a test point
+    CurrentPoint,     // while a test point is current
+    CursorOnCurrent,  // while a test point is current and the cursor is set on it
+    ToolInstalled,    // while the desktop program it starts is installed
+    WithShell,        // with the program's settings and log (a bare window has none)
+    // Handed on; the owner also says whether they are enabled:
+    PointList,   // ListController
+    Processing,  // ProcessingCommands
+    View,        // the analysis view
+    Printing,    // PrintController
+    Reports,     // ReportCommands
+};
 
 struct CommandInfo {
     int id;
@@ -13,63 +37,27 @@ struct CommandInfo {
     std::string_view prompt;     // status-bar prompt
     std::string_view shortName;  // tooltip
     std::string_view group;      // the menu that holds it
+    Rule rule;
+    std::string_view keys = {};  // shortcut in Qt's portable text ("Ctrl+O"), or none
 };
+
+constexpr bool Implemented(const CommandInfo& c) { return c.rule != Rule::NotBuilt; }
+// The rules of commands the window runs itself.
+constexpr bool RunByWindow(Rule r) { return r >= Rule::Always && r <= Rule::WithShell; }
 
 std::span<const CommandInfo> CommandTable();
 const CommandInfo* FindCommand(int id);
+// The rule of a command, NotBuilt for an id not in the table.
+Rule RuleOf(int id);
 
-// Standard ids of the frame's own commands (outside the workstation's range).
-enum StandardCommand {
-    kCmdFileOpen = 57601,
-    kCmdFileSave = 57603,
-    kCmdFileSaveAs = 57604,
-    kCmdFilePrintSetup = 57606,
-    kCmdFilePrint = 57607,
-    kCmdFilePrintPreview = 57609,
-    kCmdAppExit = 57665,
-    kCmdAppAbout = 57664,
-    kCmdEditCopy = 57634,
-    kCmdEditCut = 57635,
-    kCmdEditPaste = 57637,
-    kCmdEditUndo = 57643,
-    kCmdEditRedo = 57644,
-    kCmdHelp = 57670,
-    kCmdDisplaySettings = 32999,  // the frame's own: no workstation id is given to it
-    kCmdSavePicture = 32998,      // "保存图形": no workstation id is given to it either
-};
-
-// Analyses beyond the instrument maker's menus, with ids of their own.
-inline constexpr int kCmdSiteSpeed = 32980;     // "桩身波速统计"
-inline constexpr int kCmdAutoPropose = 32981;   // "自动判读"
-inline constexpr int kCmdSignalMatch = 32982;   // "信号拟合": the pile model fitted to the current record
-// The defect commands an accepted proposal runs: an impedance increase or reduction.
-inline constexpr int kCmdBulgeGrade2 = 32773;   // "扩径(Ⅱ)"
-inline constexpr int kCmdNeckGrade2 = 32774;    // "缩径(Ⅱ)"
-
-// "数据传输(&R)": the instrument transfer dialog.
-inline constexpr int kCmdInstrumentTransfer = 32853;
-
-// "生成报表(&E)..." and "生成报告(&W)...": no workstation ids are given to them.
-inline constexpr int kCmdSpreadsheetReport = 32990;
-inline constexpr int kCmdDocumentReport = 32991;
-
-// The test point list's commands.
-enum ListCommand {
-    kCmdListDelete = 32813,
-    kCmdListInsert = 32814,
-    kCmdListAppend = 32815,
-    kCmdListUp = 32816,
-    kCmdListDown = 32817,
-    kCmdSortAscending = 32841,
-    kCmdSortDescending = 32842,
-    kCmdSaveTicked = 32849,
-    kCmdTickAll = 32875,
-    kCmdUntickAll = 32876,
-    kCmdInvertTicks = 32877,
-    kCmdPileInfo = 32896,
-    kCmdListByPileNo = 32897,
-    kCmdListByDate = 32898,
-    kCmdDeleteTicked = 32900,
-};
+// Menus outside the menu bar, in their order; 0 marks a separator.
+std::span<const int> ToolbarCommands();
+std::span<const int> PointListMenuCommands();
+// The waveform's right-click menu: head and toe, its 缺陷 submenu and its
+// display commands (marks on other traces take the place of head, toe and defects).
+std::span<const int> WaveformMenuDefects();
+std::span<const int> WaveformMenuDisplay();
+// The chain list's right-click menu: 编辑, 插入 ▸ (these), 删除, 清除.
+std::span<const int> ChainListMenuInserts();
 
 }  // namespace tav::ui

@@ -1,5 +1,5 @@
 // "自定义缺陷": the engineer's own defect names with their grades, for a new
-// defect (32899) or to edit a custom defect (32837).
+// defect (command_id::kCustomDefect) or to edit one (command_id::kMarkEdit).
 #pragma once
 
 #include <QDialog>

@@ -20,18 +20,6 @@ namespace tav::ui {
 
 namespace {
 
-constexpr int kHandled[] = {kCmdEditCopy,      kCmdEditCut,       kCmdEditPaste,    kCmdListInsert,    kCmdListAppend,
-                            kCmdListDelete,    kCmdListUp,        kCmdListDown,     kCmdEditUndo,      kCmdEditRedo,
-                            kCmdSortAscending, kCmdSortDescending, kCmdTickAll,      kCmdUntickAll,     kCmdInvertTicks,
-                            kCmdPileInfo,      kCmdListByPileNo,  kCmdListByDate,   kCmdDeleteTicked,  kCmdSaveTicked};
-
-// The list's context menu, in groups.
-constexpr int kContextMenu[] = {kCmdEditCopy,     kCmdEditCut,       kCmdEditPaste,      kCmdListInsert, kCmdListAppend,
-                                kCmdListDelete,   0,                 kCmdListUp,         kCmdListDown,   0,
-                                kCmdEditUndo,     kCmdEditRedo,      0,                  kCmdSortAscending,
-                                kCmdSortDescending, 0,               kCmdTickAll,        kCmdUntickAll,  kCmdInvertTicks,
-                                0,                kCmdPileInfo,      kCmdListByPileNo,   kCmdListByDate, kCmdDeleteTicked};
-
 bool HasSelection(const CTAV_AnalyserDoc& doc) {
     return doc.ValidIndex(doc.currentIndex) && (doc.selectionMode == kModePoint || doc.selectionMode == kModePile);
 }
@@ -42,12 +30,6 @@ ListController::ListController(CTAV_AnalyserDoc& doc, PointListDock& list, InfoD
                                ActionLookup actions, std::function<int()> editScope, QWidget* owner)
     : QObject(owner), doc_(doc), list_(list), prompts_(prompts), actions_(std::move(actions)),
       editScope_(std::move(editScope)), owner_(owner), clipboard_(new PointClipboard(this)) {
-    const std::pair<int, QKeySequence> shortcuts[] = {
-        {kCmdEditCopy, QKeySequence(Qt::CTRL | Qt::Key_C)}, {kCmdEditCut, QKeySequence(Qt::CTRL | Qt::Key_X)},
-        {kCmdEditPaste, QKeySequence(Qt::CTRL | Qt::Key_V)}, {kCmdEditUndo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
-        {kCmdEditRedo, QKeySequence(Qt::CTRL | Qt::Key_Y)},  {kCmdListDelete, QKeySequence(Qt::Key_Delete)}};
-    for (const auto& [id, keys] : shortcuts)
-        if (QAction* a = actions_(id)) a->setShortcut(keys);
     connect(clipboard_, &PointClipboard::changed, this, &ListController::statesChanged);
 
     // Queued: the list and the table are rebuilt afterwards, which must not
@@ -84,58 +66,54 @@ ListController::ListController(CTAV_AnalyserDoc& doc, PointListDock& list, InfoD
     };
 }
 
-bool ListController::Handles(int id) const {
-    for (const int h : kHandled)
-        if (h == id) return true;
-    return false;
-}
+bool ListController::Handles(int id) { return RuleOf(id) == Rule::PointList; }
 
 bool ListController::Enabled(int id) const {
     const bool any = doc_.PointCount() > 0;
     switch (id) {
-        case kCmdEditCopy:
-        case kCmdEditCut:
-        case kCmdListDelete:
-        case kCmdPileInfo: return HasSelection(doc_);
-        case kCmdEditPaste:
-        case kCmdListInsert: return clipboard_->HoldsBlock() && HasSelection(doc_);
-        case kCmdListAppend: return clipboard_->HoldsBlock() && (!any || HasSelection(doc_));
-        case kCmdListUp: return CanMove(doc_, true);
-        case kCmdListDown: return CanMove(doc_, false);
-        case kCmdEditUndo: return !doc_.undoList.empty();
-        case kCmdEditRedo: return !doc_.redoList.empty();
-        case kCmdSortAscending:
-        case kCmdSortDescending: return doc_.PointCount() > 1;
-        case kCmdDeleteTicked: return !doc_.checkedIndices.empty();
+        case command_id::kEditCopy:
+        case command_id::kEditCut:
+        case command_id::kPointDelete:
+        case command_id::kPileInfo: return HasSelection(doc_);
+        case command_id::kEditPaste:
+        case command_id::kPointInsert: return clipboard_->HoldsBlock() && HasSelection(doc_);
+        case command_id::kPointAppend: return clipboard_->HoldsBlock() && (!any || HasSelection(doc_));
+        case command_id::kPointUp: return CanMove(doc_, true);
+        case command_id::kPointDown: return CanMove(doc_, false);
+        case command_id::kEditUndo: return !doc_.undoList.empty();
+        case command_id::kEditRedo: return !doc_.redoList.empty();
+        case command_id::kSortAscending:
+        case command_id::kSortDescending: return doc_.PointCount() > 1;
+        case command_id::kDeleteTicked: return !doc_.checkedIndices.empty();
         default: return any;
     }
 }
 
 void ListController::Run(int id) {
     switch (id) {
-        case kCmdEditCopy: Copy(false); return;
-        case kCmdEditCut: Copy(true); break;
-        case kCmdEditPaste: Paste(kSnapPaste); break;
-        case kCmdListInsert: Paste(kSnapInsert); break;
-        case kCmdListAppend: Paste(kSnapAppend); break;
-        case kCmdListDelete: DeleteCommand(doc_); break;
-        case kCmdListUp: MoveCommand(doc_, true); break;
-        case kCmdListDown: MoveCommand(doc_, false); break;
-        case kCmdEditUndo: Undo(doc_); break;
-        case kCmdEditRedo: Redo(doc_); break;
-        case kCmdSortAscending: SortCommand(doc_, true); break;
-        case kCmdSortDescending: SortCommand(doc_, false); break;
-        case kCmdTickAll: TicksCommand(doc_, kSnapTickAll); break;
-        case kCmdUntickAll: TicksCommand(doc_, kSnapUntickAll); break;
-        case kCmdInvertTicks: TicksCommand(doc_, kSnapInvertTicks); break;
-        case kCmdPileInfo: EditPileInfo(); break;
-        case kCmdListByPileNo: list_.SetPileOrder(PointListDock::PileOrder::ByPileNo); break;
-        case kCmdListByDate: list_.SetPileOrder(PointListDock::PileOrder::ByDate); break;
-        case kCmdDeleteTicked:
+        case command_id::kEditCopy: Copy(false); return;
+        case command_id::kEditCut: Copy(true); break;
+        case command_id::kEditPaste: Paste(kSnapPaste); break;
+        case command_id::kPointInsert: Paste(kSnapInsert); break;
+        case command_id::kPointAppend: Paste(kSnapAppend); break;
+        case command_id::kPointDelete: DeleteCommand(doc_); break;
+        case command_id::kPointUp: MoveCommand(doc_, true); break;
+        case command_id::kPointDown: MoveCommand(doc_, false); break;
+        case command_id::kEditUndo: Undo(doc_); break;
+        case command_id::kEditRedo: Redo(doc_); break;
+        case command_id::kSortAscending: SortCommand(doc_, true); break;
+        case command_id::kSortDescending: SortCommand(doc_, false); break;
+        case command_id::kTickAll: TicksCommand(doc_, kSnapTickAll); break;
+        case command_id::kUntickAll: TicksCommand(doc_, kSnapUntickAll); break;
+        case command_id::kInvertTicks: TicksCommand(doc_, kSnapInvertTicks); break;
+        case command_id::kPileInfo: EditPileInfo(); break;
+        case command_id::kOrderByPileNo: list_.SetPileOrder(PointListDock::PileOrder::ByPileNo); break;
+        case command_id::kOrderByDate: list_.SetPileOrder(PointListDock::PileOrder::ByDate); break;
+        case command_id::kDeleteTicked:
             if (!prompts_.YesNo(kAskDeleteTicked)) return;
             DeleteTickedPoints(doc_);
             break;
-        case kCmdSaveTicked: SaveTicked(); return;
+        case command_id::kSaveTicked: SaveTicked(); return;
         default: return;
     }
     emit documentChanged();
@@ -177,7 +155,7 @@ void ListController::SaveTicked() {
 
 void ListController::ShowContextMenu(const QPoint& at) {
     QMenu menu;
-    for (const int id : kContextMenu) {
+    for (const int id : PointListMenuCommands()) {
         if (id == 0) {
             menu.addSeparator();
         } else if (QAction* a = actions_(id)) {

@@ -32,7 +32,8 @@ public:
     ListController(CTAV_AnalyserDoc& doc, PointListDock& list, InfoDock& info, UserPrompts& prompts,
                    ActionLookup actions, std::function<int()> editScope, QWidget* owner);
 
-    bool Handles(int id) const;
+    // The commands the table gives to the point list.
+    static bool Handles(int id);
     bool Enabled(int id) const;
     void Run(int id);
 

@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "analysis/display/display_model.hpp"
 #include "analysis/pile_marks.hpp"
 #include "app/registry_store.hpp"
 #include "model/positions.hpp"
@@ -52,23 +53,6 @@ namespace {
 
 const QString kFilter = QStringLiteral("TAV数据文件(*.tav);;所有文件 (*.*)");
 
-// The frame's commands that work in this build; the others are shown but
-// disabled. The analysis view answers for its own commands.
-bool Implemented(int id) {
-    switch (id) {
-        case kCmdFileOpen: case kCmdFileSave: case kCmdFileSaveAs: case kCmdAppExit: case kCmdAppAbout: case kCmdHelp:
-        case 32895:
-        case 32863: case 32864:
-        case 32854: case 32855: case 32856:
-        case 32872: case kCmdDisplaySettings:
-        case 32899: case 32880: case kCmdSavePicture:
-        case kCmdSiteSpeed: case kCmdAutoPropose:
-        case kCmdSignalMatch:
-            return true;
-        default: return false;
-    }
-}
-
 // The program's version as the registry keeps it ("4.0.1.0").
 QString VersionText() {
     return QStringLiteral("%1.%2.%3.%4").arg(kVersionValues[0]).arg(kVersionValues[1]).arg(kVersionValues[2]).arg(kVersionValues[3]);
@@ -77,9 +61,9 @@ QString VersionText() {
 // A desktop program standing in for the calculator, paint and notepad commands.
 QString ToolProgram(int id) {
     QStringList names;
-    if (id == 32854) names = {"gnome-calculator", "kcalc", "galculator", "mate-calc", "xcalc"};
-    if (id == 32855) names = {"kolourpaint", "pinta", "mtpaint", "gimp"};
-    if (id == 32856) names = {"gedit", "mousepad", "kate", "xed", "pluma", "gnome-text-editor"};
+    if (id == command_id::kCalculator) names = {"gnome-calculator", "kcalc", "galculator", "mate-calc", "xcalc"};
+    if (id == command_id::kPaint) names = {"kolourpaint", "pinta", "mtpaint", "gimp"};
+    if (id == command_id::kNotepad) names = {"gedit", "mousepad", "kate", "xed", "pluma", "gnome-text-editor"};
     for (const auto& n : names) {
         const QString found = QStandardPaths::findExecutable(n);
         if (!found.isEmpty()) return found;
@@ -193,12 +177,13 @@ QAction* MainWindow::Action(int id) const {
 
 void MainWindow::BuildCommands() {
     std::map<std::string_view, QMenu*> menus;
-    QMenu* insertMenu = nullptr;
     for (const auto& c : CommandTable()) {
         auto* action = new QAction(FromUtf8(c.menu), this);
         action->setStatusTip(FromUtf8(c.prompt));
         action->setToolTip(FromUtf8(c.shortName));
         action->setData(c.id);
+        if (!c.keys.empty()) action->setShortcut(QKeySequence(FromUtf8(c.keys), QKeySequence::PortableText));
+        action->setCheckable(c.rule == Rule::View && WaveDisplayModel::Checkable(c.id));
         actions_[c.id] = action;
         const int id = c.id;
         connect(action, &QAction::triggered, this, [this, id] { Run(id); });
@@ -206,8 +191,7 @@ void MainWindow::BuildCommands() {
         QMenu*& menu = menus[c.group];
         if (!menu) {
             if (c.group == "插入处理") {
-                insertMenu = menus["波形处理"]->addMenu(QStringLiteral("插入"));
-                menu = insertMenu;
+                menu = menus["波形处理"]->addMenu(QStringLiteral("插入"));
             } else if (c.group == "缺陷") {
                 menu = menus["波形分析"]->addMenu(QStringLiteral("缺陷"));
             } else {
@@ -215,8 +199,8 @@ void MainWindow::BuildCommands() {
             }
         }
         menu->addAction(action);
-        if (c.id == 32849 || c.id == kCmdFilePrint) menu->addSeparator();
-        if (c.id == 32872) {
+        if (c.id == command_id::kSaveTicked || c.id == command_id::kFilePrint) menu->addSeparator();
+        if (c.id == command_id::kViewLog) {
             recentMenu_ = menu->addMenu(QStringLiteral("最近的文件"));
             menu->addSeparator();
         }
@@ -224,65 +208,45 @@ void MainWindow::BuildCommands() {
     // The annotation items have no command id of their own: the view's dialog.
     menus["显示"]->addSeparator();
     menus["显示"]->addAction(QStringLiteral("选择参数项..."), view_, &CTAV_AnalyserView::ChooseAnnotationItems);
-    Action(kCmdFileOpen)->setShortcut(QKeySequence::Open);
-    Action(kCmdFileSave)->setShortcut(QKeySequence::Save);
-    Action(kCmdHelp)->setShortcut(QKeySequence(Qt::Key_F1));
-    Action(32895)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     auto* scope = new QActionGroup(this);
-    for (int id : {32863, 32864}) {
+    for (const int id : {command_id::kScopeCurrent, command_id::kScopeAll}) {
         Action(id)->setCheckable(true);
         scope->addAction(Action(id));
     }
-    Action(scopeAll_ ? 32864 : 32863)->setChecked(true);
+    Action(scopeAll_ ? command_id::kScopeAll : command_id::kScopeCurrent)->setChecked(true);
 
     QToolBar* bar = addToolBar(QStringLiteral("标准"));
     bar->setObjectName(QStringLiteral("standardBar"));
-    for (int id : {int{kCmdFileOpen}, int{kCmdFileSave}, 32781, 32784, 32785, 32794, 32873, 32863, 32864, 32771, 32772})
-        bar->addAction(Action(id));
+    for (const int id : ToolbarCommands()) bar->addAction(Action(id));
+    BuildHandlers();
     RebuildRecentMenu();
 }
 
-void MainWindow::UpdateCommandStates() {
+bool MainWindow::CommandEnabled(int id) const {
     const bool any = doc_.PointCount() > 0;
     const bool current = doc_.ValidIndex(doc_.currentIndex);
+    switch (RuleOf(id)) {
+        case Rule::NotBuilt: return false;
+        case Rule::Always: return true;
+        case Rule::ProjectOpen: return any || !path_.isEmpty();
+        case Rule::AnyPoint: return any;
+        case Rule::CurrentPoint: return current;
+        case Rule::CursorOnCurrent: return current && view_->Cursor().has_value();
+        case Rule::ToolInstalled: return !ToolProgram(id).isEmpty();
+        case Rule::WithShell: return shell_ != nullptr;
+        case Rule::PointList: return listCommands_ && listCommands_->Enabled(id);
+        case Rule::Processing: return processing_->Enabled(id);
+        case Rule::View: return view_->Enabled(id);
+        case Rule::Printing: return print_->Enabled(id);
+        case Rule::Reports: return reports_->Enabled(id);
+    }
+    return false;
+}
+
+void MainWindow::UpdateCommandStates() {
     for (auto& [id, action] : actions_) {
-        if (listCommands_ && listCommands_->Handles(id)) {
-            action->setEnabled(listCommands_->Enabled(id));
-            continue;
-        }
-        if (ProcessingCommands::Handles(id)) {
-            action->setEnabled(processing_->Enabled(id));
-            continue;
-        }
-        if (view_->Handles(id)) {
-            action->setEnabled(view_->Enabled(id));
-            const bool checkable = (id >= 32796 && id <= 32798) || id == 32834 || id == 32835 ||
-                                   (id >= 32868 && id <= 32870);
-            action->setCheckable(checkable);
-            if (checkable) action->setChecked(view_->Checked(id));
-            continue;
-        }
-        if (PrintController::Handles(id)) {
-            action->setEnabled(print_->Enabled(id));
-            continue;
-        }
-        if (ReportCommands::Handles(id)) {
-            action->setEnabled(reports_->Enabled(id));
-            continue;
-        }
-        bool on = Implemented(id);
-        switch (id) {
-            case kCmdFileSave: case kCmdFileSaveAs: case 32895: on = on && (any || !path_.isEmpty()); break;
-            case 32854: case 32855: case 32856: on = on && !ToolProgram(id).isEmpty(); break;
-            case 32899: on = on && current && view_->Cursor().has_value(); break;
-            case kCmdSiteSpeed: on = on && any; break;
-            case kCmdAutoPropose: on = on && current; break;
-            case kCmdSignalMatch: on = on && current; break;
-            case 32872: case kCmdDisplaySettings: on = shell_ != nullptr; break;
-            default: break;
-        }
-        if (id == 32895) on = Implemented(id);
-        action->setEnabled(on);
+        action->setEnabled(CommandEnabled(id));
+        if (action->isCheckable() && RuleOf(id) == Rule::View) action->setChecked(view_->Checked(id));
     }
 }
 
@@ -502,115 +466,143 @@ bool MainWindow::SaveTo(const QString& path) {
     return true;
 }
 
+// ---- commands ---------------------------------------------------------------------
+
 void MainWindow::Run(int id) {
     if (!Action(id) || !Action(id)->isEnabled()) return;
-    if (listCommands_->Handles(id)) {
-        listCommands_->Run(id);
-        return;
-    }
-    if (view_->Handles(id)) {
-        view_->Run(id);
-        return;
-    }
-    if (PrintController::Handles(id)) {
-        print_->Run(id);
-        return;
-    }
-    if (ReportCommands::Handles(id)) {
-        reports_->Run(id);
-        return;
-    }
-    if (ProcessingCommands::Handles(id)) {
-        processing_->RunCommand(id, scopeAll_);
-        RefreshAll();
-        return;
-    }
-    switch (id) {
-        case kCmdFileOpen: {
-            const QString p = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), {}, kFilter);
-            if (!p.isEmpty()) OpenPath(p);
-            break;
-        }
-        case 32895: {
-            const QStringList ps = QFileDialog::getOpenFileNames(this, QStringLiteral("追加打开"), {}, kFilter);
-            if (!ps.isEmpty()) AppendPaths(ps);
-            break;
-        }
-        case kCmdFileSave: SaveCurrent(); break;
-        case kCmdFileSaveAs: SaveAs(); break;
-        case kCmdAppExit: close(); break;
-        case kCmdHelp: {
-            const std::string manual = DataFolder() + std::string(kManualPage);
-            if (QFileInfo::exists(QString::fromStdString(manual)))
-                opener_(QString::fromStdString(manual));
-            else
-                prompts_->Message("找不到帮助文件：" + manual);
-            break;
-        }
-        case kCmdAppAbout:
-            QMessageBox::about(this, QStringLiteral("关于"),
-                               QStringLiteral("%1\n低应变反射波法基桩完整性检测分析\n版本 %2")
-                                   .arg(QString::fromUtf8(kAppTitle), VersionText()));
-            break;
-        case 32863:
-        case 32864:
-            scopeAll_ = id == 32864;
-            view_->SetScopeAll(scopeAll_);
-            display_.operationScope = scopeAll_ ? 1 : 0;
-            if (shell_) shell_->Settings().Write(display_);
+    switch (RuleOf(id)) {
+        case Rule::PointList: listCommands_->Run(id); return;
+        case Rule::Processing:
+            processing_->RunCommand(id, scopeAll_);
             RefreshAll();
-            break;
-        case 32854: case 32855: case 32856: QProcess::startDetached(ToolProgram(id), {}); break;
-        case 32899: AddCustomDefect(); break;
-        case kCmdAutoPropose:
-            proposals_->SetRecomputeMode(recompute_.mode);
-            proposals_->ProposeFor(doc_.currentIndex);
-            proposals_->show();
-            proposals_->raise();
-            break;
-        case kCmdSiteSpeed: {
-            SiteSpeedDialog dialog(doc_, this);
-            connect(&dialog, &SiteSpeedDialog::applied, this, [this] { RefreshAll(); });
-            dialog.exec();
-            break;
-        }
-        case 32880: {
-            MergeDialog dialog(LogicalDrives(), this);
-            if (dialog.exec() == QDialog::Accepted && dialog.Report())
-                QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
-            break;
-        }
-        case kCmdInstrumentTransfer: {
-            TransferDialog dialog(MakeInstrumentPort(), DefaultTransferFolder(), *prompts_, this);
-            dialog.exec();
-            break;
-        }
-        case kCmdSignalMatch: {
-            if (!doc_.ValidIndex(doc_.currentIndex)) break;
-            SignalMatchDialog dialog(doc_.points[static_cast<std::size_t>(doc_.currentIndex)], this);
-            dialog.exec();
-            break;
-        }
-        case kCmdSavePicture: {
-            PictureExportContext context{doc_, view_, shell_ ? &shell_->Settings() : nullptr, *prompts_,
-                                         path_.toStdString(), TempFolder(), opener_, {}};
-            RunPictureExport(this, context);
-            break;
-        }
-        case kCmdDisplaySettings: {
-            DisplaySettingsDialog dialog(shell_->ShellSettings(), this);
-            if (dialog.exec() != QDialog::Accepted) break;
-            if (SaveDisplaySettingsDialog(shell_->Profile(), shell_->ShellSettings(), dialog.Result())) RefreshAll();
-            shell_->ReloadShellSettings();
-            break;
-        }
-        case 32872: {
-            LogViewer viewer(QString::fromStdString(shell_->LogFilePath()), this);
-            viewer.exec();
-            break;
-        }
+            return;
+        case Rule::View: view_->Run(id); return;
+        case Rule::Printing: print_->Run(id); return;
+        case Rule::Reports: reports_->Run(id); return;
         default: break;
     }
+    if (const auto handler = handlers_.find(id); handler != handlers_.end()) handler->second();
+}
+
+// The commands the window runs itself, by menu.
+void MainWindow::BuildHandlers() {
+    handlers_ = {
+        // 文件
+        {command_id::kFileOpen, [this] { ChooseAndOpen(); }},
+        {command_id::kAppendOpen, [this] { ChooseAndAppend(); }},
+        {command_id::kFileSave, [this] { SaveCurrent(); }},
+        {command_id::kFileSaveAs, [this] { SaveAs(); }},
+        {command_id::kMergeInstrumentFiles, [this] { MergeInstrumentFiles(); }},
+        {command_id::kInstrumentTransfer, [this] { TransferFromInstrument(); }},
+        {command_id::kSavePicture, [this] { SavePicture(); }},
+        {command_id::kViewLog, [this] { ShowLog(); }},
+        {command_id::kAppExit, [this] { close(); }},
+        // 波形处理
+        {command_id::kScopeCurrent, [this] { SetScopeAll(false); }},
+        {command_id::kScopeAll, [this] { SetScopeAll(true); }},
+        // 波形分析
+        {command_id::kAutoPropose, [this] { ShowProposals(); }},
+        {command_id::kSiteSpeed, [this] { ShowSiteSpeed(); }},
+        {command_id::kSignalMatch, [this] { ShowSignalMatch(); }},
+        {command_id::kCustomDefect, [this] { AddCustomDefect(); }},
+        // 显示
+        {command_id::kDisplaySettings, [this] { EditDisplaySettings(); }},
+        // 工具
+        {command_id::kCalculator, [this] { StartTool(command_id::kCalculator); }},
+        {command_id::kPaint, [this] { StartTool(command_id::kPaint); }},
+        {command_id::kNotepad, [this] { StartTool(command_id::kNotepad); }},
+        // 帮助
+        {command_id::kHelp, [this] { ShowHelp(); }},
+        {command_id::kAppAbout, [this] { ShowAbout(); }},
+    };
+}
+
+// ---- 文件 ---------------------------------------------------------------------------
+
+void MainWindow::ChooseAndOpen() {
+    const QString p = QFileDialog::getOpenFileName(this, QStringLiteral("打开"), {}, kFilter);
+    if (!p.isEmpty()) OpenPath(p);
+}
+
+void MainWindow::ChooseAndAppend() {
+    const QStringList ps = QFileDialog::getOpenFileNames(this, QStringLiteral("追加打开"), {}, kFilter);
+    if (!ps.isEmpty()) AppendPaths(ps);
+}
+
+void MainWindow::MergeInstrumentFiles() {
+    MergeDialog dialog(LogicalDrives(), this);
+    if (dialog.exec() == QDialog::Accepted && dialog.Report())
+        QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
+}
+
+void MainWindow::TransferFromInstrument() {
+    TransferDialog dialog(MakeInstrumentPort(), DefaultTransferFolder(), *prompts_, this);
+    dialog.exec();
+}
+
+void MainWindow::SavePicture() {
+    PictureExportContext context{doc_, view_, shell_ ? &shell_->Settings() : nullptr, *prompts_,
+                                 path_.toStdString(), TempFolder(), opener_, {}};
+    RunPictureExport(this, context);
+}
+
+void MainWindow::ShowLog() {
+    LogViewer viewer(QString::fromStdString(shell_->LogFilePath()), this);
+    viewer.exec();
+}
+
+// ---- 波形处理, 波形分析, 显示 ----------------------------------------------------------
+
+void MainWindow::SetScopeAll(bool all) {
+    scopeAll_ = all;
+    view_->SetScopeAll(scopeAll_);
+    display_.operationScope = scopeAll_ ? 1 : 0;
+    if (shell_) shell_->Settings().Write(display_);
+    RefreshAll();
+}
+
+void MainWindow::ShowProposals() {
+    proposals_->SetRecomputeMode(recompute_.mode);
+    proposals_->ProposeFor(doc_.currentIndex);
+    proposals_->show();
+    proposals_->raise();
+}
+
+void MainWindow::ShowSiteSpeed() {
+    SiteSpeedDialog dialog(doc_, this);
+    connect(&dialog, &SiteSpeedDialog::applied, this, [this] { RefreshAll(); });
+    dialog.exec();
+}
+
+void MainWindow::ShowSignalMatch() {
+    if (!doc_.ValidIndex(doc_.currentIndex)) return;
+    SignalMatchDialog dialog(doc_.points[static_cast<std::size_t>(doc_.currentIndex)], this);
+    dialog.exec();
+}
+
+void MainWindow::EditDisplaySettings() {
+    DisplaySettingsDialog dialog(shell_->ShellSettings(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (SaveDisplaySettingsDialog(shell_->Profile(), shell_->ShellSettings(), dialog.Result())) RefreshAll();
+    shell_->ReloadShellSettings();
+}
+
+// ---- 工具, 帮助 -------------------------------------------------------------------------
+
+void MainWindow::StartTool(int id) { QProcess::startDetached(ToolProgram(id), {}); }
+
+void MainWindow::ShowHelp() {
+    const std::string manual = DataFolder() + std::string(kManualPage);
+    if (QFileInfo::exists(QString::fromStdString(manual)))
+        opener_(QString::fromStdString(manual));
+    else
+        prompts_->Message("找不到帮助文件：" + manual);
+}
+
+void MainWindow::ShowAbout() {
+    QMessageBox::about(this, QStringLiteral("关于"),
+                       QStringLiteral("%1\n低应变反射波法基桩完整性检测分析\n版本 %2")
+                           .arg(QString::fromUtf8(kAppTitle), VersionText()));
 }
 
 void MainWindow::AddRecent(const QString& path) {

@@ -65,8 +65,11 @@ public:
 
     CTAV_AnalyserDoc& Document() { return doc_; }
     QAction* Action(int id) const;
-    // Runs a command as its menu entry would.
+    // Runs a command as its menu entry would: handed to the owner the command
+    // table names, or run by the window's own handler.
     void Run(int id);
+    // Whether the window has a handler of its own for the command.
+    bool RunsItself(int id) const { return handlers_.contains(id); }
 
     // The open path: asks about unsaved changes first; "文件路径错误" for a missing file.
     bool OpenPath(const QString& path);
@@ -97,7 +100,24 @@ protected:
 
 private:
     void BuildCommands();
+    void BuildHandlers();
+    bool CommandEnabled(int id) const;
     void UpdateCommandStates();
+    // The window's own commands (see BuildHandlers).
+    void ChooseAndOpen();
+    void ChooseAndAppend();
+    void MergeInstrumentFiles();
+    void TransferFromInstrument();
+    void SavePicture();
+    void ShowLog();
+    void SetScopeAll(bool all);
+    void ShowProposals();
+    void ShowSiteSpeed();
+    void ShowSignalMatch();
+    void EditDisplaySettings();
+    void StartTool(int id);
+    void ShowHelp();
+    void ShowAbout();
     void UpdateTitle();
     bool MaySave();
     void ReportProblem(const QString& text);
@@ -127,6 +147,7 @@ private:
     QLineEdit* lengthField_ = nullptr;
     QComboBox* recomputeChoice_ = nullptr;
     std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> handlers_;
     QMenu* recentMenu_ = nullptr;
     PointListDock* pointList_ = nullptr;
     ChainDock* chain_ = nullptr;

@@ -1,5 +1,5 @@
-// "桩信息": the pile information of one pile (32896), with the choice of
-// handing pile type, length, diameter and test date on to every ticked pile.
+// "桩信息" (command_id::kPileInfo): the pile information of one pile, with the
+// choice of handing pile type, length, diameter and test date on to every ticked pile.
 #pragma once
 
 #include <QDialog>

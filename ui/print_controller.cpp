@@ -23,16 +23,16 @@ PrintController::PrintController(CTAV_AnalyserDoc& doc, CTAV_AnalyserView& view,
 }
 
 bool PrintController::Handles(int id) {
-    return id == kCmdFilePrint || id == kCmdFilePrintPreview || id == kCmdFilePrintSetup;
+    return id == command_id::kFilePrint || id == command_id::kFilePrintPreview || id == command_id::kFilePrintSetup;
 }
 
-bool PrintController::Enabled(int id) const { return id == kCmdFilePrintSetup || doc_.PointCount() > 0; }
+bool PrintController::Enabled(int id) const { return id == command_id::kFilePrintSetup || doc_.PointCount() > 0; }
 
 void PrintController::Run(int id) {
     switch (id) {
-        case kCmdFilePrintSetup: EditSettings(QStringLiteral("确定")); break;
-        case kCmdFilePrintPreview: Preview(); break;
-        case kCmdFilePrint: Print(); break;
+        case command_id::kFilePrintSetup: EditSettings(QStringLiteral("确定")); break;
+        case command_id::kFilePrintPreview: Preview(); break;
+        case command_id::kFilePrint: Print(); break;
         default: break;
     }
 }

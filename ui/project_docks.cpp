@@ -154,7 +154,8 @@ ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
     split->addWidget(detailPanel_);
     setWidget(split);
     connect(list_, &QListWidget::currentRowChanged, this, [this] { ShowDetail(); });
-    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { emit commandRequested(32904); });
+    connect(list_, &QListWidget::itemDoubleClicked, this,
+            [this] { emit commandRequested(command_id::kChainListEdit); });
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu;
@@ -164,11 +165,11 @@ ChainDock::ChainDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
             connect(a, &QAction::triggered, this, [this, id] { emit commandRequested(id); });
             return a;
         };
-        add(&menu, 32904);
+        add(&menu, command_id::kChainListEdit);
         QMenu* insert = menu.addMenu(QStringLiteral("插入"));
-        for (int id : {32911, 32912, 32913, 32914, 32915, 32916, 32932}) add(insert, id);
-        add(&menu, 32907);
-        add(&menu, 32906);
+        for (const int id : ChainListMenuInserts()) add(insert, id);
+        add(&menu, command_id::kChainListDelete);
+        add(&menu, command_id::kChainListClear);
         menu.exec(list_->mapToGlobal(at));
     });
 }

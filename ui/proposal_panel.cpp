@@ -110,7 +110,8 @@ bool ProposalPanel::Accept(int row) {
     } else {
         // Defect lines follow the toe line, when there is one, in the list.
         const std::size_t defect = static_cast<std::size_t>(row) - (lines_.front().toe ? 1 : 0);
-        const int command = kinds_[defect] == ReflectionKind::Reduction ? kCmdNeckGrade2 : kCmdBulgeGrade2;
+        const int command =
+            kinds_[defect] == ReflectionKind::Reduction ? command_id::kNeckGrade2 : command_id::kBulgeGrade2;
         ok = AddDefect(doc_, point_, line.sample, DefectCodeOfCommand(command), {}, {}, prompts_) == 1;
     }
     if (!ok) return false;

@@ -38,13 +38,15 @@ std::string FreeWorkbookName(const std::string& folder) {
 ReportCommands::ReportCommands(ReportContext context, QWidget* owner)
     : QObject(owner), context_(std::move(context)), owner_(owner) {}
 
-bool ReportCommands::Handles(int id) { return id == kCmdSpreadsheetReport || id == kCmdDocumentReport; }
+bool ReportCommands::Handles(int id) {
+    return id == command_id::kSpreadsheetReport || id == command_id::kDocumentReport;
+}
 
 bool ReportCommands::Enabled(int /*id*/) const { return context_.doc.PointCount() > 0; }
 
 void ReportCommands::Run(int id) {
-    if (id == kCmdSpreadsheetReport) SpreadsheetReport();
-    if (id == kCmdDocumentReport) DocumentReport();
+    if (id == command_id::kSpreadsheetReport) SpreadsheetReport();
+    if (id == command_id::kDocumentReport) DocumentReport();
 }
 
 std::string ReportCommands::WorkFolder() { return ReportWorkFolder(); }

@@ -14,6 +14,7 @@
 #include "model/document.hpp"
 #include "model/positions.hpp"
 #include "processing/chain.hpp"
+#include "processing/command_ids.hpp"
 
 namespace tav {
 
@@ -84,9 +85,39 @@ void FillTimeEntry(const CTAV_AnalyserDoc& doc, std::int32_t index, DisplayEntry
     e.shownCount = tp.sampleCount();
 }
 
-bool IsDisplayCommand(int id) {
-    return id == 32795 || (id >= 32796 && id <= 32798) || (id >= 32800 && id <= 32811) || id == 32834 ||
-           id == 32835 || (id >= 32868 && id <= 32870);
+// Commands that change how traces are placed and drawn, not the project.
+constexpr int kDisplayCommands[] = {
+    command_id::kDefaultPlacement, command_id::kWholeWaveform,     command_id::kAlignHead,
+    command_id::kMoveLeft,         command_id::kMoveRight,         command_id::kResetPosition,
+    command_id::kAlignToe,         command_id::kHorizontalStretch, command_id::kHorizontalCompress,
+    command_id::kResetScale,       command_id::kVerticalAuto,      command_id::kVerticalStretch,
+    command_id::kVerticalCompress, command_id::kFillNone,          command_id::kFillPositive,
+    command_id::kFillNegative,     command_id::kSpectrumLines,     command_id::kSpectrumEnvelope,
+    command_id::kCrossCursor,      command_id::kLineCursor,        command_id::kCursorReadout,
+};
+
+bool IsDisplayCommand(int id) { return std::ranges::find(kDisplayCommands, id) != std::end(kDisplayCommands); }
+
+// The fill mode and spectrum style a command chooses, -1 for other commands.
+int FillModeOf(int id) {
+    switch (id) {
+        case command_id::kFillNone: return 0;
+        case command_id::kFillPositive: return 1;
+        case command_id::kFillNegative: return 2;
+        default: return -1;
+    }
+}
+
+int SpectrumStyleOf(int id) {
+    switch (id) {
+        case command_id::kSpectrumLines: return 0;
+        case command_id::kSpectrumEnvelope: return 1;
+        default: return -1;
+    }
+}
+
+bool IsCursorCommand(int id) {
+    return id == command_id::kCrossCursor || id == command_id::kLineCursor || id == command_id::kCursorReadout;
 }
 
 }  // namespace
@@ -593,25 +624,31 @@ std::uint32_t WaveDisplayModel::MarkerColour() const {
 // ---- commands ------------------------------------------------------------------
 
 bool WaveDisplayModel::Handles(int id) const {
-    return IsDisplayCommand(id) || id == 32771 || id == 32772 || DefectCodeOfCommand(id) > 0 || id == 32836 ||
-           id == 32838 || id == 32839;
+    using namespace command_id;
+    return IsDisplayCommand(id) || id == kPileHead || id == kPileToe || DefectCodeOfCommand(id) > 0 ||
+           id == kMarkLine || id == kMarkDelete || id == kMarkClear;
+}
+
+bool WaveDisplayModel::Checkable(int id) {
+    return IsCursorCommand(id) || FillModeOf(id) >= 0 || SpectrumStyleOf(id) >= 0;
 }
 
 bool WaveDisplayModel::Enabled(int id) const {
+    using namespace command_id;
     const bool any = !entries_.empty();
     const bool onWave = static_.valid && IsWaveKind(entries_[static_cast<std::size_t>(static_.entry)].kind);
-    if (id >= 32868 && id <= 32870) return true;
-    if (id == 32834 || id == 32835) return bar.analysisType == kAnalysisFrequency && any;
-    if (id >= 32796 && id <= 32798) {
+    if (IsCursorCommand(id)) return true;
+    if (SpectrumStyleOf(id) >= 0) return bar.analysisType == kAnalysisFrequency && any;
+    if (FillModeOf(id) >= 0) {
         for (const auto& e : entries_)
             if (e.fillAllowed) return true;
         return false;
     }
     if (IsDisplayCommand(id)) return any;
-    if (id == 32771 || id == 32772 || DefectCodeOfCommand(id) > 0) return onWave;
-    if (id == 32836) return static_.valid && !onWave;
-    if (id == 32838) return selection_.valid();
-    if (id == 32839) return any;
+    if (id == kPileHead || id == kPileToe || DefectCodeOfCommand(id) > 0) return onWave;
+    if (id == kMarkLine) return static_.valid && !onWave;
+    if (id == kMarkDelete) return selection_.valid();
+    if (id == kMarkClear) return any;
     return false;
 }
 
@@ -619,12 +656,12 @@ bool WaveDisplayModel::Checked(int id) const {
     const DisplayBlock* b = nullptr;
     if (current_ >= 0) b = &entries_[static_cast<std::size_t>(current_)].block;
     else if (!entries_.empty()) b = &entries_.front().block;
+    if (FillModeOf(id) >= 0) return b && b->fillMode == FillModeOf(id);
+    if (SpectrumStyleOf(id) >= 0) return b && b->spectrumStyle == SpectrumStyleOf(id);
     switch (id) {
-        case 32868: return options.cursorStyle != 2;
-        case 32869: return options.cursorStyle == 2;
-        case 32870: return options.readoutShown;
-        case 32796: case 32797: case 32798: return b && b->fillMode == id - 32796;
-        case 32834: case 32835: return b && b->spectrumStyle == id - 32834;
+        case command_id::kCrossCursor: return options.cursorStyle != 2;
+        case command_id::kLineCursor: return options.cursorStyle == 2;
+        case command_id::kCursorReadout: return options.readoutShown;
         default: return false;
     }
 }
@@ -666,30 +703,31 @@ void WaveDisplayModel::ApplyToBlocks(int id) {
             const float scaleBefore = b.hScale;
             const int scaleModeBefore = b.hScaleMode;
             switch (id) {
-                case 32795:
+                case command_id::kDefaultPlacement:
                     AlignHead(b, in);
                     if (frequency) FrequencyAutoScale(b, tp.sampleInterval);
                     else AlignToe(b, in);
                     VerticalAuto(b);
                     break;
-                case 32809: ResetPosition(b); ResetScale(b); VerticalAuto(b); break;
-                case 32800: AlignHead(b, in); break;
-                case 32810: ResetPosition(b); break;
-                case 32801: ShiftLeft(b, in.width); break;
-                case 32802: ShiftRight(b, in.width); break;
-                case 32803:
+                case command_id::kWholeWaveform: ResetPosition(b); ResetScale(b); VerticalAuto(b); break;
+                case command_id::kAlignHead: AlignHead(b, in); break;
+                case command_id::kResetPosition: ResetPosition(b); break;
+                case command_id::kMoveLeft: ShiftLeft(b, in.width); break;
+                case command_id::kMoveRight: ShiftRight(b, in.width); break;
+                case command_id::kAlignToe:
                     if (frequency) FrequencyAutoScale(b, tp.sampleInterval);
                     else AlignToe(b, in);
                     break;
-                case 32811: ResetScale(b); break;
-                case 32805: CompressScale(b); break;
-                case 32804: StretchScale(b); break;
-                case 32806: VerticalAuto(b); break;
-                case 32807: VerticalStretch(b); break;
-                case 32808: VerticalCompress(b); break;
-                case 32796: case 32797: case 32798: b.fillMode = id - 32796; break;
-                case 32834: case 32835: b.spectrumStyle = id - 32834; break;
-                default: break;
+                case command_id::kResetScale: ResetScale(b); break;
+                case command_id::kHorizontalCompress: CompressScale(b); break;
+                case command_id::kHorizontalStretch: StretchScale(b); break;
+                case command_id::kVerticalAuto: VerticalAuto(b); break;
+                case command_id::kVerticalStretch: VerticalStretch(b); break;
+                case command_id::kVerticalCompress: VerticalCompress(b); break;
+                default:
+                    if (FillModeOf(id) >= 0) b.fillMode = FillModeOf(id);
+                    if (SpectrumStyleOf(id) >= 0) b.spectrumStyle = SpectrumStyleOf(id);
+                    break;
             }
             // A scale set by command is the user's; the toe-following default stops.
             if (bn == 0 && (b.hScale != scaleBefore || b.hScaleMode != scaleModeBefore)) tp.scalePending = 0;
@@ -714,8 +752,8 @@ std::vector<MarkedEntry> WaveDisplayModel::ClearEntries() const {
 
 bool WaveDisplayModel::MarkCommand(int id, UserPrompts& prompts) {
     bool changed = false;
-    if (id == 32838) return KeyDelete();
-    if (id == 32839) {
+    if (id == command_id::kMarkDelete) return KeyDelete();
+    if (id == command_id::kMarkClear) {
         const auto list = ClearEntries();
         changed = !list.empty() && ClearMarks(doc_, list, prompts) == 1;
         selection_ = {};
@@ -723,7 +761,7 @@ bool WaveDisplayModel::MarkCommand(int id, UserPrompts& prompts) {
         if (!static_.valid) return false;
         const auto& e = entries_[static_cast<std::size_t>(static_.entry)];
         const int at = static_.sample;
-        if (id == 32836) {
+        if (id == command_id::kMarkLine) {
             if (IsWaveKind(e.kind)) return false;
             const std::int32_t kind = MarkKindOfDisplay(e.kind);
             std::vector<std::int32_t> targets;
@@ -735,8 +773,8 @@ bool WaveDisplayModel::MarkCommand(int id, UserPrompts& prompts) {
             if (!IsWaveKind(e.kind)) return false;
             for (const auto t : Targets()) {
                 int ok = 0;
-                if (id == 32771) ok = SetPileHead(doc_, t, at, options.recomputeMode, prompts);
-                else if (id == 32772) ok = SetPileToe(doc_, t, at, options.recomputeMode, prompts);
+                if (id == command_id::kPileHead) ok = SetPileHead(doc_, t, at, options.recomputeMode, prompts);
+                else if (id == command_id::kPileToe) ok = SetPileToe(doc_, t, at, options.recomputeMode, prompts);
                 else ok = AddDefect(doc_, t, at, DefectCodeOfCommand(id), {}, {}, prompts);
                 changed = changed || ok == 1;
             }
@@ -748,11 +786,11 @@ bool WaveDisplayModel::MarkCommand(int id, UserPrompts& prompts) {
 
 bool WaveDisplayModel::Run(int id, UserPrompts& prompts) {
     if (!Handles(id)) return false;
-    if (id == 32868 || id == 32869) {
-        options.cursorStyle = id == 32868 ? 1 : 2;
+    if (id == command_id::kCrossCursor || id == command_id::kLineCursor) {
+        options.cursorStyle = id == command_id::kCrossCursor ? 1 : 2;
         return false;
     }
-    if (id == 32870) {
+    if (id == command_id::kCursorReadout) {
         options.readoutShown = !options.readoutShown;
         return false;
     }

@@ -184,6 +184,8 @@ public:
     bool Enabled(int id) const;
     bool Run(int id, UserPrompts& prompts);
     bool Checked(int id) const;
+    // The commands that carry a check mark (fill, spectrum style, cursor): Checked answers for them.
+    static bool Checkable(int id);
 
     // Cursors.
     const StaticCursor& Static() const { return static_; }

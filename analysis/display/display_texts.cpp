@@ -9,6 +9,7 @@
 #include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/positions.hpp"
+#include "processing/command_ids.hpp"
 #include "processing/step_summary.hpp"
 
 namespace tav {
@@ -34,23 +35,24 @@ std::string DefectListLine(float depth, std::string_view name) {
 }
 
 std::int32_t DefectCodeOfCommand(int id) {
+    using namespace command_id;
     switch (id) {
-        case 32773: return 1;
-        case 32774: return 2;
-        case 32778: return 3;
-        case 32777: return 4;
-        case 32775: return 5;
-        case 32776: return 6;
-        case 32779: return 7;
-        case 32882: return 11;
-        case 32883: return 12;
-        case 32886: return 14;
-        case 32884: return 15;
-        case 32885: return 16;
-        case 32881: return 17;
-        case 32901: return 18;
-        case 32902: return 19;
-        case 32903: return 20;
+        case kBulgeGrade2: return 1;
+        case kNeckGrade2: return 2;
+        case kBreakGrade4: return 3;
+        case kCrackGrade2: return 4;
+        case kMudGrade2: return 5;
+        case kSegregationGrade2: return 6;
+        case kBaseBulgeGrade2: return 7;
+        case kBulgeGrade3: return 11;
+        case kNeckGrade3: return 12;
+        case kCrackGrade3: return 14;
+        case kMudGrade3: return 15;
+        case kSegregationGrade3: return 16;
+        case kBaseBulgeGrade3: return 17;
+        case kMinorDefect: return 18;
+        case kOrdinaryDefect: return 19;
+        case kSevereDefect: return 20;
         default: return 0;
     }
 }

@@ -8,6 +8,7 @@
 #include "base/text_codec.hpp"
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "processing/command_ids.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 
@@ -118,18 +119,18 @@ TEST(DisplayModelHeight, StoredHeightFromOneHundredFifty) {
 
 TEST_F(DisplayModelTest, CommandsChangeTheTargetsBlocks) {
     const int w = model.Entries()[0].plot.Width();
-    model.Run(32801, prompts);
+    model.Run(command_id::kMoveLeft, prompts);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].hOffset, -50);
     EXPECT_EQ(model.Entries()[0].block.hOffset, -50);
     EXPECT_EQ(doc.points[0].lastParams.displayBlocks[0].hOffset, 0);  // not a target
-    model.Run(32795, prompts);
+    model.Run(command_id::kDefaultPlacement, prompts);
     const auto& e = model.Entries()[0];
     EXPECT_NEAR(e.plot.left + w / 8, model.SampleToPixel(0, doc.points[1].headIndex), 1);
     EXPECT_NEAR(e.plot.left + w * 7 / 8, model.SampleToPixel(0, doc.points[1].toeIndex), 1);
-    model.Run(32797, prompts);
+    model.Run(command_id::kFillPositive, prompts);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].fillMode, 1);
-    EXPECT_TRUE(model.Checked(32797));
-    model.Run(32809, prompts);
+    EXPECT_TRUE(model.Checked(command_id::kFillPositive));
+    model.Run(command_id::kWholeWaveform, prompts);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].hOffset, 0);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].hScale, 1.0f);
     EXPECT_FALSE(doc.modified);
@@ -138,7 +139,7 @@ TEST_F(DisplayModelTest, CommandsChangeTheTargetsBlocks) {
     model.options.scopeAll = true;
     model.bar.timeScope = kScopePile;
     model.Rebuild();
-    model.Run(32804, prompts);
+    model.Run(command_id::kHorizontalStretch, prompts);
     for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(doc.points[static_cast<std::size_t>(i)].lastParams.displayBlocks[0].hScale, 1.2f);
     EXPECT_EQ(doc.points[3].lastParams.displayBlocks[0].hScale, 1.0f);
 }
@@ -167,7 +168,7 @@ TEST_F(DisplayModelTest, PendingToeAndScaleAreInitialisedOnce) {
     EXPECT_FLOAT_EQ(tp.lastParams.displayBlocks[0].hScale, static_cast<float>(1024 / (400 * 1.2)));
     EXPECT_FLOAT_EQ(model.Entries()[0].block.hScale, tp.lastParams.displayBlocks[0].hScale);
     // The user's own scale ends the toe-following default.
-    model.Run(32811, prompts);
+    model.Run(command_id::kResetScale, prompts);
     EXPECT_EQ(tp.scalePending, 0);
     EXPECT_EQ(tp.lastParams.displayBlocks[0].hScale, 1.0f);
 }
@@ -242,16 +243,16 @@ TEST_F(DisplayModelTest, ClickSetsTheCursorAndHeadFollowsIt) {
     EXPECT_TRUE(model.Press(x, y));
     ASSERT_TRUE(model.StaticSample().has_value());
     EXPECT_NEAR(*model.StaticSample(), 200, 2);
-    EXPECT_TRUE(model.Enabled(32771));
-    EXPECT_FALSE(model.Enabled(32836));
-    EXPECT_TRUE(model.Run(32771, prompts));
+    EXPECT_TRUE(model.Enabled(command_id::kPileHead));
+    EXPECT_FALSE(model.Enabled(command_id::kMarkLine));
+    EXPECT_TRUE(model.Run(command_id::kPileHead, prompts));
     EXPECT_EQ(doc.points[1].headIndex, *model.StaticSample());
     EXPECT_TRUE(doc.modified);
     // A defect at the cursor, then selected, stepped, put back and deleted.
     const auto [dx, dy] = At(0, 250);
     model.Press(dx, dy);
     model.Release(dx, dy);
-    EXPECT_TRUE(model.Run(32774, prompts));
+    EXPECT_TRUE(model.Run(command_id::kNeckGrade2, prompts));
     ASSERT_EQ(doc.points[1].defectCount(), 1);
     const int placed = doc.points[1].defects[0].position;
     const auto hit = model.ItemAt(model.SampleToPixel(0, placed), dy);
@@ -358,16 +359,16 @@ TEST_F(DisplayModelTest, OtherAnalysesBuildTheirEntries) {
     EXPECT_EQ(model.Entries()[0].kind, kKindSpectrum);
     EXPECT_FALSE(model.Entries()[0].hLabels.empty());
     EXPECT_EQ(model.Entries()[0].hUnit, "kHZ");
-    EXPECT_TRUE(model.Enabled(32834));
-    model.Run(32835, prompts);
+    EXPECT_TRUE(model.Enabled(command_id::kSpectrumLines));
+    model.Run(command_id::kSpectrumEnvelope, prompts);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[model.Entries()[0].blockNumber].spectrumStyle, 1);
 
     // A mark line on the spectrum at the cursor.
     const auto [x, y] = At(0, 30);
     model.Press(x, y);
-    EXPECT_TRUE(model.Enabled(32836));
-    EXPECT_FALSE(model.Enabled(32771));
-    EXPECT_TRUE(model.Run(32836, prompts));
+    EXPECT_TRUE(model.Enabled(command_id::kMarkLine));
+    EXPECT_FALSE(model.Enabled(command_id::kPileHead));
+    EXPECT_TRUE(model.Run(command_id::kMarkLine, prompts));
     EXPECT_EQ(doc.points[1].spectrumMarks.size(), 1u);
     EXPECT_EQ(model.Entries()[0].items.size(), 1u);
 
@@ -395,9 +396,9 @@ TEST(DisplayModelEmpty, NothingShownAndCommandsDoNothing) {
     model.Rebuild();
     EXPECT_TRUE(model.Entries().empty());
     EXPECT_EQ(model.EntryAt(10, 10), -1);
-    EXPECT_FALSE(model.Enabled(32795));
-    EXPECT_FALSE(model.Run(32795, SilentPrompts()));
-    EXPECT_FALSE(model.Run(32771, SilentPrompts()));
+    EXPECT_FALSE(model.Enabled(command_id::kDefaultPlacement));
+    EXPECT_FALSE(model.Run(command_id::kDefaultPlacement, SilentPrompts()));
+    EXPECT_FALSE(model.Run(command_id::kPileHead, SilentPrompts()));
     EXPECT_FALSE(model.Press(10, 10));
     EXPECT_FALSE(model.Wheel(10, 10, true));
 }

@@ -408,12 +408,12 @@ TEST(ChainController, EditInsertDeleteOnTheListsRows) {
     Tp(f.doc, 1).steps = {Step(kOpReverse), b, Step(kOpFilter)};
     // Edit of a differing row is refused.
     f.view.row = 1;
-    f.controller.OnCommand(command_id::kEdit);
+    f.controller.OnCommand(command_id::kStepEdit);
     EXPECT_TRUE(f.panels.requests.empty());
     // Edit of a common row: mode 1, the row's step, replaced in both.
     f.view.row = 2;
     f.panels.scripts.push_back({PanelResult::Confirmed, [](ProcessStep& s) { s.filterUpperHz = 700.0f; }});
-    f.controller.OnCommand(command_id::kListEdit);
+    f.controller.OnCommand(command_id::kChainListEdit);
     ASSERT_EQ(f.panels.requests.size(), 1u);
     EXPECT_EQ(f.panels.requests[0].editFlag, 1);
     EXPECT_EQ(f.doc.stepInsertMode, 1);
@@ -423,27 +423,27 @@ TEST(ChainController, EditInsertDeleteOnTheListsRows) {
     EXPECT_EQ(Tp(f.doc, 1).lastParams.filterUpperHz, 700.0f);
     // Insert before the differing row acts on both.
     f.view.row = 1;
-    f.controller.OnCommand(command_id::kListInsertIntegrate);
+    f.controller.OnCommand(command_id::kChainListInsertIntegrate);
     EXPECT_EQ(f.doc.stepInsertMode, 2);
     EXPECT_EQ(Tp(f.doc, 0).steps[1].opType, kOpIntegrate);
     EXPECT_EQ(Tp(f.doc, 1).steps[1].opType, kOpIntegrate);
     // A default step of the command's type, not lastParams.
     f.panels.scripts.push_back({PanelResult::Confirmed, nullptr});
-    f.controller.OnCommand(32820);
+    f.controller.OnCommand(command_id::kInsertFilter);
     EXPECT_EQ(f.panels.seen.back().opType, kOpFilter);
     EXPECT_EQ(f.panels.seen.back().filterUpperHz, 300.0f);
     EXPECT_EQ(f.panels.requests.back().editFlag, 0);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 5);
     // Delete the differing row (now row 3) from both.
     f.view.row = 3;
-    f.controller.OnCommand(command_id::kDelete);
+    f.controller.OnCommand(command_id::kStepDelete);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 4);
     EXPECT_EQ(Tp(f.doc, 1).stepCount(), 4);
     EXPECT_EQ(Tp(f.doc, 0).steps[3].opType, kOpFilter);
     // Without the list shown these do nothing.
     f.view.listShown = false;
-    f.controller.OnCommand(command_id::kDelete);
-    f.controller.OnCommand(command_id::kClear);
+    f.controller.OnCommand(command_id::kStepDelete);
+    f.controller.OnCommand(command_id::kStepClear);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 4);
 }
 
@@ -451,14 +451,14 @@ TEST(ChainController, ClearFromTheListAsksFirst) {
     Fixture f;
     Tp(f.doc, 0).steps = {Step(kOpReverse)};
     f.view.answer = false;
-    f.controller.OnCommand(command_id::kListClear);
+    f.controller.OnCommand(command_id::kChainListClear);
     EXPECT_EQ(f.view.lastQuestion, "确实要清除所有处理过程吗？|提示");
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 1);
     f.view.answer = true;
-    f.controller.OnCommand(command_id::kListClear);
+    f.controller.OnCommand(command_id::kChainListClear);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 0);
     Tp(f.doc, 0).steps = {Step(kOpReverse)};
-    f.controller.OnCommand(command_id::kClear);  // the main menu does not ask
+    f.controller.OnCommand(command_id::kStepClear);  // the main menu does not ask
     EXPECT_EQ(f.view.questions, 2);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 0);
 }
@@ -475,17 +475,17 @@ TEST(ChainController, UndoRemovesTheLastRow) {
 }
 
 TEST(ChainController, CommandTables) {
-    EXPECT_EQ(OperationOfCreateCommand(32781), kOpFilter);
-    EXPECT_EQ(OperationOfCreateCommand(32794), kOpReverse);
-    EXPECT_EQ(OperationOfInsertCommand(32833), kOpReverse);
-    EXPECT_EQ(OperationOfInsertCommand(32826), kOpRotate);
-    EXPECT_EQ(OperationOfInsertCommand(32916), kOpRotate);
-    EXPECT_EQ(OperationOfInsertCommand(32932), kOpReverse);
-    EXPECT_EQ(OperationOfCreateCommand(32800), 0);
-    EXPECT_TRUE(ChainController::Handles(32863));
-    EXPECT_FALSE(ChainController::Handles(32771));
+    EXPECT_EQ(OperationOfCreateCommand(command_id::kFilter), kOpFilter);
+    EXPECT_EQ(OperationOfCreateCommand(command_id::kReverse), kOpReverse);
+    EXPECT_EQ(OperationOfInsertCommand(command_id::kInsertReverse), kOpReverse);
+    EXPECT_EQ(OperationOfInsertCommand(command_id::kInsertRotate), kOpRotate);
+    EXPECT_EQ(OperationOfInsertCommand(command_id::kChainListInsertRotate), kOpRotate);
+    EXPECT_EQ(OperationOfInsertCommand(command_id::kChainListInsertReverse), kOpReverse);
+    EXPECT_EQ(OperationOfCreateCommand(command_id::kAlignHead), 0);
+    EXPECT_TRUE(ChainController::Handles(command_id::kScopeCurrent));
+    EXPECT_FALSE(ChainController::Handles(command_id::kPileHead));
     Fixture f;
-    EXPECT_FALSE(f.controller.OnCommand(32771));
+    EXPECT_FALSE(f.controller.OnCommand(command_id::kPileHead));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "processing/command_ids.hpp"
 #include "render/wave_painter.hpp"
 #include "tests/support/project_builder.hpp"
 #include "ui/analysis_bar.hpp"
@@ -54,9 +55,9 @@ TEST(AnalysisView, ClickThenHeadMovesTheHeadLine) {
     ASSERT_TRUE(view.Cursor().has_value());
     EXPECT_NEAR(*view.Cursor(), 150, 2);
     EXPECT_EQ(signalled, *view.Cursor());
-    EXPECT_TRUE(view.Enabled(32771));
+    EXPECT_TRUE(view.Enabled(command_id::kPileHead));
 
-    view.Run(32771);
+    view.Run(command_id::kPileHead);
     EXPECT_TRUE(changed);
     EXPECT_EQ(doc.points[0].headIndex, *view.Cursor());
     const int newHeadX = model.SampleToPixel(0, doc.points[0].headIndex);

@@ -136,7 +136,7 @@ TEST(FileSafety, AProjectCutShortIsNotSavedOverWithoutAQuestion) {
     // Ctrl+S, answered No: Save As instead; cancelled, nothing is written.
     CancelDialogs cancel;
     o.prompts.answer = false;
-    o.window.Run(ui::kCmdFileSave);
+    o.window.Run(command_id::kFileSave);
     ASSERT_EQ(o.prompts.questions.size(), 1u);
     EXPECT_NE(o.prompts.questions[0].find("cut.tav"), std::string::npos);
     EXPECT_EQ(cancel.titles, QStringList{QStringLiteral("另存为")});
@@ -170,14 +170,14 @@ TEST(FileSafety, ABrokenBackupSetIsToldAndNotSavedOverWithoutAQuestion) {
 
     CancelDialogs cancel;
     o.prompts.answer = false;
-    o.window.Run(ui::kCmdFileSave);
+    o.window.Run(command_id::kFileSave);
     ASSERT_EQ(o.prompts.questions.size(), 1u);
     EXPECT_NE(o.prompts.questions[0].find("备份数据"), std::string::npos);
     EXPECT_EQ(cancel.titles, QStringList{QStringLiteral("另存为")});
     EXPECT_EQ(Bytes(cut), original);
 
     o.prompts.answer = true;
-    o.window.Run(ui::kCmdFileSave);
+    o.window.Run(command_id::kFileSave);
     EXPECT_NE(Bytes(cut), original) << "overwritten once the user agreed";
     EXPECT_TRUE(o.window.SourceProblem().isEmpty());
 }

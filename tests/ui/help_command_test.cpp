@@ -26,17 +26,17 @@ TEST(HelpCommand, F1OpensTheManualOfTheDataFolder) {
     window.SetPrompts(&prompts);
     std::vector<QString> opened;
     window.SetOpener([&](const QString& p) { opened.push_back(p); });
-    EXPECT_EQ(window.Action(ui::kCmdHelp)->shortcut(), QKeySequence(Qt::Key_F1));
-    ASSERT_TRUE(window.Action(ui::kCmdHelp)->isEnabled());
+    EXPECT_EQ(window.Action(command_id::kHelp)->shortcut(), QKeySequence(Qt::Key_F1));
+    ASSERT_TRUE(window.Action(command_id::kHelp)->isEnabled());
 
-    window.Run(ui::kCmdHelp);
+    window.Run(command_id::kHelp);
     EXPECT_TRUE(opened.empty());
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_NE(prompts.messages[0].find(data.File("manual/index.html")), std::string::npos) << prompts.messages[0];
 
     std::filesystem::create_directories(data.File("manual"));
     WriteFileAtomically(data.File("manual/index.html"), std::vector<std::uint8_t>{'<', 'p', '>'});
-    window.Run(ui::kCmdHelp);
+    window.Run(command_id::kHelp);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toStdString(), data.File("manual/index.html"));
     ::unsetenv("TAV_DATA_DIR");

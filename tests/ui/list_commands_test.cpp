@@ -73,9 +73,9 @@ TEST_F(ListWindow, CopyAndPasteGoThroughTheDesktopClipboard) {
     QApplication::processEvents();
     Open({"A", "A", "B"});
     SelectPile(0);
-    EXPECT_FALSE(Enabled(kCmdEditPaste)) << "the clipboard holds no test points";
-    ASSERT_TRUE(Enabled(kCmdEditCopy));
-    window.Run(kCmdEditCopy);
+    EXPECT_FALSE(Enabled(command_id::kEditPaste)) << "the clipboard holds no test points";
+    ASSERT_TRUE(Enabled(command_id::kEditCopy));
+    window.Run(command_id::kEditCopy);
 
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
@@ -88,50 +88,50 @@ TEST_F(ListWindow, CopyAndPasteGoThroughTheDesktopClipboard) {
     ASSERT_TRUE(other.OpenPath(QString::fromStdString(WriteProject(dir, "q.tav", {"X", "Y"}))));
     other.Document().SelectPile(1);
     other.RefreshAll();
-    ASSERT_TRUE(other.Action(kCmdEditPaste)->isEnabled());
-    other.Run(kCmdEditPaste);
+    ASSERT_TRUE(other.Action(command_id::kEditPaste)->isEnabled());
+    other.Run(command_id::kEditPaste);
     EXPECT_EQ(Piles(other.Document()), (Names{"X", "Y", "Y"}));
     EXPECT_EQ(other.Document().points[2].recordNo, 2);
-    EXPECT_TRUE(other.Action(kCmdEditUndo)->isEnabled());
-    other.Run(kCmdEditUndo);
+    EXPECT_TRUE(other.Action(command_id::kEditUndo)->isEnabled());
+    other.Run(command_id::kEditUndo);
     EXPECT_EQ(Piles(other.Document()), (Names{"X", "Y"}));
-    EXPECT_TRUE(other.Action(kCmdEditRedo)->isEnabled());
+    EXPECT_TRUE(other.Action(command_id::kEditRedo)->isEnabled());
 
     // Cut takes the pile away; append puts a renamed copy behind the last pile.
     SelectPile(1);
-    window.Run(kCmdEditCut);
+    window.Run(command_id::kEditCut);
     EXPECT_EQ(Piles(doc), (Names{"A", "A"}));
     SelectPile(0);
-    window.Run(kCmdListAppend);
+    window.Run(command_id::kPointAppend);
     EXPECT_EQ(Piles(doc), (Names{"A", "A", "B"}));
 }
 
 TEST_F(ListWindow, CommandsCarryShortcutsAndAreEnabledOnlyWhenTheyCanAct) {
-    EXPECT_EQ(window.Action(kCmdEditCopy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(window.Action(kCmdEditCut)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
-    EXPECT_EQ(window.Action(kCmdEditPaste)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
-    EXPECT_EQ(window.Action(kCmdEditUndo)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    EXPECT_EQ(window.Action(kCmdEditRedo)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
-    EXPECT_EQ(window.Action(kCmdListDelete)->shortcut(), QKeySequence(Qt::Key_Delete));
-    EXPECT_EQ(window.Action(kCmdDeleteTicked)->text(), QStringLiteral("删除所有选中测点"));
-    EXPECT_FALSE(Enabled(kCmdEditCopy));
-    EXPECT_FALSE(Enabled(kCmdEditUndo));
+    EXPECT_EQ(window.Action(command_id::kEditCopy)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(window.Action(command_id::kEditCut)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(window.Action(command_id::kEditPaste)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    EXPECT_EQ(window.Action(command_id::kEditUndo)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(window.Action(command_id::kEditRedo)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(window.Action(command_id::kPointDelete)->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(window.Action(command_id::kDeleteTicked)->text(), QStringLiteral("删除所有选中测点"));
+    EXPECT_FALSE(Enabled(command_id::kEditCopy));
+    EXPECT_FALSE(Enabled(command_id::kEditUndo));
 
     Open({"A", "B", "C"});
-    EXPECT_TRUE(Enabled(kCmdEditCopy)) << "the first test point is selected at load";
-    EXPECT_FALSE(Enabled(kCmdListUp));
-    EXPECT_TRUE(Enabled(kCmdListDown));
-    EXPECT_FALSE(Enabled(kCmdDeleteTicked));
-    window.Run(kCmdListDown);
+    EXPECT_TRUE(Enabled(command_id::kEditCopy)) << "the first test point is selected at load";
+    EXPECT_FALSE(Enabled(command_id::kPointUp));
+    EXPECT_TRUE(Enabled(command_id::kPointDown));
+    EXPECT_FALSE(Enabled(command_id::kDeleteTicked));
+    window.Run(command_id::kPointDown);
     EXPECT_EQ(Piles(doc), (Names{"B", "A", "C"}));
-    EXPECT_TRUE(Enabled(kCmdListUp));
-    window.Run(kCmdSortDescending);
+    EXPECT_TRUE(Enabled(command_id::kPointUp));
+    window.Run(command_id::kSortDescending);
     EXPECT_EQ(Piles(doc), (Names{"C", "B", "A"}));
-    window.Run(kCmdEditUndo);
-    window.Run(kCmdEditUndo);
+    window.Run(command_id::kEditUndo);
+    window.Run(command_id::kEditUndo);
     EXPECT_EQ(Piles(doc), (Names{"A", "B", "C"}));
-    window.Run(kCmdTickAll);
-    EXPECT_TRUE(Enabled(kCmdDeleteTicked));
+    window.Run(command_id::kTickAll);
+    EXPECT_TRUE(Enabled(command_id::kDeleteTicked));
 }
 
 TEST_F(ListWindow, TickBoxesAreRecordedForUndo) {
@@ -142,7 +142,7 @@ TEST_F(ListWindow, TickBoxesAreRecordedForUndo) {
     EXPECT_EQ(doc.points[1].checked, 1);
     ASSERT_EQ(doc.undoList.size(), 1u);
     EXPECT_EQ(doc.undoList.back().kind, kSnapUntick);
-    window.Run(kCmdEditUndo);
+    window.Run(command_id::kEditUndo);
     EXPECT_EQ(doc.points[1].checked, 0);
     EXPECT_EQ(tree->topLevelItem(0)->child(1)->checkState(0), Qt::Unchecked);
 }
@@ -155,14 +155,14 @@ TEST_F(ListWindow, DeletingTheTickedAfterSortingTheListByDate) {
     doc.points[2].checked = 1;
     doc.points[0].checked = 1;
     doc.RebuildCheckedList();
-    window.Run(kCmdListByDate);
+    window.Run(command_id::kOrderByDate);
     auto* tree = window.findChild<ui::PointListDock*>()->Tree();
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("P2"));
     EXPECT_EQ(tree->topLevelItem(1)->text(0), QStringLiteral("P1"));
     EXPECT_EQ(tree->topLevelItem(2)->text(0), QStringLiteral("P3"));
     EXPECT_EQ(Piles(doc), (Names{"P1", "P2", "P3"})) << "the document keeps its order";
 
-    window.Run(kCmdDeleteTicked);
+    window.Run(command_id::kDeleteTicked);
     ASSERT_EQ(prompts.questions.size(), 1u);
     EXPECT_EQ(prompts.questions[0], "确实要删除所有选中测点吗？");
     EXPECT_EQ(Piles(doc), (Names{"P2"}));
@@ -174,11 +174,11 @@ TEST_F(ListWindow, SavingTheTickedAsksForTicksFirst) {
     auto* controller = window.findChild<ui::ListController*>();
     ASSERT_NE(controller, nullptr);
     controller->askSavePath = [&] { return QString::fromStdString(out); };
-    window.Run(kCmdSaveTicked);
+    window.Run(command_id::kSaveTicked);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], "请选择要保存的测点");
-    window.Run(kCmdTickAll);
-    window.Run(kCmdSaveTicked);
+    window.Run(command_id::kTickAll);
+    window.Run(command_id::kSaveTicked);
     EXPECT_EQ(prompts.messages.back(), "保存完成");
     CTAV_AnalyserDoc back;
     ASSERT_EQ(OpenFile(back, out).status, LoadStatus::Ok);
@@ -232,7 +232,7 @@ TEST_F(ListWindow, InformationPanelCellsAndHeaderAreEditable) {
     info->ProjectNameField()->setModified(true);
     emit info->ProjectNameField()->editingFinished();
     EXPECT_EQ(Cp936ToUtf8(TextOf(doc.header.projectName)), "新工程");
-    window.Run(kCmdEditUndo);
+    window.Run(command_id::kEditUndo);
     EXPECT_EQ(Cp936ToUtf8(TextOf(doc.header.projectName)), "project");
 }
 

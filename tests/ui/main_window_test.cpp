@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "base/atomic_file.hpp"
+#include "processing/command_ids.hpp"
 #include "tests/support/old_layout_writer.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
@@ -48,12 +49,12 @@ TEST(MainWindow, OpeningAMissingFileSaysSo) {
 
 TEST(MainWindow, CommandsCarryTheirTexts) {
     ui::MainWindow window;
-    QAction* filter = window.Action(32781);
+    QAction* filter = window.Action(command_id::kFilter);
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->statusTip(), QStringLiteral("对波形数据进行数字滤波处理"));
     EXPECT_EQ(filter->toolTip(), QStringLiteral("滤波"));
     EXPECT_FALSE(filter->isEnabled()) << "no test point shown: nothing to filter";
-    EXPECT_EQ(window.Action(32873)->text(), QStringLiteral("撤销[波形处理]"));
+    EXPECT_EQ(window.Action(command_id::kUndoLast)->text(), QStringLiteral("撤销[波形处理]"));
 }
 
 TEST(MainWindow, IntegrationFromTheMenuChangesChainAndSamples) {
@@ -63,17 +64,17 @@ TEST(MainWindow, IntegrationFromTheMenuChangesChainAndSamples) {
     EXPECT_TRUE(window.windowTitle().contains(QStringLiteral("demo.tav")));
     auto& doc = window.Document();
     const auto before = doc.points[0].samples;
-    ASSERT_TRUE(window.Action(32784)->isEnabled());
-    window.Action(32784)->trigger();
+    ASSERT_TRUE(window.Action(command_id::kIntegrate)->isEnabled());
+    window.Action(command_id::kIntegrate)->trigger();
     ASSERT_EQ(doc.points[0].stepCount(), 1);
     EXPECT_EQ(doc.points[0].steps[0].opType, kOpIntegrate);
     EXPECT_NE(doc.points[0].samples, before);
     EXPECT_EQ(doc.points[1].stepCount(), 0) << "scope: the current waveform";
     EXPECT_TRUE(doc.modified);
 
-    window.Action(32794)->trigger();
+    window.Action(command_id::kReverse)->trigger();
     EXPECT_EQ(doc.points[0].stepCount(), 2);
-    window.Action(32873)->trigger();  // undo the last step
+    window.Action(command_id::kUndoLast)->trigger();  // undo the last step
     EXPECT_EQ(doc.points[0].stepCount(), 1);
     EXPECT_EQ(doc.points[0].steps[0].opType, kOpIntegrate);
 }
@@ -114,7 +115,7 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     ui::CTAV_AnalyserView* view = window.View();
     auto& model = view->Model();
     ASSERT_FALSE(model.Entries().empty());
-    EXPECT_FALSE(window.Action(32771)->isEnabled()) << "no cursor yet";
+    EXPECT_FALSE(window.Action(command_id::kPileHead)->isEnabled()) << "no cursor yet";
     const auto& entry = model.Entries()[0];
     const int y = (entry.plot.top + entry.plot.bottom) / 2;
     auto click = [&](int sample) {
@@ -124,8 +125,8 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     ASSERT_TRUE(view->Cursor().has_value());
     const int at = *view->Cursor();
     EXPECT_NEAR(at, 20, 2);
-    ASSERT_TRUE(window.Action(32771)->isEnabled());
-    window.Action(32771)->trigger();
+    ASSERT_TRUE(window.Action(command_id::kPileHead)->isEnabled());
+    window.Action(command_id::kPileHead)->trigger();
     EXPECT_EQ(tp.headIndex, at);
     EXPECT_EQ(tp.headValid, 1);
     // The length stands, the speed follows from the head-to-toe time.
@@ -136,12 +137,12 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     click(tp.toeIndex);
     ASSERT_TRUE(view->Cursor().has_value());
     if (*view->Cursor() >= tp.toeIndex) {
-        window.Action(32774)->trigger();
+        window.Action(command_id::kNeckGrade2)->trigger();
         ASSERT_FALSE(prompts.messages.empty());
         EXPECT_EQ(prompts.messages.back(), "缺陷位置不能超出桩体！");
     }
     click(120);
-    window.Action(32774)->trigger();
+    window.Action(command_id::kNeckGrade2)->trigger();
     ASSERT_EQ(tp.defectCount(), 1);
     EXPECT_EQ(tp.defects[0].type, 2);
 }
@@ -193,7 +194,7 @@ TEST(MainWindow, StartsOnTheFileGivenOnTheCommandLine) {
     ASSERT_EQ(shell.FileArgument(), project);
     ASSERT_TRUE(window.OpenPath(QString::fromStdString(shell.FileArgument())));
     EXPECT_EQ(window.Document().PointCount(), 3);
-    window.Run(32864);  // the scope survives in the view settings file
+    window.Run(command_id::kScopeAll);  // the scope survives in the view settings file
     shell.Shutdown();
 
     const auto log = ReadWholeFile(shell.LogFilePath());

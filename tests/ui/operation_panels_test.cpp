@@ -30,11 +30,6 @@ namespace {
 
 using testing::TempDir;
 
-constexpr int kFilter = 32781;
-constexpr int kRotate = 32787;
-constexpr int kUndoLast = 32873;
-constexpr int kInsertDc = 32822;
-
 std::string WriteProject(const TempDir& dir) {
     const std::string path = dir.File("p.tav");
     WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"),
@@ -115,7 +110,7 @@ TEST_F(PanelWindow, PopupTypedValuesBecomeTheStep) {
         EXPECT_EQ(Point(0).stepCount(), 0) << "a preview leaves the chain alone";
         Click(e, "okButton");
     });
-    window.Action(kFilter)->trigger();
+    window.Action(command_id::kFilter)->trigger();
     EXPECT_TRUE(previewed);
     ASSERT_EQ(Point(0).stepCount(), 1);
     EXPECT_EQ(Point(0).steps[0].filterKind, 3);
@@ -134,15 +129,16 @@ TEST_F(PanelWindow, DockedStripTypedValuesBecomeTheStep) {
             EXPECT_EQ(strip.parentWidget()->height(), ui::kDockedStripHeight);
             EXPECT_EQ(strip.parentWidget()->parentWidget(), window.View()) << "the strip sits in the view";
             EXPECT_EQ(Child<QLineEdit>(strip, "angle")->text(), QStringLiteral("4"));
-            EXPECT_TRUE(window.Action(32784)->isEnabled() == false) << "no second operation while one is open";
-            EXPECT_TRUE(window.Action(32863)->isEnabled()) << "the rest of the window stays live";
+            EXPECT_TRUE(window.Action(command_id::kIntegrate)->isEnabled() == false)
+                << "no second operation while one is open";
+            EXPECT_TRUE(window.Action(command_id::kScopeCurrent)->isEnabled()) << "the rest of the window stays live";
             Type(strip, "angle", "45");
             Click(strip, "choice1");
             Type(strip, "start", "2.345");
             Click(strip, "okButton");
         });
     });
-    window.Action(kRotate)->trigger();
+    window.Action(command_id::kRotate)->trigger();
     ASSERT_EQ(Point(0).stepCount(), 1);
     const ProcessStep& s = Point(0).steps[0];
     EXPECT_EQ(s.rotateMode, 1);
@@ -162,7 +158,7 @@ TEST_F(PanelWindow, CancelledPreviewRestoresTheSamples) {
         changed = Point(0).samples != before;
         Click(e, "cancelButton");
     });
-    window.Action(kFilter)->trigger();
+    window.Action(command_id::kFilter)->trigger();
     EXPECT_TRUE(changed);
     EXPECT_EQ(Point(0).samples, before);
     EXPECT_EQ(Point(0).stepCount(), 0);
@@ -179,13 +175,13 @@ TEST_F(PanelWindow, RefusalKeepsThePanelOpen) {
         Type(e, "angle", "1.5");
         Click(e, "okButton");
     });
-    window.Action(kRotate)->trigger();
+    window.Action(command_id::kRotate)->trigger();
     ASSERT_EQ(Point(0).stepCount(), 1);
     EXPECT_EQ(Point(0).steps[0].rotateAngle, DegreesToRotateAngle(1.5));
 }
 
 TEST_F(PanelWindow, InsertBeforeTheSelectedRow) {
-    window.Action(32784)->trigger();  // integration: no panel
+    window.Action(command_id::kIntegrate)->trigger();  // integration: no panel
     auto* list = window.findChild<ui::ChainDock*>()->List();
     list->setCurrentRow(0);
     WhenPanelOpens(window, [&](ui::PanelEditor& e) {
@@ -194,7 +190,7 @@ TEST_F(PanelWindow, InsertBeforeTheSelectedRow) {
         Type(e, "start", "1");
         Click(e, "okButton");
     });
-    window.Action(kInsertDc)->trigger();
+    window.Action(command_id::kInsertRemoveDc)->trigger();
     ASSERT_EQ(Point(0).stepCount(), 2);
     EXPECT_EQ(Point(0).steps[0].opType, kOpRemoveDc);
     EXPECT_EQ(Point(0).steps[0].dcMode, 2);
@@ -214,7 +210,7 @@ TEST_F(PanelWindow, AProjectOpenedWhileTheStripWaitsGetsNothing) {
             Click(strip, "okButton");
         });
     });
-    window.Action(32786)->trigger();  // DC removal
+    window.Action(command_id::kRemoveDc)->trigger();  // DC removal
     EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
     CTAV_AnalyserDoc fresh;
     ASSERT_EQ(OpenFile(fresh, otherPath.toStdString()).status, LoadStatus::Ok);
@@ -258,7 +254,7 @@ TEST(PanelsOnTheDemoProject, BandPassPopupEditDockedUndo) {
         Click(e, "previewButton");
         Click(e, "okButton");
     });
-    window.Action(kFilter)->trigger();
+    window.Action(command_id::kFilter)->trigger();
     ASSERT_EQ(tp.stepCount(), stepsBefore + 1);
     const std::int32_t row = tp.stepCount() - 1;
     EXPECT_EQ(tp.steps[static_cast<std::size_t>(row)].filterUpperHz, 1200.0f);
@@ -286,14 +282,14 @@ TEST(PanelsOnTheDemoProject, BandPassPopupEditDockedUndo) {
             Click(strip, "okButton");
         });
     });
-    window.Action(kFilter)->trigger();
+    window.Action(command_id::kFilter)->trigger();
     ASSERT_EQ(tp.stepCount(), stepsBefore + 2);
     EXPECT_EQ(tp.steps.back().filterKind, 3);
     EXPECT_EQ(tp.steps.back().filterUpperHz, 1200.0f);
     EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
 
-    window.Action(kUndoLast)->trigger();
-    window.Action(kUndoLast)->trigger();
+    window.Action(command_id::kUndoLast)->trigger();
+    window.Action(command_id::kUndoLast)->trigger();
     EXPECT_EQ(tp.stepCount(), stepsBefore);
     EXPECT_EQ(tp.samples, samplesBefore);
     EXPECT_TRUE(prompts.messages.empty());

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "base/atomic_file.hpp"
+#include "processing/command_ids.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -97,7 +98,7 @@ TEST(ParameterBar, AFocusedFieldFollowsAChangeMadeElsewhere) {
     ASSERT_FALSE(model.Entries().empty());
     const int toe = f.Point().toeIndex;
     model.SetStaticCursor(0, toe - 20);
-    view->Run(32772);
+    view->Run(command_id::kPileToe);
     ASSERT_NE(f.Point().toeIndex, toe);
     EXPECT_EQ(f.speed->text(), QString::number(f.Point().waveSpeed));
 

@@ -243,7 +243,7 @@ TEST(PictureExportCommand, TheWindowDrawsTheDisplayArea) {
         dialog->FolderField()->setText(QString::fromStdString(dir.path()));
         dialog->accept();
     });
-    window.Run(ui::kCmdSavePicture);
+    window.Run(command_id::kSavePicture);
     EXPECT_TRUE(prompts.messages.empty());
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(dir.File("P1No.1.png")));

@@ -162,10 +162,10 @@ TEST(PrintFromWindow, PdfPagesAreTavtoolsPages) {
     ui::MainWindow window;
     RecordingPrompts prompts;
     window.SetPrompts(&prompts);
-    EXPECT_FALSE(window.Action(ui::kCmdFilePrint)->isEnabled());
+    EXPECT_FALSE(window.Action(command_id::kFilePrint)->isEnabled());
     ASSERT_TRUE(window.OpenPath(QString::fromStdString(project)));
-    EXPECT_TRUE(window.Action(ui::kCmdFilePrint)->isEnabled());
-    EXPECT_TRUE(window.Action(ui::kCmdFilePrintPreview)->isEnabled());
+    EXPECT_TRUE(window.Action(command_id::kFilePrint)->isEnabled());
+    EXPECT_TRUE(window.Action(command_id::kFilePrintPreview)->isEnabled());
 
     auto& printing = *window.Printing();
     PrintSettings s;

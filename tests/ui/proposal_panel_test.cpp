@@ -52,7 +52,7 @@ TEST(ProposalPanel, AcceptingRunsTheToeAndDefectOperationsAndDismissingWritesNot
     ASSERT_TRUE(panel.Accept(1));
     ASSERT_EQ(doc.points[0].defects.size(), 1u);
     EXPECT_EQ(doc.points[0].defects[0].position, neckAt);
-    EXPECT_EQ(doc.points[0].defects[0].type, DefectCodeOfCommand(kCmdNeckGrade2));
+    EXPECT_EQ(doc.points[0].defects[0].type, DefectCodeOfCommand(command_id::kNeckGrade2));
     EXPECT_EQ(panel.Lines().size(), count - 1);
 
     const int toeAt = panel.Lines()[0].sample;
@@ -92,10 +92,10 @@ TEST(ProposalPanel, TheWindowCommandDrawsTheProposalsOnTheWaveform) {
     testing::RecordingPrompts prompts;
     window.SetPrompts(&prompts);
     ASSERT_TRUE(window.OpenPath(QString::fromStdString(path)));
-    QAction* action = window.Action(kCmdAutoPropose);
+    QAction* action = window.Action(command_id::kAutoPropose);
     ASSERT_TRUE(action);
     EXPECT_EQ(action->text(), QStringLiteral("自动判读"));
-    window.Run(kCmdAutoPropose);
+    window.Run(command_id::kAutoPropose);
     EXPECT_TRUE(window.Proposals()->isVisible());
     const auto& lines = window.View()->Display()->ProposalLines();
     ASSERT_FALSE(lines.empty());

@@ -47,8 +47,8 @@ struct ReportWindow {
 
 TEST(SpreadsheetReportCommand, WritesAFreshWorkbookAndOpensIt) {
     ReportWindow w;
-    w.window.Run(ui::kCmdSpreadsheetReport);
-    w.window.Run(ui::kCmdSpreadsheetReport);
+    w.window.Run(command_id::kSpreadsheetReport);
+    w.window.Run(command_id::kSpreadsheetReport);
     EXPECT_TRUE(w.prompts.messages.empty());
     ASSERT_EQ(w.opened.size(), 2u);
     // The workbook opened first is not written over by the second.
@@ -63,7 +63,7 @@ TEST(SpreadsheetReportCommand, WritesAFreshWorkbookAndOpensIt) {
 
 TEST(SpreadsheetReportCommand, AsksForCheckedPointsFirst) {
     ReportWindow w(false);
-    w.window.Run(ui::kCmdSpreadsheetReport);
+    w.window.Run(command_id::kSpreadsheetReport);
     EXPECT_TRUE(w.opened.empty());
     EXPECT_EQ(w.prompts.messages, std::vector<std::string>{"请选择要生成报表的测点"});
 }
@@ -98,7 +98,7 @@ TEST(DocumentReportCommand, AsksForTheFactsThenBuildsAndOpensTheDocument) {
         dialog->StandardList()->setCurrentIndex(2);
         dialog->accept();
     });
-    w.window.Run(ui::kCmdDocumentReport);
+    w.window.Run(command_id::kDocumentReport);
     ASSERT_TRUE(asked);
     EXPECT_TRUE(w.prompts.messages.empty()) << w.prompts.messages.front();
     ASSERT_EQ(w.opened.size(), 1u);
@@ -133,7 +133,7 @@ void RunMatchReport(ui::MainWindow& window, bool cancel) {
             });
         dialog->accept();
     });
-    window.Run(ui::kCmdDocumentReport);
+    window.Run(command_id::kDocumentReport);
 }
 
 TEST(DocumentReportCommand, SignalMatchingPicturesFollowTheirCurvesWhenChosen) {
@@ -162,7 +162,7 @@ TEST(DocumentReportCommand, SignalMatchingPicturesFollowTheirCurvesWhenChosen) {
 
 TEST(DocumentReportCommand, ChecksBeforeAsking) {
     ReportWindow none(false);
-    none.window.Run(ui::kCmdDocumentReport);
+    none.window.Run(command_id::kDocumentReport);
     EXPECT_EQ(none.prompts.messages, std::vector<std::string>{"先请选择要生成报告的测点"});
 }
 

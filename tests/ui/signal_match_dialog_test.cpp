@@ -79,7 +79,7 @@ TEST(SignalMatchDialog, CancelledOrUnfittableRecordsSaySo) {
 }
 
 TEST(SignalMatchDialog, IsAWaveformAnalysisCommand) {
-    const auto* command = FindCommand(kCmdSignalMatch);
+    const auto* command = FindCommand(command_id::kSignalMatch);
     ASSERT_NE(command, nullptr);
     EXPECT_EQ(command->menu, "信号拟合");
     EXPECT_EQ(command->group, "波形分析");

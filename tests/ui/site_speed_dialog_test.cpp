@@ -57,7 +57,7 @@ TEST(SiteSpeedDialog, ListsThePilesAndAppliesTheMeanToTheTickedOnesAsOneEdit) {
 
 TEST(SiteSpeedDialog, TheCommandIsInTheAnalysisMenuOnceAProjectIsOpen) {
     MainWindow window;
-    QAction* action = window.Action(kCmdSiteSpeed);
+    QAction* action = window.Action(command_id::kSiteSpeed);
     ASSERT_TRUE(action);
     EXPECT_EQ(action->text(), QStringLiteral("桩身波速统计"));
     EXPECT_FALSE(action->isEnabled());

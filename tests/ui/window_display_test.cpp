@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "base/atomic_file.hpp"
+#include "processing/command_ids.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
 #include "tests/support/tool_runner.hpp"
@@ -58,8 +59,8 @@ struct ShownWindow {
 
 TEST(WindowDisplay, DoubleClickShowsTheScopeInTheBarAndKeepsTheChainAndSpeed) {
     ShownWindow w;
-    w.window.Run(32864);  // scope: all waveforms
-    w.window.Run(32784);  // the current test point gets an integration
+    w.window.Run(command_id::kScopeAll);  // scope: all waveforms
+    w.window.Run(command_id::kIntegrate);  // the current test point gets an integration
     auto* speed = w.window.findChild<QLineEdit*>(QStringLiteral("speedField"));
     auto* chain = w.window.findChild<ui::ChainDock*>()->List();
     ASSERT_EQ(w.Scope()->currentText(), QStringLiteral("单个测点"));
@@ -99,7 +100,7 @@ TEST(WindowDisplay, TheContextMenuActsWhereTheUserPointed) {
     EXPECT_EQ(title, QStringLiteral("显示区操作"));
     ASSERT_TRUE(w.View()->Cursor().has_value());
     EXPECT_NEAR(*w.View()->Cursor(), 300, 2);
-    w.window.Run(32774);  // 缩径(Ⅱ) from the menu
+    w.window.Run(command_id::kNeckGrade2);  // 缩径(Ⅱ) from the menu
     auto& tp = w.window.Document().points[0];
     ASSERT_EQ(tp.defectCount(), 1);
     EXPECT_NEAR(tp.defects[0].position, 300, 2);
@@ -143,7 +144,7 @@ std::vector<QPoint> TracePixels(const QImage& image, const QRect& plot, int curs
 // The readout box opens beside the cursor, here right over the head's peak.
 TEST(WindowDisplay, HoveringLeavesTheTraceWhole) {
     ShownWindow w;
-    w.window.Run(32869);  // the cursor as a vertical line only
+    w.window.Run(command_id::kLineCursor);  // the cursor as a vertical line only
     ASSERT_TRUE(w.Model().options.readoutShown);
     const auto& e = w.Model().Entries()[0];
     const int scroll = w.View()->Display()->ScrollY();

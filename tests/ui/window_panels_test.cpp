@@ -88,13 +88,13 @@ TEST(WindowPanels, MarkLineCommandMarksTheSpectrum) {
     auto* view = p.window.View();
     auto& model = view->Model();
     ASSERT_FALSE(model.Entries().empty());
-    EXPECT_FALSE(p.window.Action(32836)->isEnabled()) << "no cursor yet";
+    EXPECT_FALSE(p.window.Action(command_id::kMarkLine)->isEnabled()) << "no cursor yet";
     const auto& e = model.Entries()[0];
     QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {},
                       QPoint(model.SampleToPixel(0, 40), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
-    ASSERT_TRUE(p.window.Action(32836)->isEnabled());
-    EXPECT_FALSE(p.window.Action(32771)->isEnabled()) << "head and toe belong to the waveform";
-    p.window.Action(32836)->trigger();
+    ASSERT_TRUE(p.window.Action(command_id::kMarkLine)->isEnabled());
+    EXPECT_FALSE(p.window.Action(command_id::kPileHead)->isEnabled()) << "head and toe belong to the waveform";
+    p.window.Action(command_id::kMarkLine)->trigger();
     EXPECT_EQ(p.window.Document().points[0].spectrumMarks.size(), 1u);
     EXPECT_TRUE(p.window.Document().modified);
 }
@@ -150,7 +150,7 @@ TEST(WindowPanels, EditRenamesACustomDefectInItsPlace) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_TRUE(window.OpenPath(QString::fromStdString(path)));
     QApplication::processEvents();
-    EXPECT_FALSE(window.Action(32837)->isEnabled()) << "nothing selected";
+    EXPECT_FALSE(window.Action(command_id::kMarkEdit)->isEnabled()) << "nothing selected";
 
     auto* view = window.View();
     auto& model = view->Model();
@@ -161,7 +161,7 @@ TEST(WindowPanels, EditRenamesACustomDefectInItsPlace) {
     ASSERT_GT(model.SampleToPixel(0, at) - model.SampleToPixel(0, loaded.headIndex), 20) << "clear of the head mark";
     QTest::mouseClick(view->Display()->viewport(), Qt::LeftButton, {},
                       QPoint(model.SampleToPixel(0, at), (e.plot.top + e.plot.bottom) / 2 - view->Display()->ScrollY()));
-    ASSERT_TRUE(window.Action(32837)->isEnabled()) << "a custom defect is selected";
+    ASSERT_TRUE(window.Action(command_id::kMarkEdit)->isEnabled()) << "a custom defect is selected";
 
     QTimer::singleShot(50, [] {
         auto* dialog = qobject_cast<ui::CustomDefectDialog*>(QApplication::activeModalWidget());
@@ -176,7 +176,7 @@ TEST(WindowPanels, EditRenamesACustomDefectInItsPlace) {
         }
         dialog->accept();
     });
-    window.Action(32837)->trigger();
+    window.Action(command_id::kMarkEdit)->trigger();
     const auto& edited = window.Document().points[0].defects;
     ASSERT_EQ(edited.size(), 1u);
     EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].name)), "新名称");
@@ -195,13 +195,13 @@ TEST(WindowPanels, AboutShowsTheVersion) {
             box->accept();
         }
     });
-    window.Run(ui::kCmdAppAbout);
+    window.Run(command_id::kAppAbout);
     EXPECT_TRUE(text.contains(QStringLiteral("版本 4.0.1.0"))) << text.toStdString();
 }
 
 TEST(WindowPanels, TheStepDetailIsTitledAndOnlyShownForAChosenStep) {
     Panels p;
-    p.window.Run(32784);  // an integration for the current test point
+    p.window.Run(command_id::kIntegrate);  // an integration for the current test point
     auto* chain = p.window.findChild<ui::ChainDock*>();
     auto* detail = chain->findChild<QPlainTextEdit*>();
     ASSERT_NE(detail, nullptr);

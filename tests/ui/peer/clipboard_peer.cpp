@@ -35,7 +35,7 @@ int Copy(QApplication& app, ui::MainWindow& window) {
     Fill(doc, {"C1", "C1", "C1"}, 100);
     doc.SelectPile(0);
     window.RefreshAll();
-    window.Run(ui::kCmdEditCopy);
+    window.Run(command_id::kEditCopy);
     std::printf("copied\n");
     std::fflush(stdout);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
@@ -53,13 +53,13 @@ int Paste(ui::MainWindow& window) {
     window.RefreshAll();
     QElapsedTimer waited;
     waited.start();
-    while (!window.Action(ui::kCmdEditPaste)->isEnabled() && waited.elapsed() < 10000)
+    while (!window.Action(command_id::kEditPaste)->isEnabled() && waited.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents, 100);
-    if (!window.Action(ui::kCmdEditPaste)->isEnabled()) {
+    if (!window.Action(command_id::kEditPaste)->isEnabled()) {
         std::printf("the clipboard offers no test points\n");
         return 1;
     }
-    window.Run(ui::kCmdEditPaste);
+    window.Run(command_id::kEditPaste);
     bool whole = doc.PointCount() == 4;
     for (int i = 1; whole && i < 4; ++i) {
         const auto& tp = doc.points[static_cast<std::size_t>(i)];
