@@ -27,6 +27,16 @@ bool PlainName(std::string_view name) {
            name.find('\\') == std::string_view::npos;
 }
 
+// Whether path, with every link followed, lies in the storage folder.
+bool InsideStorage(const fs::path& storage, const fs::path& path) {
+    std::error_code ec;
+    const fs::path root = fs::canonical(storage, ec);
+    if (ec) return false;
+    const fs::path real = fs::canonical(path, ec);
+    if (ec) return false;
+    return std::mismatch(root.begin(), root.end(), real.begin(), real.end()).first == root.end();
+}
+
 }  // namespace
 
 std::optional<fs::path> ResolveInstrumentPath(const fs::path& storage, std::string_view dosPath, std::string_view cwd) {
@@ -71,6 +81,7 @@ std::optional<fs::path> ResolveInstrumentPath(const fs::path& storage, std::stri
         current = *found;
     }
     if (!fs::exists(current, ec)) return std::nullopt;
+    if (!InsideStorage(storage, current)) return std::nullopt;
     return current;
 }
 
@@ -164,6 +175,12 @@ void InstrumentServer::TakeNotice(std::string_view text, Replies& out) {
         return;
     }
     const fs::path target = takingFolder_ / name;
+    // A link planted under that name must not carry the file out of the storage folder.
+    std::error_code ec;
+    if (fs::is_symlink(target, ec) && !InsideStorage(storage_, target)) {
+        out.emplace_back("ERROR");
+        return;
+    }
     std::ofstream create(target, std::ios::binary | std::ios::trunc);
     if (!create) {
         out.emplace_back("ERROR");
@@ -234,7 +251,8 @@ void InstrumentServer::Command(std::string_view text, Replies& out) {
         const auto dir = ResolveInstrumentPath(storage_, arg, cwd_);
         if (dir && fs::is_directory(*dir, ec))
             for (const auto& entry : fs::directory_iterator(*dir, ec))
-                if (entry.is_regular_file(ec)) folderRest_.push_back(entry.path());
+                if (entry.is_regular_file(ec) && InsideStorage(storage_, entry.path()))
+                    folderRest_.push_back(entry.path());
         std::sort(folderRest_.begin(), folderRest_.end());
         if (!dir) out.push_back(std::string(arg) + " CANNOT OPEN");
         OfferNextFolderFile(out);

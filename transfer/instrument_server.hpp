@@ -42,7 +42,8 @@ namespace tav {
 
 // The file or folder a DOS path on the instrument names below storage, found
 // without regard to case; relative paths start at cwd ("\" for the root).
-// Nothing when it does not exist or would leave the storage folder.
+// Nothing when it does not exist or would leave the storage folder (by ".."
+// or by a symbolic link).
 std::optional<std::filesystem::path> ResolveInstrumentPath(const std::filesystem::path& storage,
                                                            std::string_view dosPath, std::string_view cwd = "\\");
 

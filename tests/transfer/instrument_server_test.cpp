@@ -144,5 +144,44 @@ TEST(InstrumentServer, PathsFindTheirFilesWithoutRegardToCaseAndNeverLeaveTheSto
     EXPECT_EQ(d.server.Answer("PWD"), Replies{"C:\\"});
 }
 
+// A storage folder is an ordinary folder and may hold symbolic links; one
+// that points out of it is not a way out for the workstation's requests.
+TEST(InstrumentServer, LinksOutOfTheStorageLeadNowhere) {
+    Drive d;
+    const fs::path sd = d.dir.File("sd");
+    fs::create_directories(d.dir.File("outside"));
+    ASSERT_TRUE(WriteFileAtomically(d.dir.File("outside/X.BIN"), Bytes(4, 3)));
+    fs::create_directory_symlink(d.dir.File("outside"), sd / "OUT");
+    fs::create_symlink(d.dir.File("secret"), sd / "DAT/XM001/C.BIN");
+    fs::create_symlink(d.dir.File("secret"), sd / "UP/planted.bin");
+    fs::create_symlink(d.dir.File("nowhere"), sd / "UP/dangling.bin");
+    fs::create_symlink(sd / "DAT/XM001/B.BIN", sd / "UP/inside.bin");
+
+    EXPECT_EQ(ResolveInstrumentPath(sd, "c:\\out"), std::nullopt);
+    EXPECT_EQ(ResolveInstrumentPath(sd, "c:\\out\\x.bin"), std::nullopt);
+    EXPECT_EQ(ResolveInstrumentPath(sd, "c:\\dat\\xm001\\c.bin"), std::nullopt);
+    EXPECT_EQ(ResolveInstrumentPath(sd, "c:\\up\\inside.bin"), sd / "UP/inside.bin");
+
+    EXPECT_EQ(d.server.Answer("DOWNF c:\\out\\x.bin"), Replies{"c:\\out\\x.bin CANNOT OPEN"});
+    EXPECT_EQ(d.server.Answer("CD c:\\out"), Replies{"ERROR"});
+    EXPECT_EQ(d.server.Answer("GETD c:\\out"), Replies{});
+    EXPECT_EQ(d.server.CurrentState(), State::Idle);
+    // A folder's files: the one that points away is left out.
+    EXPECT_EQ(d.server.Answer("DOWND c:\\dat\\xm001"), Replies{"BEGIN9000 A.BIN"});
+    d.server.Answer("SEND");
+    EXPECT_EQ(d.server.Answer("SEND"), (Replies{Text(d.b, 0, 5), "END"}));
+
+    // An upload never writes through a link to a place outside.
+    d.server.Answer("GETD c:\\up");
+    EXPECT_EQ(d.server.Answer("BEGIN3 planted.bin"), Replies{"ERROR"});
+    EXPECT_EQ(d.server.Answer("BEGIN3 dangling.bin"), Replies{"ERROR"});
+    EXPECT_EQ(d.server.CurrentState(), State::TakingFolder);
+    EXPECT_EQ(ReadWholeFile(d.dir.File("secret")), Bytes(3, 0));
+    EXPECT_FALSE(fs::exists(d.dir.File("nowhere")));
+    EXPECT_EQ(d.server.Answer("BEGIN0 inside.bin"), Replies{"SEND"});
+    EXPECT_TRUE(fs::is_empty(sd / "DAT/XM001/B.BIN"));
+    EXPECT_TRUE(fs::exists(d.dir.File("outside/X.BIN")));
+}
+
 }  // namespace
 }  // namespace tav
