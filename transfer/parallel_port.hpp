@@ -1,7 +1,7 @@
 // The three registers of the first parallel port as the link sees them: the
 // status register it reads, the data and control registers it writes. Two
 // backends answer to this interface: the Linux ppdev driver on a real port and
-// the simulated instrument of simulated_instrument.hpp.
+// the simulated instrument's wire (instrument_wire.hpp).
 #pragma once
 
 #include <cstdint>
