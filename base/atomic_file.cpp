@@ -63,10 +63,17 @@ struct CleanupSlot {
 CleanupSlot gCleanupSlots[kCleanupSlots];
 std::mutex gCleanupMutex;
 int gCleanupCount = 0;
-struct sigaction gPreviousInt {};
-struct sigaction gPreviousTerm {};
-bool gInstalledInt = false;
-bool gInstalledTerm = false;
+// Per signal: what was in force before ours, whether ours is in force,
+// whether ours was left beneath a handler set over it meanwhile, and whether
+// ours ran (it then put back what was before it, so it is in force nowhere).
+struct SignalState {
+    struct sigaction previous {};
+    bool installed = false;
+    bool displaced = false;
+    std::atomic<bool> ran{false};
+};
+SignalState gInt;
+SignalState gTerm;
 
 extern "C" void RemoveTemporariesAndReraise(int signalNumber) {
     const int saved = errno;
@@ -74,32 +81,52 @@ extern "C" void RemoveTemporariesAndReraise(int signalNumber) {
         if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
     // Whatever was in force before the save (usually: end the process) now
     // deals with the signal, raised again once this handler returns.
-    ::sigaction(signalNumber, signalNumber == SIGINT ? &gPreviousInt : &gPreviousTerm, nullptr);
+    SignalState& state = signalNumber == SIGINT ? gInt : gTerm;
+    state.ran.store(true);
+    ::sigaction(signalNumber, &state.previous, nullptr);
     ::raise(signalNumber);
     errno = saved;
 }
 
-void InstallHandler(int signalNumber, struct sigaction& previous, bool& installed) {
+void InstallHandler(int signalNumber, SignalState& state) {
     struct sigaction current {};
+    const bool ran = state.ran.exchange(false);
     if (::sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+    // Ours is still in force: the handler that had been set over it put it back.
+    if (current.sa_handler == RemoveTemporariesAndReraise) {
+        state.installed = true;
+        state.displaced = false;
+        return;
+    }
+    // Ours is still beneath a handler set over it during a save, one that
+    // passes the signal on to what it replaced. Set over that one once more,
+    // ours would pass the signal up to it and it back down to ours, for ever.
+    // Ours, once it has run, is beneath nothing.
+    if (state.displaced && !ran) return;
+    state.displaced = false;
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndReraise;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    installed = ::sigaction(signalNumber, &action, &previous) == 0;
+    state.installed = ::sigaction(signalNumber, &action, &state.previous) == 0;
 }
 
-void RestoreHandler(int signalNumber, const struct sigaction& previous, bool& installed) {
+void RestoreHandler(int signalNumber, SignalState& state) {
     struct sigaction current {};
     // Only ours is put back: a handler set by someone else meanwhile stays.
-    if (installed && ::sigaction(signalNumber, nullptr, &current) == 0 &&
-        current.sa_handler == RemoveTemporariesAndReraise)
-        ::sigaction(signalNumber, &previous, nullptr);
-    installed = false;
+    if (state.installed && !state.ran.exchange(false) && ::sigaction(signalNumber, nullptr, &current) == 0) {
+        if (current.sa_handler == RemoveTemporariesAndReraise)
+            ::sigaction(signalNumber, &state.previous, nullptr);
+        else
+            state.displaced = true;
+    }
+    state.installed = false;
 }
 
+std::atomic<bool> gRemoveOnSignals{true};
+
 int RegisterTemporary(const std::string& path) {
-    if (path.size() >= kCleanupPathBytes) return -1;
+    if (path.size() >= kCleanupPathBytes || !gRemoveOnSignals.load()) return -1;
     const std::lock_guard lock(gCleanupMutex);
     for (int i = 0; i < kCleanupSlots; ++i) {
         auto& slot = gCleanupSlots[i];
@@ -107,8 +134,8 @@ int RegisterTemporary(const std::string& path) {
         std::memcpy(slot.path, path.c_str(), path.size() + 1);
         slot.used.store(true, std::memory_order_release);
         if (gCleanupCount++ == 0) {
-            InstallHandler(SIGINT, gPreviousInt, gInstalledInt);
-            InstallHandler(SIGTERM, gPreviousTerm, gInstalledTerm);
+            InstallHandler(SIGINT, gInt);
+            InstallHandler(SIGTERM, gTerm);
         }
         return i;
     }
@@ -120,12 +147,15 @@ void UnregisterTemporary(int index) {
     const std::lock_guard lock(gCleanupMutex);
     gCleanupSlots[index].used.store(false, std::memory_order_release);
     if (--gCleanupCount == 0) {
-        RestoreHandler(SIGINT, gPreviousInt, gInstalledInt);
-        RestoreHandler(SIGTERM, gPreviousTerm, gInstalledTerm);
+        RestoreHandler(SIGINT, gInt);
+        RestoreHandler(SIGTERM, gTerm);
     }
 }
 
 }  // namespace
+
+void RemoveTemporariesOnSignals(bool on) { gRemoveOnSignals.store(on); }
+
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path, std::string* error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -205,13 +235,14 @@ void MappedFile::Release(std::size_t offset) {
     released_ = end;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {
+AtomicFileWriter::AtomicFileWriter(std::string path, Durability durability)
+    : path_(std::move(path)), durability_(durability) {
     const auto slash = path_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
-    temp_ = folder + "/.tav-save-XXXXXX";
+    folder_ = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
+    temp_ = folder_ + "/.tav-save-XXXXXX";
     fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        Fail("无法在“" + folder + "”中创建文件");
+        Fail("无法在“" + folder_ + "”中创建文件");
         return;
     }
     created_ = true;
@@ -244,9 +275,36 @@ bool AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+const std::string& AtomicFileWriter::HandOverPath() {
+    static const std::string kNone;
+    if (state_ == State::HandedOver) return temp_;
+    if (!Ok() || state_ != State::Open) return kNone;
+    // The library opens the file afresh; our descriptor would only keep a
+    // second, stale view of it.
+    ::close(fd_);
+    fd_ = -1;
+    state_ = State::HandedOver;
+    return temp_;
+}
+
 bool AtomicFileWriter::Finish() {
     if (state_ == State::Finished) return true;
-    if (!Ok() || state_ != State::Open) return false;
+    if (!Ok() || (state_ != State::Open && state_ != State::HandedOver)) return false;
+    if (state_ == State::HandedOver) {
+        // Whatever the library made under the name, if it is a file, is what
+        // gets finished: it may have replaced the file rather than written into it.
+        fd_ = ::open(temp_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd_ < 0) {
+            Fail("写入失败");
+            return false;
+        }
+        struct stat written {};
+        if (::fstat(fd_, &written) != 0 || !S_ISREG(written.st_mode)) {
+            error_ = "写入失败：不是普通文件";
+            state_ = State::Failed;
+            return false;
+        }
+    }
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     mode_t wanted = 0;
     struct stat st {};
@@ -264,7 +322,7 @@ bool AtomicFileWriter::Finish() {
             return false;
         }
     }
-    if (::fsync(fd_) != 0) {
+    if (durability_ == Durability::OnDisk && ::fsync(fd_) != 0) {
         Fail("写入失败");
         return false;
     }
@@ -287,7 +345,16 @@ bool AtomicFileWriter::Commit() {
     state_ = State::Committed;
     UnregisterTemporary(cleanupSlot_);
     cleanupSlot_ = -1;
-    return true;
+    if (durability_ == Durability::WorkFile) return true;
+    // The new name is on the disk only once the folder is. A folder we may
+    // not open, or a file system that cannot flush one, is left as it is:
+    // only a flush that fails says the disk did not take the change.
+    const int folder = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return true;
+    const bool synced = ::fsync(folder) == 0 || errno == EINVAL || errno == ENOTSUP;
+    if (!synced) SetError(&error_, "文件已替换，但无法确认已写入磁盘");
+    ::close(folder);
+    return synced;
 }
 
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, std::string* error) {

@@ -54,15 +54,33 @@ private:
 // it, then lets the signal take its usual course).
 // The new file keeps the permission bits of the file it replaces; when they
 // cannot be set the save fails rather than quietly narrowing them.
+// Commit waits until the file and its folder entry are on the disk, so a
+// power cut after a save leaves the new file, not an empty one.
+//
+// A library that writes a file by name (minizip, libxlsxwriter, Qt's image
+// and PDF writers) gets the temporary file's path from HandOverPath(), writes
+// and closes it, and the writer commits it, or drops it when the library fails:
+//     AtomicFileWriter out(path);
+//     if (!Library(out.HandOverPath()) || !out.Commit()) ... out.Error()
 class AtomicFileWriter {
 public:
-    explicit AtomicFileWriter(std::string path);
+    // OnDisk: Commit returns once the file is on the disk. WorkFile: for files
+    // removed right after use (a hand-over to another program), which need
+    // not wait for the disk; they are still whole or absent under their name.
+    enum class Durability { OnDisk, WorkFile };
+
+    explicit AtomicFileWriter(std::string path, Durability durability = Durability::OnDisk);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     bool Ok() const { return state_ != State::Failed && error_.empty(); }
     bool Write(std::span<const std::uint8_t> bytes);
+    // The temporary file's path, for a library that opens the file by name
+    // and truncates it; empty when the temporary file could not be made (Ok()
+    // is false and Error() says why). Write is refused from then on. The
+    // library must have closed the file before Finish or Commit.
+    const std::string& HandOverPath();
     // Everything but the replacement: permissions, flush to disk, close. Files
     // that must appear together are all finished before any is committed.
     bool Finish();
@@ -71,17 +89,25 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    enum class State { Open, Finished, Committed, Failed };
+    enum class State { Open, HandedOver, Finished, Committed, Failed };
     void Fail(const std::string& what);
 
     std::string path_;
+    std::string folder_;
     std::string temp_;
+    Durability durability_;
     int fd_ = -1;
     bool created_ = false;
     int cleanupSlot_ = -1;
     State state_ = State::Open;
     std::string error_;
 };
+
+// Whether saves set their SIGINT/SIGTERM handler (on unless turned off).
+// Code that is unloaded while the process goes on (the report library) turns
+// it off: a handler of its own could be left in the chain of handlers, saved
+// by one set over it, after its code is gone.
+void RemoveTemporariesOnSignals(bool on);
 
 // An advisory lock (flock) held while a file is edited in place: load, change,
 // save. The save replaces the file, so a lock taken on the old file is

@@ -3,7 +3,6 @@
 // at once, lets a file another thread creates meanwhile come out writable by
 // everyone; two threads doing it at once can leave the mask at 0 for good. A
 // batch saves many files on many threads, so the mask is read from /proc.
-// Header only: the report library, which links nothing of ours, uses it too.
 #pragma once
 
 #include <sys/stat.h>

@@ -1,14 +1,10 @@
 #include "output/docx_writer.hpp"
 
-#include <unistd.h>
 #include <minizip/zip.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
-#include "base/creation_mask.hpp"
+#include "base/atomic_file.hpp"
 
 namespace tav {
 
@@ -187,18 +183,8 @@ std::string XmlText(std::string_view s) {
 }
 
 bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, std::string* error) {
-    const auto fail = [&](const std::string& why) {
-        if (error) *error = why;
-        return false;
-    };
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string temp = (slash == std::string::npos ? "./" : folder) + ".tav-docx-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(path + ": cannot create: " + std::strerror(errno));
-    ::close(fd);
-
-    zipFile zip = zipOpen64(temp.c_str(), APPEND_STATUS_CREATE);
+    AtomicFileWriter out(path);
+    zipFile zip = out.Ok() ? zipOpen64(out.HandOverPath().c_str(), APPEND_STATUS_CREATE) : nullptr;
     bool ok = zip != nullptr;
     ok = ok && AddText(zip, "[Content_Types].xml", ContentTypes(pictures));
     ok = ok && AddText(zip, "_rels/.rels", kPackageRels);
@@ -210,18 +196,9 @@ bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, s
         ok = DocxZipMember(zip, "word/media/" + MediaName(k, pictures[k].extension), pictures[k].bytes, compress);
     }
     if (zip && zipClose(zip, nullptr) != ZIP_OK) ok = false;
-    // mkstemp's 0600 would keep the document from the colleagues the user shares the folder with.
-    if (ok) ::chmod(temp.c_str(), 0666 & ~FileCreationMask());
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temp.c_str());
-        return fail(path + ": cannot write: " + why);
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fail(path + ": cannot write the document");
-    }
-    return true;
+    if (ok && out.Commit()) return true;
+    if (error) *error = out.Error().empty() ? "无法写入文档" : out.Error();
+    return false;
 }
 
 }  // namespace tav

@@ -25,8 +25,9 @@ struct DocxPicture {
 // "word/_rels/document.xml.rels", "word/media/image<N>.<ext>".
 inline constexpr std::string_view kDocxBodyMember = "word/document.xml";
 
-// Writes the document atomically (a temporary file beside the target, then
-// renamed). false with error set when it cannot be written.
+// Writes the document through the safe save (base/atomic_file.hpp): an
+// existing file is replaced only by a whole document. false with a Chinese
+// reason in *error when it cannot be written.
 bool WriteDocx(const std::string& path, std::span<const DocxPicture> pictures, std::string* error = nullptr);
 
 // Pieces for documents assembled elsewhere (the report library's template).

@@ -1,15 +1,10 @@
 #include "output/spreadsheet_report.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <mutex>
 
 #include "base/atomic_file.hpp"
-#include "base/creation_mask.hpp"
 #include "model/document.hpp"
 #include "output/report_content.hpp"
 
@@ -30,11 +25,6 @@ constexpr Column kColumns[] = {
     {"声速(m/s)", 9, CellKind::Whole},   {"桩身质量评价", 12, CellKind::Text}, {"缺陷位置及类型", 15, CellKind::Text},
 };
 
-std::string TempPathBeside(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return (slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1)) + ".tav-xlsx-XXXXXX";
-}
-
 }  // namespace
 
 bool WriteSpreadsheetReport(const std::string& path, const CTAV_AnalyserDoc& doc, std::span<const std::int32_t> checked,
@@ -43,24 +33,20 @@ bool WriteSpreadsheetReport(const std::string& path, const CTAV_AnalyserDoc& doc
         if (error) *error = why;
         return false;
     };
-    // The workbook is assembled in a hidden file beside the target and
-    // renamed over it once complete, so a failure never leaves half a workbook.
-    std::string temp = TempPathBeside(path);
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(SystemErrorText(errno));
-    ::close(fd);
-    const mode_t mask = FileCreationMask();
-    ::chmod(temp.c_str(), 0666 & ~mask);
+    // The workbook is assembled in the safe save's hidden file beside the
+    // target and replaces it only once complete.
+    AtomicFileWriter out(path);
+    if (!out.Ok()) return fail(out.Error());
+    const std::string& temp = out.HandOverPath();
 
     // libxlsxwriter stamps each workbook through gmtime's one shared buffer:
     // a batch writes its workbooks one at a time.
     static std::mutex oneWorkbookAtATime;
-    const std::lock_guard<std::mutex> hold(oneWorkbookAtATime);
+    std::unique_lock<std::mutex> hold(oneWorkbookAtATime);
     lxw_workbook* book = workbook_new(temp.c_str());
     lxw_worksheet* sheet = book ? workbook_add_worksheet(book, kSpreadsheetSheetName) : nullptr;
     if (!sheet) {
         if (book) workbook_close(book);
-        ::unlink(temp.c_str());
         return fail("无法创建工作簿");
     }
     lxw_format* whole = workbook_add_format(book);
@@ -89,15 +75,9 @@ bool WriteSpreadsheetReport(const std::string& path, const CTAV_AnalyserDoc& doc
         ++r;
     }
     keep(workbook_close(book));
-    if (status != LXW_NO_ERROR) {
-        ::unlink(temp.c_str());
-        return fail(std::string("无法写入工作簿：") + lxw_strerror(status));
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int why = errno;
-        ::unlink(temp.c_str());
-        return fail(SystemErrorText(why));
-    }
+    hold.unlock();
+    if (status != LXW_NO_ERROR) return fail(std::string("无法写入工作簿：") + lxw_strerror(status));
+    if (!out.Commit()) return fail(out.Error());
     return true;
 }
 

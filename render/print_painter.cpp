@@ -1,10 +1,11 @@
 #include "render/print_painter.hpp"
 
+#include <QFile>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 
+#include "base/atomic_file.hpp"
 #include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "render/font_choice.hpp"
@@ -198,8 +199,12 @@ bool WritePrintPdf(const QString& path, CTAV_AnalyserDoc& doc, const PrintJob& j
         return false;
     };
     if (job.layout.pages <= 0) return fail(QStringLiteral("nothing to print"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    // Qt writes the pages into the safe save's hidden file, which replaces
+    // the target only once the document is complete.
+    AtomicFileWriter out(path.toStdString());
+    if (!out.Ok()) return fail(QString::fromStdString(out.Error()));
+    QFile file(QString::fromStdString(out.HandOverPath()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return fail(file.errorString());
     {
         QPdfWriter writer(&file);
         writer.setResolution(static_cast<int>(kUnitsPerInch));
@@ -211,14 +216,14 @@ bool WritePrintPdf(const QString& path, CTAV_AnalyserDoc& doc, const PrintJob& j
         writer.setCreator(QStringLiteral("TAV Analyser"));
         writer.setTitle(Text(job.settings.HeaderUtf8()));
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return fail(QStringLiteral("cannot draw the PDF pages"));
-        }
+        if (!painter.begin(&writer)) return fail(QStringLiteral("cannot draw the PDF pages"));
         PaintPrintPages(painter, writer, doc, job, 1, job.layout.pages);
         painter.end();
     }
-    if (!file.commit()) return fail(file.errorString());
+    // A full disk shows only when the last bytes reach the file.
+    if (!file.flush() || file.error() != QFileDevice::NoError) return fail(file.errorString());
+    file.close();
+    if (!out.Commit()) return fail(QString::fromStdString(out.Error()));
     return true;
 }
 

@@ -1,21 +1,17 @@
 #include "output/report_library/report_builder.hpp"
 
-#include <fcntl.h>
-#include <iconv.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <optional>
 
-#include "base/creation_mask.hpp"
+#include "base/atomic_file.hpp"
+#include "base/bmp_header.hpp"
+#include "base/text_codec.hpp"
 #include "output/docx_writer.hpp"
 #include "output/report_data_file.hpp"
 
@@ -32,44 +28,6 @@ constexpr std::string_view kBodyRelsMember = "word/_rels/document.xml.rels";
 constexpr std::string_view kContentTypesMember = "[Content_Types].xml";
 // A template member larger than this is not a template of ours.
 constexpr std::uint64_t kMaxTemplateMember = 64u << 20;
-
-// Code page 936 bytes as UTF-8; a byte sequence the code page rejects becomes U+FFFD.
-class Cp936Decoder {
-public:
-    Cp936Decoder() : cd_(iconv_open("UTF-8", "CP936")) {}
-    ~Cp936Decoder() {
-        if (cd_ != kNone) iconv_close(cd_);
-    }
-    Cp936Decoder(const Cp936Decoder&) = delete;
-    Cp936Decoder& operator=(const Cp936Decoder&) = delete;
-
-    std::string operator()(std::string_view in) {
-        std::string out;
-        if (cd_ == kNone) return out;
-        out.reserve(in.size() * 3 / 2);
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in.data());
-        std::size_t left = in.size();
-        std::array<char, 4096> buffer;
-        while (left > 0) {
-            char* dst = buffer.data();
-            std::size_t room = buffer.size();
-            const std::size_t r = iconv(cd_, &src, &left, &dst, &room);
-            out.append(buffer.data(), static_cast<std::size_t>(dst - buffer.data()));
-            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                out += "\xEF\xBF\xBD";
-                ++src;
-                --left;
-                iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-            }
-        }
-        return out;
-    }
-
-private:
-    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
-    iconv_t cd_;
-};
 
 std::vector<std::string> Split(std::string_view text, std::string_view separator) {
     std::vector<std::string> parts;
@@ -89,19 +47,8 @@ std::vector<std::vector<std::string>> TableRows(std::string_view text) {
     return rows;
 }
 
-// The size of a BMP file's picture; nothing when the bytes are not a BMP.
-std::optional<std::pair<int, int>> BmpSize(std::span<const std::uint8_t> file) {
-    if (file.size() < 26 || file[0] != 'B' || file[1] != 'M') return std::nullopt;
-    const auto i32 = [&](std::size_t at) {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(file[at]) | static_cast<std::uint32_t>(file[at + 1]) << 8 |
-                                         static_cast<std::uint32_t>(file[at + 2]) << 16 |
-                                         static_cast<std::uint32_t>(file[at + 3]) << 24);
-    };
-    const std::int32_t width = i32(18);
-    const std::int32_t height = i32(22);
-    if (width <= 0 || width > 30000 || height == INT32_MIN || std::abs(height) > 30000 || height == 0) return std::nullopt;
-    return std::pair{width, std::abs(height)};
-}
+// Larger sides are not pictures of ours; the document would not show them.
+constexpr int kMaxPictureSide = 30000;
 
 // A value as the text of a run: escaped, line breaks as breaks.
 std::string RunText(std::string_view utf8) {
@@ -190,35 +137,6 @@ constexpr Block kBlocks[] = {
     {kPicturesMarker, "w:p", PictureParagraphs},
 };
 
-// Read-only view of a whole file.
-class MappedInput {
-public:
-    ~MappedInput() {
-        if (map_) ::munmap(map_, size_);
-    }
-    bool Open(const std::string& path) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        struct stat st{};
-        bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-        size_ = ok ? static_cast<std::size_t>(st.st_size) : 0;
-        if (ok && size_ > 0) {
-            map_ = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-            if (map_ == MAP_FAILED) {
-                map_ = nullptr;
-                ok = false;
-            }
-        }
-        ::close(fd);
-        return ok;
-    }
-    std::span<const std::uint8_t> Bytes() const { return {static_cast<const std::uint8_t*>(map_), map_ ? size_ : 0}; }
-
-private:
-    void* map_ = nullptr;
-    std::size_t size_ = 0;
-};
-
 struct Member {
     std::string name;
     std::string bytes;
@@ -275,12 +193,9 @@ std::span<const std::uint8_t> BytesOf(const std::string& s) {
 
 std::int32_t WriteDocument(const std::string& document, const std::vector<Member>& parts, const ReportValues& values,
                            ProgressCounter& progress) {
-    const auto slash = document.find_last_of('/');
-    std::string temp = (slash == std::string::npos ? std::string("./") : document.substr(0, slash + 1)) + ".tav-report-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return kReportDocumentUnwritable;
-    ::close(fd);
-    zipFile zip = zipOpen64(temp.c_str(), APPEND_STATUS_CREATE);
+    AtomicFileWriter out(document);
+    if (!out.Ok()) return kReportDocumentUnwritable;
+    zipFile zip = zipOpen64(out.HandOverPath().c_str(), APPEND_STATUS_CREATE);
     bool ok = zip != nullptr;
     bool hasBody = false;
     for (const auto& part : parts) {
@@ -305,13 +220,10 @@ std::int32_t WriteDocument(const std::string& document, const std::vector<Member
         progress.Step();
     }
     if (zip && zipClose(zip, nullptr) != ZIP_OK) ok = false;
-    if (ok && hasBody) {
-        const mode_t mask = FileCreationMask();
-        ::chmod(temp.c_str(), 0666 & ~mask);
-        if (::rename(temp.c_str(), document.c_str()) == 0) return kReportOk;
-    }
-    ::unlink(temp.c_str());
-    return ok ? kReportTemplateDamaged : kReportDocumentUnwritable;
+    if (!ok) return kReportDocumentUnwritable;
+    // A template without a body makes no document; the writer, dropped, leaves nothing.
+    if (!hasBody) return kReportTemplateDamaged;
+    return out.Commit() ? kReportOk : kReportDocumentUnwritable;
 }
 
 }  // namespace
@@ -342,13 +254,12 @@ std::int32_t ReadValues(std::span<const std::uint8_t> bytes, ReportValues& value
     // announces, each with its caption. Anything less was cut short.
     std::optional<std::uint32_t> announced;
     std::size_t captions = 0;
-    Cp936Decoder Utf8FromCp936;
     for (const auto& entry : data->entries) {
         switch (entry.kind) {
             case kReportEntryText:
             case kReportEntryTable: {
-                std::string label = Utf8FromCp936(entry.label);
-                std::string text = Utf8FromCp936(entry.text);
+                std::string label = Cp936ToUtf8(entry.label);
+                std::string text = Cp936ToUtf8(entry.text);
                 if (entry.kind == kReportEntryTable && label == kTableLabel) values.tableRows = TableRows(text);
                 // A caption belongs to the picture before it.
                 if (label == kCaptionLabel && captions < values.pictures.size()) values.pictures[captions++].caption = text;
@@ -361,9 +272,10 @@ std::int32_t ReadValues(std::span<const std::uint8_t> bytes, ReportValues& value
                 progress.Step();
                 break;
             case kReportEntryPicture: {
-                const auto size = BmpSize(entry.file);
-                if (!size || !announced) return kReportDataDamaged;
-                values.pictures.push_back({entry.file, size->first, size->second, {}});
+                const auto size = ReadBmpSize(entry.file);
+                if (!size || size->width > kMaxPictureSide || size->height > kMaxPictureSide || !announced)
+                    return kReportDataDamaged;
+                values.pictures.push_back({entry.file, size->width, size->height, {}});
                 break;
             }
         }
@@ -408,7 +320,7 @@ std::string FillDocumentBody(std::string_view xml, const ReportValues& values) {
 
 std::int32_t BuildReport(const std::string& dataFile, const std::string& document, std::int32_t* progress) {
     ProgressCounter counter(progress);
-    MappedInput input;
+    MappedFile input;
     if (!input.Open(dataFile)) return kReportDataUnreadable;
     ReportValues values;
     if (const auto rc = ReadValues(input.Bytes(), values, counter); rc != kReportOk) return rc;

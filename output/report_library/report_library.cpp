@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/atomic_file.hpp"
 #include "output/report_library/report_builder.hpp"
 
 extern "C" {
@@ -13,6 +14,8 @@ __attribute__((visibility("default"))) std::int32_t Fun001(const char* dataFile,
                                                              std::int32_t* progress) {
     using namespace tav::report;
     if (!dataFile || !document || !*dataFile || !*document) return kReportBadArguments;
+    // The program frees the library after the call; it keeps its signal handlers to itself.
+    tav::RemoveTemporariesOnSignals(false);
     try {
         return BuildReport(dataFile, document, progress);
     } catch (const std::bad_alloc&) {

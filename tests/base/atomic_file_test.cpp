@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -23,6 +24,16 @@ using testing::TempDir;
 // Set by a test to make every fchmod of this program fail, as on a file system
 // that keeps its own permissions (see fchmod below).
 std::atomic<bool> gRefuseFchmod{false};
+// What fsync was asked to flush (see fsync below), and a disk that fails to
+// take a folder's change.
+std::atomic<int> gSyncedFiles{0};
+std::atomic<int> gSyncedFolders{0};
+std::atomic<bool> gFolderSyncFails{false};
+
+bool IsFolder(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 std::vector<std::string> HiddenTemporaries(const std::string& folder) {
     std::vector<std::string> found;
@@ -154,6 +165,145 @@ TEST(AtomicFile, AHandlerOfTheProgramIsBackAfterTheSave) {
     ::sigaction(SIGINT, &previous, nullptr);
 }
 
+// A library that writes a file by its name, truncating what is there.
+bool WriteByName(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
+}
+
+TEST(AtomicFile, ALibraryWritesTheHandedOverFileByName) {
+    TempDir dir;
+    const auto path = dir.File("p.docx");
+    ASSERT_TRUE(WriteFileAtomically(path, kBytes));
+    ::chmod(path.c_str(), 0640);
+    {
+        AtomicFileWriter out(path);
+        const std::string temp = out.HandOverPath();
+        EXPECT_EQ(HiddenTemporaries(dir.path()), std::vector<std::string>{temp}) << "beside the target, hidden";
+        EXPECT_FALSE(out.Write(kBytes)) << "the library's truncation would lose them";
+        ASSERT_TRUE(WriteByName(temp, {7, 7}));
+        EXPECT_EQ(ReadWholeFile(path), kBytes);
+        ASSERT_TRUE(out.Commit()) << out.Error();
+    }
+    EXPECT_EQ(ReadWholeFile(path), (std::vector<std::uint8_t>{7, 7}));
+    EXPECT_EQ(ModeOf(path), 0640);
+
+    // The library fails: the writer, dropped, takes the half-written file with it.
+    {
+        AtomicFileWriter out(path);
+        ASSERT_TRUE(WriteByName(out.HandOverPath(), {1}));
+    }
+    EXPECT_EQ(ReadWholeFile(path), (std::vector<std::uint8_t>{7, 7}));
+
+    // The library put a file of its own under the name: that one is committed.
+    {
+        AtomicFileWriter out(path);
+        const std::string temp = out.HandOverPath();
+        ::unlink(temp.c_str());
+        ASSERT_TRUE(WriteByName(temp, {3}));
+        ASSERT_TRUE(out.Commit()) << out.Error();
+    }
+    EXPECT_EQ(ReadWholeFile(path), std::vector<std::uint8_t>{3});
+    EXPECT_EQ(ModeOf(path), 0640);
+
+    // The library left no file, or a link to another one: nothing is replaced.
+    ASSERT_TRUE(WriteFileAtomically(dir.File("elsewhere"), kBytes));
+    for (const bool link : {false, true}) {
+        AtomicFileWriter out(path);
+        const std::string temp = out.HandOverPath();
+        ::unlink(temp.c_str());
+        if (link) {
+            ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), temp.c_str()), 0);
+        }
+        EXPECT_FALSE(out.Commit()) << link;
+        EXPECT_NE(out.Error().find("写入失败"), std::string::npos) << out.Error();
+    }
+    EXPECT_EQ(ReadWholeFile(path), std::vector<std::uint8_t>{3});
+    EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+
+    AtomicFileWriter nowhere(dir.File("missing/p.docx"));
+    EXPECT_TRUE(nowhere.HandOverPath().empty()) << "no name for a file that could not be made";
+    EXPECT_FALSE(nowhere.Commit());
+}
+
+TEST(AtomicFile, ACommitWaitsForTheDiskUnlessTheFileIsWork) {
+    TempDir dir;
+    const auto path = dir.File("p.tav");
+    gSyncedFiles = 0;
+    gSyncedFolders = 0;
+    ASSERT_TRUE(WriteFileAtomically(path, kBytes));
+    EXPECT_EQ(gSyncedFiles, 1);
+    EXPECT_EQ(gSyncedFolders, 1) << "the new name is on the disk only once its folder is";
+    {
+        AtomicFileWriter work(dir.File("TAV.gwx"), AtomicFileWriter::Durability::WorkFile);
+        ASSERT_TRUE(work.Write(kBytes) && work.Commit()) << work.Error();
+    }
+    EXPECT_EQ(gSyncedFiles, 1);
+    EXPECT_EQ(gSyncedFolders, 1);
+    EXPECT_EQ(ReadWholeFile(dir.File("TAV.gwx")), kBytes);
+
+    // The disk does not take the folder's change: the file is in place, but
+    // the save does not claim to be safe.
+    gFolderSyncFails = true;
+    std::string error;
+    const bool saved = WriteFileAtomically(path, std::vector<std::uint8_t>{5}, &error);
+    gFolderSyncFails = false;
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, "文件已替换，但无法确认已写入磁盘：输入输出错误");
+    EXPECT_EQ(ReadWholeFile(path), std::vector<std::uint8_t>{5});
+    EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+}
+
+// A handler set over ours during a save that passes the signal on to what it
+// replaced (ours), as cleanup handlers do. A later save must not set ours over
+// it again: the two would pass the signal to each other for ever.
+struct sigaction gPassedOnTo {};
+extern "C" void PassingHandler(int signalNumber) {
+    ::sigaction(signalNumber, &gPassedOnTo, nullptr);
+    ::raise(signalNumber);
+}
+
+void StoppedAfterAHandlerWentOverOurs(const std::string& folder) {
+    ::alarm(10);  // handlers that pass the signal round for ever end here instead
+    {
+        AtomicFileWriter first(folder + "/a");
+        struct sigaction passing {};
+        passing.sa_handler = PassingHandler;
+        sigemptyset(&passing.sa_mask);
+        ::sigaction(SIGINT, &passing, &gPassedOnTo);
+    }  // ours stays beneath the one set over it
+    AtomicFileWriter second(folder + "/b");
+    second.Write(std::vector<std::uint8_t>(1000, 7));
+    ::raise(SIGINT);
+    std::_Exit(0);  // not reached
+}
+
+TEST(AtomicFileDeathTest, AHandlerSetOverOursDoesNotSendTheSignalRoundForEver) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    EXPECT_EXIT(StoppedAfterAHandlerWentOverOurs(dir.path()), ::testing::KilledBySignal(SIGINT), "");
+    EXPECT_TRUE(HiddenTemporaries(dir.path()).empty());
+}
+
+// The report library's saves, in code the program unloads after the call.
+TEST(AtomicFile, SavesCanLeaveTheSignalHandlersAlone) {
+    TempDir dir;
+    struct sigaction before {};
+    ::sigaction(SIGINT, nullptr, &before);
+    RemoveTemporariesOnSignals(false);
+    {
+        AtomicFileWriter out(dir.File("p.tav"));
+        struct sigaction during {};
+        ::sigaction(SIGINT, nullptr, &during);
+        EXPECT_EQ(during.sa_handler, before.sa_handler);
+        EXPECT_TRUE(out.Write(kBytes) && out.Commit());
+    }
+    RemoveTemporariesOnSignals(true);
+    EXPECT_EQ(ReadWholeFile(dir.File("p.tav")), kBytes);
+}
+
 TEST(FileEditLock, ASecondEditorWaitsForTheFileTheFirstOneSaved) {
     TempDir dir;
     const auto path = dir.File("p.tav");
@@ -222,4 +372,15 @@ extern "C" int fchmod(int fd, mode_t mode) noexcept {
         return -1;
     }
     return static_cast<int>(::syscall(SYS_fchmod, fd, mode));
+}
+
+// Likewise fsync, counted, and failing for folders when a test asks.
+extern "C" int fsync(int fd) {
+    const bool folder = tav::IsFolder(fd);
+    if (folder && tav::gFolderSyncFails) {
+        errno = EIO;
+        return -1;
+    }
+    ++(folder ? tav::gSyncedFolders : tav::gSyncedFiles);
+    return static_cast<int>(::syscall(SYS_fsync, fd));
 }

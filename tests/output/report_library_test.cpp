@@ -1,6 +1,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include "output/report_library/report_builder.hpp"
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"
+#include "tests/output/full_disk.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "tests/support/zip_reader.hpp"
@@ -178,7 +181,40 @@ TEST(ReportLibrary, ErrorsComeBackAsTextsThroughTheRealLoader) {
     // No failure left a document, finished or not, under the output name.
     EXPECT_FALSE(std::filesystem::exists(document));
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_FALSE(e.path().filename().string().starts_with(".tav-report-")) << e.path();
+        EXPECT_FALSE(e.path().filename().string().starts_with(".")) << e.path();
+}
+
+TEST(ReportLibrary, AFailedWriteLeavesTheOldFileAlone) {
+    TempDir dir;
+    const auto data = WriteDataFile(dir);
+    const std::string document = dir.File("TAV.docx");
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    ASSERT_TRUE(WriteFileAtomically(document, old));
+    // The disk fills up while the document is written: in the builder, and in
+    // the library as the program loads it.
+    {
+        const testing::DiskFullBeyond full(4096);
+        std::int32_t progress = 0;
+        EXPECT_EQ(report::BuildReport(data, document, &progress), report::kReportDocumentUnwritable);
+        EXPECT_EQ(Build(TAV_REPORT_LIBRARY, data, document), "无法写入报告文件");
+    }
+    EXPECT_EQ(ReadWholeFile(document), old);
+
+    // A folder in the way of the document: nothing can take its place, and
+    // that is what the user is told (not that the template is damaged).
+    const std::string folder = dir.File("folder.docx");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    EXPECT_EQ(Build(TAV_REPORT_LIBRARY, data, folder), "无法写入报告文件");
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"TAV.docx", "TAV.gwx", "folder.docx"}));
+
+    // The next report replaces the old document.
+    ASSERT_EQ(Build(TAV_REPORT_LIBRARY, data, document), "");
+    EXPECT_TRUE(testing::ZipMember(document, "word/document.xml"));
 }
 
 TEST(ReportLibrary, ADataFileCutAtAnyByteIsRefused) {
@@ -222,6 +258,23 @@ TEST(ReportLibrary, TwoThousandPointsMakeTwoThousandRows) {
     EXPECT_NE(body.find(">P1999<"), std::string::npos);
     EXPECT_NE(body.find(">2000<"), std::string::npos);
     EXPECT_EQ(body.find("{{"), std::string::npos);
+}
+
+// The program finds the library's two entry points by name; the base the
+// library links stays inside it, where it cannot stand in for the program's.
+TEST(ReportLibrary, ExportsItsTwoEntryPointsAndNothingElse) {
+    std::FILE* pipe = ::popen(("nm -D --defined-only '" + std::string(TAV_REPORT_LIBRARY) + "' 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::vector<std::string> names;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        names.push_back(text.substr(text.rfind(' ') + 1));
+    }
+    if (::pclose(pipe) != 0) GTEST_SKIP() << "nm (binutils) is not installed";
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Fun001", "Fun002"}));
 }
 
 TEST(ReportLibrary, ErrorTextsFitTheBufferWithoutHalfCharacters) {

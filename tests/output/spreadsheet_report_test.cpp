@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/atomic_file.hpp"
 #include "model/document.hpp"
+#include "tests/output/full_disk.hpp"
 #include "tests/output/report_project.hpp"
 #include "tests/support/tool_runner.hpp"
 #include "tests/support/zip_reader.hpp"
@@ -61,23 +63,46 @@ TEST(SpreadsheetReport, CellsReadBackAsTheReportShowsThem) {
               "A3='1-3' General\nB3=800 0\nC3=9.88 0.00\nD3=3800 0\nE3='Ⅰ' General\n");
 }
 
+// Only the entries a test left in its folder: a save that failed leaves no
+// hidden temporary file behind.
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(SpreadsheetReport, AFailedWriteLeavesTheOldFileAlone) {
     testing::TempDir dir;
     CTAV_AnalyserDoc doc;
     doc.points = {ReportPoint("1", {}, true)};
     const std::vector<std::int32_t> checked{0};
+    const std::string path = dir.File("r.xlsx");
     std::string error;
+    ASSERT_TRUE(WriteSpreadsheetReport(path, doc, checked, &error)) << error;
+    const auto old = ReadWholeFile(path);
+    ASSERT_TRUE(old);
+
+    // The disk fills up while the new workbook is written.
+    doc.points.push_back(ReportPoint("2", {{1, 2.5f, "缩径"}}, true));
+    const std::vector<std::int32_t> both{0, 1};
+    {
+        const testing::DiskFullBeyond full(1000);
+        EXPECT_FALSE(WriteSpreadsheetReport(path, doc, both, &error));
+    }
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadWholeFile(path), old);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"r.xlsx"});
+
     EXPECT_FALSE(WriteSpreadsheetReport(dir.File("missing/r.xlsx"), doc, checked, &error));
     EXPECT_FALSE(error.empty());
 
     // A folder in the way: the workbook cannot take its place, and no
     // temporary file is left beside it.
-    const std::string path = dir.File("r.xlsx");
-    ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
-    EXPECT_FALSE(WriteSpreadsheetReport(path, doc, checked, &error));
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
-    EXPECT_EQ(entries, 1u);
+    const std::string folder = dir.File("f.xlsx");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    EXPECT_FALSE(WriteSpreadsheetReport(folder, doc, checked, &error));
+    EXPECT_EQ(FolderEntries(dir.path()), (std::vector<std::string>{"f.xlsx", "r.xlsx"}));
 }
 
 }  // namespace

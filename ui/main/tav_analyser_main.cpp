@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "base/atomic_file.hpp"
 #include "ui/main_window.hpp"
 #include "ui/qt_translations.hpp"
 
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
         window.show();
         QApplication::processEvents();
         const QString out = parser.value(screenshot);
-        if (!window.grab().save(out, "PNG")) {
+        tav::AtomicFileWriter file(out.toStdString());
+        if (!file.Ok() || !window.grab().save(QString::fromStdString(file.HandOverPath()), "PNG") || !file.Commit()) {
             std::fprintf(stderr, "tav_analyser: cannot write %s\n", qPrintable(out));
             return 3;
         }
