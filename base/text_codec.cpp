@@ -72,17 +72,6 @@ std::string Utf8ToCp936(std::string_view utf8) {
     return out;
 }
 
-std::size_t Cp936SafePrefix(std::string_view text, std::size_t maxBytes) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < text.size()) ? 2 : 1;
-        if (i + len > maxBytes) break;
-        i += len;
-    }
-    return i;
-}
-
 std::string Utf16LeToCp936(std::string_view utf16le, std::size_t maxBytes) {
     std::size_t chars = 0;
     while (chars * 2 + 1 < utf16le.size() && (utf16le[chars * 2] != 0 || utf16le[chars * 2 + 1] != 0)) ++chars;
