@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "base/user_prompts.hpp"
-#include "model/process_step.hpp"
+#include "processing/operations.hpp"
 
 namespace tav {
 
