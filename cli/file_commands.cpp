@@ -15,6 +15,7 @@
 #include "cli/json_out.hpp"
 #include "model/document.hpp"
 #include "model/project_file.hpp"
+#include "processing/operations.hpp"
 #include "processing/project_loading.hpp"
 
 namespace tav::cli {

@@ -1,28 +1,15 @@
 #include "cli/panel_op.hpp"
 
+#include "processing/operations.hpp"
+
 namespace tav::cli {
-
-namespace {
-
-struct PanelName {
-    std::string_view name;
-    std::int32_t opType;
-};
-constexpr PanelName kPanels[] = {
-    {"filter", kOpFilter},         {"magnify", kOpMagnify},       {"dc", kOpRemoveDc},
-    {"smooth", kOpSmooth},         {"rotate", kOpRotate},         {"linzero", kOpLinearZero},
-    {"nonlinzero", kOpNonlinearZero}, {"frontzero", kOpFrontZero}, {"rearzero", kOpRearZero},
-    {"localscale", kOpLocalScale}, {"shift", kOpShift},
-};
-
-}  // namespace
 
 std::optional<PanelArgs> ParsePanelArgs(std::string_view text, std::string& why) {
     PanelArgs args;
     const auto colon = text.find(':');
     const std::string_view name = text.substr(0, colon);
-    for (const auto& p : kPanels)
-        if (p.name == name) args.opType = p.opType;
+    const std::int32_t op = OperationOfToolName(name);
+    if (Operation(op).panel != nullptr) args.opType = op;
     if (args.opType == 0) {
         why = "no panel named '" + std::string(name) + "'";
         return std::nullopt;

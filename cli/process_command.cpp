@@ -22,6 +22,7 @@
 #include "model/positions.hpp"
 #include "model/process_step.hpp"
 #include "processing/chain.hpp"
+#include "processing/operations.hpp"
 
 namespace tav::cli {
 
@@ -52,85 +53,22 @@ constexpr const char* kUsage =
 
 // ---- step fields ---------------------------------------------------------------
 
-enum class Unit { None, Position, Length };
-
-struct FieldInfo {
-    std::string_view name;
-    std::int32_t ProcessStep::*integer = nullptr;
-    float ProcessStep::*real = nullptr;
-    Unit unit = Unit::None;
-    int memoSlot = -1;  // where the panel remembers typed metres
+// The record's fields a step argument can set: the code, the parameter
+// members of every operation, and the display range.
+constexpr StepMember kOwnFields[] = {
+    {"opType", &ProcessStep::opType},
+    {"viewMax", nullptr, &ProcessStep::viewMax},
+    {"viewMin", nullptr, &ProcessStep::viewMin},
 };
 
-constexpr FieldInfo Int(std::string_view name, std::int32_t ProcessStep::*m) {
-    return {name, m, nullptr};
-}
-constexpr FieldInfo Real(std::string_view name, float ProcessStep::*m) {
-    return {name, nullptr, m};
-}
-constexpr FieldInfo Pos(std::string_view name, std::int32_t ProcessStep::*m, int slot) {
-    return {name, m, nullptr, Unit::Position, slot};
-}
-
-const FieldInfo kFields[] = {
-    Int("opType", &ProcessStep::opType),
-    Int("filterKind", &ProcessStep::filterKind),
-    Real("filterUpperHz", &ProcessStep::filterUpperHz),
-    Real("filterLowerHz", &ProcessStep::filterLowerHz),
-    Int("magnifyMode", &ProcessStep::magnifyMode),
-    Real("magnifyFactor", &ProcessStep::magnifyFactor),
-    Pos("magnifyStart", &ProcessStep::magnifyStart, 0),
-    Int("smoothPoints", &ProcessStep::smoothPoints),
-    Int("dcMode", &ProcessStep::dcMode),
-    Pos("dcStart", &ProcessStep::dcStart, 0),
-    Int("rotateMode", &ProcessStep::rotateMode),
-    Pos("rotateStart", &ProcessStep::rotateStart, 0),
-    Real("rotateAngle", &ProcessStep::rotateAngle),
-    Real("rotateScale", &ProcessStep::rotateScale),
-    Int("linZeroMode", &ProcessStep::linZeroMode),
-    Pos("linZeroStart", &ProcessStep::linZeroStart, 0),
-    Int("nonlinZeroMode", &ProcessStep::nonlinZeroMode),
-    Pos("nonlinZeroStart", &ProcessStep::nonlinZeroStart, 0),
-    Pos("frontZeroPos", &ProcessStep::frontZeroPos, 0),
-    Pos("rearZeroPos", &ProcessStep::rearZeroPos, 0),
-    Pos("scaleStart", &ProcessStep::scaleStart, 0),
-    Pos("scaleEnd", &ProcessStep::scaleEnd, 1),
-    Real("scaleFactor", &ProcessStep::scaleFactor),
-    {"shiftX", &ProcessStep::shiftX, nullptr, Unit::Length, 2},
-    Real("shiftY", &ProcessStep::shiftY),
-    Int("shiftMode", &ProcessStep::shiftMode),
-    Pos("shiftStart", &ProcessStep::shiftStart, 0),
-    Pos("shiftEnd", &ProcessStep::shiftEnd, 1),
-    Real("viewMax", &ProcessStep::viewMax),
-    Real("viewMin", &ProcessStep::viewMin),
-};
-
-const FieldInfo* FindField(std::string_view name) {
-    for (const auto& f : kFields)
+const StepMember* FindField(std::string_view name) {
+    for (const auto& f : kOwnFields)
         if (f.name == name) return &f;
+    for (const auto& op : Operations())
+        for (const StepMember* m : op.members)
+            if (m->name == name) return m;
     return nullptr;
 }
-
-struct NamedOperation {
-    std::string_view name;
-    std::int32_t code;
-};
-constexpr NamedOperation kNames[] = {
-    {"integrate", kOpIntegrate},
-    {"differentiate", kOpDifferentiate},
-    {"filter", kOpFilter},
-    {"linzero", kOpLinearZero},
-    {"nonlinzero", kOpNonlinearZero},
-    {"reverse", kOpReverse},
-    {"smooth", kOpSmooth},
-    {"dc", kOpRemoveDc},
-    {"frontzero", kOpFrontZero},
-    {"rearzero", kOpRearZero},
-    {"shift", kOpShift},
-    {"rotate", kOpRotate},
-    {"magnify", kOpMagnify},
-    {"localscale", kOpLocalScale},
-};
 
 template <typename T>
 bool ParseWhole(std::string_view text, T& value) {
@@ -146,7 +84,7 @@ bool ParseFloat(std::string_view text, float& value) {
 }
 
 struct FieldSetting {
-    const FieldInfo* field = nullptr;
+    const StepMember* field = nullptr;
     bool metres = false;
     std::int32_t integer = 0;
     float real = 0.0f;  // the value, or the metres
@@ -162,8 +100,7 @@ std::optional<StepArgs> ParseStepArgs(std::string_view text, std::string& why) {
     StepArgs stepArgs;
     const auto colon = text.find(':');
     const std::string_view name = text.substr(0, colon);
-    for (const auto& n : kNames)
-        if (n.name == name) stepArgs.opType = n.code;
+    stepArgs.opType = OperationOfToolName(name);
     if (stepArgs.opType == 0) {
         std::int32_t code = 0;
         if (!ParseWhole(name, code) || code < 1 || code >= kOperationTypeCount) {
@@ -187,7 +124,7 @@ std::optional<StepArgs> ParseStepArgs(std::string_view text, std::string& why) {
         }
         std::string_view value = eq == std::string_view::npos ? std::string_view{} : item.substr(eq + 1);
         bool ok;
-        if (setting.field->unit != Unit::None && !value.empty() && value.back() == 'm') {
+        if (setting.field->unit != MemberUnit::Plain && !value.empty() && value.back() == 'm') {
             setting.metres = true;
             ok = ParseFloat(value.substr(0, value.size() - 1), setting.real);
         } else if (setting.field->integer != nullptr) {
@@ -215,7 +152,7 @@ void ApplyStepArgs(const CTAV_AnalyserDoc& doc, const TargetSet& targets, const 
     step.opType = stepArgs.opType;
     const TestPoint* first = targets.empty() ? nullptr : &doc.points[static_cast<std::size_t>(targets.front())];
     for (const auto& s : stepArgs.settings) {
-        const FieldInfo& f = *s.field;
+        const StepMember& f = *s.field;
         if (!s.metres) {
             if (f.integer != nullptr)
                 step.*f.integer = s.integer;
@@ -223,7 +160,7 @@ void ApplyStepArgs(const CTAV_AnalyserDoc& doc, const TargetSet& targets, const 
                 step.*f.real = s.real;
             continue;
         }
-        const std::int32_t index = first == nullptr ? 0 : DepthToSample(*first, s.real, f.unit == Unit::Length);
+        const std::int32_t index = first == nullptr ? 0 : DepthToSample(*first, s.real, f.unit == MemberUnit::Length);
         step.*f.integer = index;
         step.Memorise(f.memoSlot, index, s.real);
     }

@@ -6,15 +6,6 @@
 
 namespace tav {
 
-std::string_view OperationName(std::int32_t opType) {
-    static constexpr std::string_view kNames[kOperationTypeCount] = {
-        "",       "积分",     "微分",     "数字滤波", "线性归零", "非线性归零",
-        "波形反向", "平滑",     "去直流",   "前置零",   "后置零",   "数据平移",
-        "波形旋转", "波形放大", "",         "动态缩放", "局部缩放"};
-    if (opType < 0 || opType >= kOperationTypeCount) return {};
-    return kNames[opType];
-}
-
 void ProcessStep::Memorise(int slot, std::int32_t index, float metres) {
     if (slot < 0 || slot > 2) return;
     positionMemo[static_cast<std::size_t>(slot)].index = index;

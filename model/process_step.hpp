@@ -13,6 +13,7 @@ namespace tav {
 class ByteReader;
 class ByteWriter;
 
+// What each operation does, its names and its panel: processing/operations.hpp.
 enum OperationType : std::int32_t {
     kOpNone = 0,  // chain list only: a step that differs between targets
     kOpIntegrate = 1,
@@ -36,9 +37,6 @@ inline constexpr int kOperationTypeCount = 17;
 
 // The filterKind codes of a filter step.
 enum FilterKind : std::int32_t { kLowPass = 1, kHighPass = 2, kBandPass = 3, kBandStop = 4 };
-
-// The name the chain list shows for a code ("" for 0, 14 and unknown codes).
-std::string_view OperationName(std::int32_t opType);
 
 // One of the 26 per-waveform drawing settings blocks of the display.
 struct DisplayBlock {

@@ -6,9 +6,7 @@
 #include "base/numeric.hpp"
 #include "model/pile_head.hpp"
 #include "model/positions.hpp"
-#include "processing/calculus_ops.hpp"
-#include "processing/fir_filter.hpp"
-#include "processing/pointwise_ops.hpp"
+#include "processing/operations.hpp"
 
 namespace tav {
 
@@ -27,54 +25,7 @@ std::int32_t MagnifyLimitIndex(const TestPoint& tp) {
 }
 
 void RunStep(TestPoint& tp, const ProcessStep& s) {
-    float* x = tp.samples.data();
-    const std::int32_t n = tp.sampleCount();
-    switch (s.opType) {
-        case kOpIntegrate:
-            Integrate(x, n, tp.sampleInterval);
-            break;
-        case kOpDifferentiate:
-            Differentiate(x, n);
-            break;
-        case kOpFilter:
-            FilterWaveform(x, n, tp.sampleInterval, s.filterLowerHz, s.filterUpperHz, s.filterKind, kHannWindow);
-            break;
-        case kOpLinearZero:
-            ZeroLinear(x, n, tp.toeIndex, s.linZeroMode, s.linZeroStart);
-            break;
-        case kOpNonlinearZero:
-            ZeroNonlinear(x, n, tp.toeIndex, s.nonlinZeroMode, s.nonlinZeroStart);
-            break;
-        case kOpReverse:
-            Reverse(x, n);
-            break;
-        case kOpSmooth:
-            Smooth(x, n, s.smoothPoints);
-            break;
-        case kOpRemoveDc:
-            RemoveDc(x, n, s.dcMode, s.dcStart);
-            break;
-        case kOpFrontZero:
-            ZeroFront(x, n, s.frontZeroPos);
-            break;
-        case kOpRearZero:
-            ZeroRear(x, n, s.rearZeroPos);
-            break;
-        case kOpShift:
-            ShiftData(x, n, s.shiftX, s.shiftY, s.shiftMode, s.shiftStart, s.shiftEnd);
-            break;
-        case kOpRotate:
-            Rotate(x, n, s.rotateMode, s.rotateStart, s.rotateAngle, s.rotateScale);
-            break;
-        case kOpMagnify:
-            Magnify(x, n, s.magnifyFactor, s.magnifyStart, s.magnifyMode, MagnifyLimitIndex(tp));
-            break;
-        case kOpLocalScale:
-            LocalScale(x, n, s.scaleStart, s.scaleEnd, s.scaleFactor);
-            break;
-        default:
-            break;  // 14, 15 and unknown codes have no effect
-    }
+    if (const auto run = Operation(s.opType).run) run(tp, s);
 }
 
 void ApplyChain(TestPoint& tp, std::int32_t n, const ProcessStep* steps) {
@@ -252,61 +203,8 @@ void ClearSteps(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets) {
 // ---- lastParams ----------------------------------------------------------------
 
 void CopyToLastParams(TestPoint& tp, const ProcessStep& s) {
-    ProcessStep& p = tp.lastParams;
-    p.opType = s.opType;
-    switch (s.opType) {
-        case kOpFilter:
-            p.filterKind = s.filterKind;
-            p.filterUpperHz = s.filterUpperHz;
-            p.filterLowerHz = s.filterLowerHz;
-            break;
-        case kOpLinearZero:
-            p.linZeroMode = s.linZeroMode;
-            p.linZeroStart = s.linZeroStart;
-            break;
-        case kOpNonlinearZero:
-            p.nonlinZeroMode = s.nonlinZeroMode;
-            p.nonlinZeroStart = s.nonlinZeroStart;
-            break;
-        case kOpSmooth:
-            p.smoothPoints = s.smoothPoints;
-            break;
-        case kOpRemoveDc:
-            p.dcMode = s.dcMode;
-            p.dcStart = s.dcStart;
-            break;
-        case kOpFrontZero:
-            p.frontZeroPos = s.frontZeroPos;
-            break;
-        case kOpRearZero:
-            p.rearZeroPos = s.rearZeroPos;
-            break;
-        case kOpShift:
-            p.shiftX = s.shiftX;
-            p.shiftY = s.shiftY;
-            p.shiftMode = s.shiftMode;
-            p.shiftStart = s.shiftStart;
-            p.shiftEnd = s.shiftEnd;
-            break;
-        case kOpRotate:
-            p.rotateMode = s.rotateMode;
-            p.rotateStart = s.rotateStart;
-            p.rotateAngle = s.rotateAngle;
-            p.rotateScale = s.rotateScale;
-            break;
-        case kOpMagnify:
-            p.magnifyMode = s.magnifyMode;
-            p.magnifyFactor = s.magnifyFactor;
-            p.magnifyStart = s.magnifyStart;
-            break;
-        case kOpLocalScale:
-            p.scaleStart = s.scaleStart;
-            p.scaleEnd = s.scaleEnd;
-            p.scaleFactor = s.scaleFactor;
-            break;
-        default:
-            break;  // integration, differentiation, reversal and the rest: the code only
-    }
+    tp.lastParams.opType = s.opType;
+    CopyParameters(tp.lastParams, s, Operation(s.opType));
 }
 
 void CopyToLastParams(CTAV_AnalyserDoc& doc, std::int32_t tp, const ProcessStep& step) {
@@ -355,31 +253,9 @@ ProcessStep PrefillNewStep(const CTAV_AnalyserDoc& doc, std::span<const std::int
     const TestPoint& first = doc.points[static_cast<std::size_t>(targets.front())];
     step = first.lastParams;
     step.opType = opType;
-    if (cursor) {
-        switch (opType) {
-            case kOpRemoveDc:
-                step.dcStart = *cursor;
-                break;
-            case kOpRotate:
-                step.rotateStart = *cursor;
-                break;
-            case kOpLinearZero:
-                step.linZeroStart = *cursor;
-                break;
-            case kOpNonlinearZero:
-                step.nonlinZeroStart = *cursor;
-                break;
-            case kOpFrontZero:
-                step.frontZeroPos = *cursor;
-                break;
-            case kOpRearZero:
-                step.rearZeroPos = *cursor;
-                break;
-            default:
-                break;
-        }
-    }
-    if (opType == kOpMagnify) step.magnifyStart = DepthToSample(first, 0.0f, false);
+    const OperationDescription& op = Operation(opType);
+    if (cursor && op.cursorPreset != nullptr) step.*op.cursorPreset = *cursor;
+    if (op.headPreset != nullptr) step.*op.headPreset = DepthToSample(first, 0.0f, false);
     return step;
 }
 
@@ -396,7 +272,7 @@ void FinishNewStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets,
                    bool confirmed) {
     ReapplyChain(doc, targets);
     if (confirmed) {
-        AppendStep(doc, targets, working, working.opType != kOpMagnify);
+        AppendStep(doc, targets, working, !Operation(working.opType).keepsHead);
         doc.modified = true;
     }
     doc.ResetDisplayRange(targets);

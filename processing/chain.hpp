@@ -30,10 +30,11 @@ using TargetSet = std::vector<std::int32_t>;
 
 // ---- the engine --------------------------------------------------------------
 
-// Runs one step's operation on tp.samples in place, with the arguments the
-// dispatch table gives each code (sampleInterval for integration and the
-// filter, toeIndex for the zeroing modes, the magnification limit index).
-// Codes 14, 15 and unknown codes do nothing.
+// Runs one step's operation on tp.samples in place: the runner of its row in
+// the operations table (processing/operations.hpp), which also takes what the
+// test point gives (sampleInterval for integration and the filter, toeIndex
+// for the zeroing modes, the magnification limit index). Codes 14, 15 and
+// unknown codes do nothing.
 void RunStep(TestPoint& tp, const ProcessStep& step);
 
 // The magnification's limit index: the toe when toeValid is set and the toe
@@ -84,8 +85,8 @@ void ClearSteps(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets);
 
 // ---- lastParams ----------------------------------------------------------------
 
-// Copies the step's opType and the fields of its type into lastParams; every
-// other field of lastParams stays.
+// Copies the step's opType and the parameter members of its operation into
+// lastParams; every other field of lastParams stays.
 void CopyToLastParams(TestPoint& tp, const ProcessStep& step);
 void CopyToLastParams(CTAV_AnalyserDoc& doc, std::int32_t tp, const ProcessStep& step);
 

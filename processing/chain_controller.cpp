@@ -1,5 +1,7 @@
 #include "processing/chain_controller.hpp"
 
+#include "processing/operations.hpp"
+
 namespace tav {
 
 namespace {
@@ -57,30 +59,6 @@ std::int32_t Lookup(const CommandOp (&table)[N], int id) {
     return 0;
 }
 
-// Not available in the view's secondary display modes.
-bool TimeDomainOnly(std::int32_t opType) {
-    switch (opType) {
-        case kOpRotate:
-        case kOpLinearZero:
-        case kOpNonlinearZero:
-        case kOpFrontZero:
-        case kOpRearZero:
-        case kOpLocalScale:
-        case kOpShift:
-        case kOpReverse:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Operations with parameters that a command creates (not 14 or 15).
-bool HasPanelToEdit(std::int32_t opType) {
-    for (const auto& c : kCreate)
-        if (c.opType == opType) return HasPanel(opType);
-    return false;
-}
-
 class DocumentPreview final : public StepPreview {
 public:
     DocumentPreview(CTAV_AnalyserDoc& doc, const TargetSet& targets) : doc_(doc), targets_(targets) {}
@@ -104,9 +82,7 @@ std::int32_t OperationOfInsertCommand(int id) {
     return Lookup(kInsert, id);
 }
 
-bool HasPanel(std::int32_t opType) {
-    return opType != kOpIntegrate && opType != kOpDifferentiate && opType != kOpReverse;
-}
+bool HasPanel(std::int32_t opType) { return Operation(opType).panel != nullptr; }
 
 OperationPanel OpenPanelModel(std::optional<OperationPanel>& carried, const PanelRequest& request,
                               const TestPoint* current, const ProcessStep& step) {
@@ -180,7 +156,7 @@ bool ChainController::RunPanel(std::int32_t opType, const TargetSet& targets, in
 
 void ChainController::Create(std::int32_t opType) {
     if (doc_.PointCount() == 0 || view_.DisplayedPoints().empty()) return;
-    if (view_.SecondaryDisplayMode() && TimeDomainOnly(opType)) return;
+    if (view_.SecondaryDisplayMode() && Operation(opType).timeDomainOnly) return;
     TargetSet targets = Targets();
     if (targets.empty()) return;
     ProcessStep step = PrefillNewStep(doc_, targets, opType, view_.CursorSample());
@@ -201,7 +177,7 @@ void ChainController::Edit() {
     const std::int32_t row = view_.SelectedChainRow();
     if (!list.Editable(row)) return;
     ProcessStep step = list.rows[static_cast<std::size_t>(row)];
-    if (!HasPanelToEdit(step.opType)) return;
+    if (!HasPanel(step.opType)) return;
     doc_.stepInsertMode = 1;
     doc_.stepInsertPos = row;
     const bool confirmed = RunPanel(step.opType, list.targets, 1, step);

@@ -35,7 +35,8 @@ namespace tav {
 std::int32_t OperationOfCreateCommand(int id);
 // The operation code an insert command (main menu or chain list) makes, or 0.
 std::int32_t OperationOfInsertCommand(int id);
-// Integration, differentiation and reversal have no parameters and no panel.
+// Integration, differentiation and reversal have no parameters and no panel,
+// nor has a code without an operation (0, 14, 15).
 bool HasPanel(std::int32_t opType);
 
 enum class PanelResult : int { Confirmed = 1, Cancelled = 2, SwitchForm = 110 };

@@ -23,102 +23,8 @@ constexpr PanelSlider kSmoothSlider{1, 32, 1, 4};
 constexpr PanelSlider kAngleSlider{0, 200, 1, 10};  // (p - 100) x 0.1 degrees
 constexpr PanelSlider kScaleSlider{0, 200, 1, 10};  // p x 0.01 up to 100, then p - 100
 constexpr int kSmoothMax = 32;
-constexpr double kMagnifyMax = 1000.0;
 constexpr double kMetresLimit = 1000.0;  // no pile reaches this deep
-constexpr double kPopupAngleLimit = 10.0;
-constexpr double kDockedAngleLimit = 90.0;
-constexpr double kPopupScaleMax = 100.0;
-constexpr double kDockedScaleMin = 0.0001;
-constexpr double kDockedScaleMax = 10000.0;
 constexpr float kOneOver180 = 0.0055555557f;
-
-constexpr PanelField kStartField{K::Position, "start", "起始位置(m)", "起始位置(m)", 0};
-
-std::vector<PanelField> FieldsOf(std::int32_t opType) {
-    switch (opType) {
-        case kOpFilter:
-            return {{K::FilterUpper, "upper", "上限频率(Hz)", "上限(Hz)"},
-                    {K::FilterLower, "lower", "下限频率(Hz)", "下限(Hz)"}};
-        case kOpMagnify:
-            return {{K::MagnifyFactor, "factor", "放 大 系 数", "系数"},
-                    {K::MagnifyDelay, "delay", "放大延迟(m)", "延迟(m)", 0}};
-        case kOpRemoveDc:
-        case kOpLinearZero:
-        case kOpNonlinearZero:
-            return {kStartField};
-        case kOpSmooth:
-            return {{K::SmoothPoints, "points", "平滑点数：", "平滑点数"}};
-        case kOpRotate:
-            return {kStartField, {K::Angle, "angle", "旋转角度(°)", "角度(°)"}};
-        case kOpFrontZero:
-        case kOpRearZero:
-            return {{K::Position, "position", "起始位置(m)", "起始位置(m)", 0}};
-        case kOpLocalScale:
-            return {{K::Position, "start", "起始点(m)", "起始点(m)", 0},
-                    {K::Position, "end", "终止点(m)", "终止点(m)", 1},
-                    {K::ScaleFactor, "factor", "缩放系数", "缩放系数"}};
-        case kOpShift:
-            return {{K::Position, "start", "起始点(m)", "起始(m)", 0},
-                    {K::Position, "end", "终止点(m)", "终止(m)", 1},
-                    {K::ShiftLength, "x", "横向平移(m)", "横向(m)", 2},
-                    {K::Millivolts, "y", "竖向平移(mV)", "竖向(mV)"}};
-        default:
-            return {};
-    }
-}
-
-struct ChoiceSet {
-    std::string_view key;
-    std::vector<std::string_view> popup;
-    std::vector<std::string_view> docked;
-    std::vector<std::string_view> names;
-};
-
-ChoiceSet ChoicesOf(std::int32_t opType) {
-    switch (opType) {
-        case kOpFilter:
-            return {"kind",
-                    {"低通滤波", "高通滤波", "带通滤波", "带阻滤波"},
-                    {"低通", "高通", "带通", "带阻"},
-                    {"low", "high", "band", "stop"}};
-        case kOpMagnify:
-            return {"mode", {"指数放大", "线性放大"}, {"指数", "线性"}, {"exp", "linear"}};
-        case kOpRemoveDc:
-            return {"mode", {"整个波形", "部分波形"}, {"整个", "部分"}, {"whole", "part"}};
-        case kOpRotate:
-            return {"mode", {"整体波形", "部分波形"}, {"整体", "部分"}, {"whole", "part"}};
-        case kOpLinearZero:
-        case kOpNonlinearZero:
-            return {"mode",
-                    {"整体波形", "部分波形", "桩尾以后"},
-                    {"整体", "部分", "桩尾"},
-                    {"whole", "part", "toe"}};
-        case kOpShift:
-            return {"mode", {"整体波形", "部分波形"}, {"整体波形", "部分波形"}, {"whole", "part"}};
-        default:
-            return {};
-    }
-}
-
-// The step's sample index behind a position field.
-std::int32_t* PositionOf(ProcessStep& s, std::int32_t opType, std::string_view key) {
-    switch (opType) {
-        case kOpMagnify: return &s.magnifyStart;
-        case kOpRemoveDc: return &s.dcStart;
-        case kOpRotate: return &s.rotateStart;
-        case kOpLinearZero: return &s.linZeroStart;
-        case kOpNonlinearZero: return &s.nonlinZeroStart;
-        case kOpFrontZero: return &s.frontZeroPos;
-        case kOpRearZero: return &s.rearZeroPos;
-        case kOpLocalScale: return key == "end" ? &s.scaleEnd : &s.scaleStart;
-        case kOpShift: return key == "end" ? &s.shiftEnd : key == "x" ? &s.shiftX : &s.shiftStart;
-        default: return nullptr;
-    }
-}
-
-std::int32_t PositionOf(const ProcessStep& s, std::int32_t opType, std::string_view key) {
-    return *PositionOf(const_cast<ProcessStep&>(s), opType, key);
-}
 
 // A typed number: empty, a number (possibly infinite after an overflow, or
 // NaN), or text that is not a number at all.
@@ -173,46 +79,53 @@ double RotateAngleToDegrees(float radians) {
     return static_cast<double>(radians) / (4.0 * std::atan(1.0)) * 180.0;
 }
 
-// What a reading found, for the checks that compare fields.
-struct OperationPanel::Reading {
-    std::array<double, 4> value{};  // per field: metres, Hz, degrees, factor, points
-};
+namespace {
+
+const PanelDescription kNoPanel{};
+
+const PanelDescription& PanelOf(std::int32_t opType) {
+    const PanelDescription* panel = Operation(opType).panel;
+    return panel != nullptr ? *panel : kNoPanel;
+}
+
+// The buttons' texts as the panel hands them out.
+std::vector<std::string_view> Texts(const PanelChoices* choices,
+                                    std::span<const std::string_view> PanelChoices::*which) {
+    if (choices == nullptr) return {};
+    const auto texts = choices->*which;
+    return {texts.begin(), texts.end()};
+}
+
+}  // namespace
 
 OperationPanel::OperationPanel(std::int32_t opType, PanelForm form, int editFlag, const TestPoint* current)
-    : opType_(opType), form_(form), editFlag_(editFlag), current_(current), fields_(FieldsOf(opType)) {
+    : opType_(opType),
+      panel_(&PanelOf(opType)),
+      form_(form),
+      editFlag_(editFlag),
+      current_(current),
+      fields_(panel_->fields.begin(), panel_->fields.end()) {
     texts_.resize(fields_.size());
 }
 
-bool OperationPanel::HasPanelModel(std::int32_t opType) { return !FieldsOf(opType).empty(); }
+bool OperationPanel::HasPanelModel(std::int32_t opType) { return !PanelOf(opType).fields.empty(); }
 
-std::string_view OperationPanel::Title() const {
-    switch (opType_) {
-        case kOpFilter: return "数字滤波";
-        case kOpMagnify: return "波形放大";
-        case kOpRemoveDc: return "去直流";
-        case kOpSmooth: return "波形平滑";
-        case kOpRotate: return "波形旋转";
-        case kOpLinearZero: return "线性归零";
-        case kOpNonlinearZero: return "非线性归零";
-        case kOpFrontZero: return "前清零";
-        case kOpRearZero: return "后清零";
-        case kOpLocalScale: return "局部缩放";
-        case kOpShift: return "数据平移";
-        default: return {};
-    }
+std::string_view OperationPanel::Title() const { return panel_->title; }
+
+std::string_view OperationPanel::ChoiceKey() const {
+    return panel_->choices != nullptr ? panel_->choices->key : std::string_view{};
 }
-
-std::string_view OperationPanel::ChoiceKey() const { return ChoicesOf(opType_).key; }
 
 std::vector<std::string_view> OperationPanel::ChoiceLabels() const {
-    ChoiceSet c = ChoicesOf(opType_);
-    return form_ == PanelForm::Popup ? c.popup : c.docked;
+    return Texts(panel_->choices, form_ == PanelForm::Popup ? &PanelChoices::popup : &PanelChoices::docked);
 }
 
-std::vector<std::string_view> OperationPanel::ChoiceNames() const { return ChoicesOf(opType_).names; }
+std::vector<std::string_view> OperationPanel::ChoiceNames() const {
+    return Texts(panel_->choices, &PanelChoices::names);
+}
 
 void OperationPanel::SetChoice(int choice) {
-    const int n = static_cast<int>(ChoicesOf(opType_).names.size());
+    const int n = panel_->choices != nullptr ? static_cast<int>(panel_->choices->names.size()) : 0;
     choice_ = n == 0 ? 0 : std::clamp(choice, 0, n - 1);
 }
 
@@ -228,10 +141,8 @@ std::string_view OperationPanel::Label(int field) const {
 }
 
 bool OperationPanel::FieldShown(int field) const {
-    if (opType_ != kOpFilter) return true;
-    const PanelFieldKind k = fields_[static_cast<std::size_t>(field)].kind;
-    // choice 0 low-pass (upper only), 1 high-pass (lower only), 2 and 3 both.
-    return k == K::FilterUpper ? choice_ != 1 : choice_ != 0;
+    const unsigned shown = fields_[static_cast<std::size_t>(field)].shownForChoices;
+    return choice_ < 0 || choice_ >= 32 || ((shown >> choice_) & 1u) != 0;
 }
 
 void OperationPanel::SetText(int field, std::string text) {
@@ -250,42 +161,34 @@ std::string OperationPanel::MetresText(const ProcessStep& step, int slot, std::i
 std::string OperationPanel::ShownText(const PanelField& f, const ProcessStep& step) const {
     const bool popup = form_ == PanelForm::Popup;
     const bool emptyWhenNew = popup && editFlag_ == 0;
+    const auto integer = f.member->integer;
+    const auto real = f.member->real;
     const auto listed = [&](float v, const PanelSlider& s) {
         return NumberText(popup ? std::clamp(static_cast<double>(v), static_cast<double>(s.min), static_cast<double>(s.max)) : v);
     };
     switch (f.kind) {
-        case K::FilterUpper: return emptyWhenNew ? "" : listed(step.filterUpperHz, kUpperSlider);
-        case K::FilterLower: return emptyWhenNew ? "" : listed(step.filterLowerHz, kLowerSlider);
-        case K::MagnifyFactor: return emptyWhenNew ? "" : listed(step.magnifyFactor, kFactorSlider);
-        case K::MagnifyDelay: return emptyWhenNew ? "" : MetresText(step, f.memoSlot, step.magnifyStart, false);
-        case K::Position: return MetresText(step, f.memoSlot, PositionOf(step, opType_, f.key), false);
-        case K::ShiftLength: return MetresText(step, f.memoSlot, step.shiftX, true);
-        case K::Millivolts: return Format("%.2f", static_cast<double>(step.shiftY));
-        case K::SmoothPoints: return Format("%d", step.smoothPoints);
+        case K::FilterUpper: return emptyWhenNew ? "" : listed(step.*real, kUpperSlider);
+        case K::FilterLower: return emptyWhenNew ? "" : listed(step.*real, kLowerSlider);
+        case K::MagnifyFactor: return emptyWhenNew ? "" : listed(step.*real, kFactorSlider);
+        case K::MagnifyDelay: return emptyWhenNew ? "" : MetresText(step, f.memoSlot(), step.*integer, false);
+        case K::Position: return MetresText(step, f.memoSlot(), step.*integer, false);
+        case K::ShiftLength: return MetresText(step, f.memoSlot(), step.*integer, true);
+        case K::Millivolts: return Format("%.2f", static_cast<double>(step.*real));
+        case K::SmoothPoints: return Format("%d", step.*integer);
         case K::Angle: {
-            const double degrees = RotateAngleToDegrees(step.rotateAngle);
+            const double degrees = RotateAngleToDegrees(step.*real);
             if (!std::isfinite(degrees)) return "0.0";
             return popup ? Format("%.1f", std::clamp(degrees, -kPopupAngleLimit, kPopupAngleLimit))
                          : Format("%.2f", degrees);
         }
         case K::ScaleFactor:
-            return NumberText(popup ? std::clamp(static_cast<double>(step.scaleFactor), 0.0, kPopupScaleMax)
-                                    : step.scaleFactor);
+            return NumberText(popup ? std::clamp(static_cast<double>(step.*real), 0.0, kPopupScaleMax) : step.*real);
     }
     return {};
 }
 
 void OperationPanel::Open(const ProcessStep& step) {
-    switch (opType_) {
-        case kOpFilter: SetChoice(step.filterKind - 1); break;
-        case kOpMagnify: SetChoice(step.magnifyMode != 0 ? 1 : 0); break;
-        case kOpRemoveDc: SetChoice(step.dcMode == 2 ? 1 : 0); break;
-        case kOpRotate: SetChoice(step.rotateMode != 0 ? 1 : 0); break;
-        case kOpLinearZero: SetChoice(step.linZeroMode); break;
-        case kOpNonlinearZero: SetChoice(step.nonlinZeroMode); break;
-        case kOpShift: SetChoice(step.shiftMode != 0 ? 1 : 0); break;
-        default: break;
-    }
+    if (panel_->choices != nullptr) SetChoice(panel_->choices->of(step));
     for (int i = 0; i < FieldCount(); ++i)
         texts_[static_cast<std::size_t>(i)] = ShownText(fields_[static_cast<std::size_t>(i)], step);
 }
@@ -335,17 +238,8 @@ void OperationPanel::MoveSlider(int field, int position) {
 }
 
 int OperationPanel::CursorField() const {
-    if (form_ != PanelForm::Popup) return -1;
-    switch (opType_) {
-        case kOpMagnify: return FieldIndex("delay");
-        case kOpRemoveDc:
-        case kOpRotate:
-        case kOpLinearZero:
-        case kOpNonlinearZero: return FieldIndex("start");
-        case kOpFrontZero:
-        case kOpRearZero: return FieldIndex("position");
-        default: return -1;
-    }
+    if (form_ != PanelForm::Popup || panel_->cursorField.empty()) return -1;
+    return FieldIndex(panel_->cursorField);
 }
 
 void OperationPanel::TakeCursor(std::int32_t sample) {
@@ -357,12 +251,14 @@ void OperationPanel::TakeCursor(std::int32_t sample) {
 
 // ---- reading -------------------------------------------------------------------------
 
-std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, Reading& r, bool confirming) {
+std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, PanelReading& r, bool confirming) {
     const PanelField& f = fields_[static_cast<std::size_t>(field)];
     std::string& text = texts_[static_cast<std::size_t>(field)];
     const std::string_view label = Label(field);
     const bool popup = form_ == PanelForm::Popup;
-    double& value = r.value[static_cast<std::size_t>(field)];
+    double& value = r.values[static_cast<std::size_t>(field)];
+    const auto integer = f.member->integer;
+    const auto real = f.member->real;
     Typed t = ParseTyped(text);
     if (t.state == Typed::Bad) return BadNumber(label);
 
@@ -384,17 +280,17 @@ std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& ste
     };
 
     switch (f.kind) {
-        case K::FilterUpper: return listed(step.filterUpperHz, kUpperSlider);
-        case K::FilterLower: return listed(step.filterLowerHz, kLowerSlider);
-        case K::MagnifyFactor: return listed(step.magnifyFactor, kFactorSlider);
+        case K::FilterUpper: return listed(step.*real, kUpperSlider);
+        case K::FilterLower: return listed(step.*real, kLowerSlider);
+        case K::MagnifyFactor: return listed(step.*real, kFactorSlider);
         case K::MagnifyDelay:
         case K::Position:
         case K::ShiftLength: {
             const bool length = f.kind == K::ShiftLength;
-            std::int32_t* index = PositionOf(step, opType_, f.key);
+            std::int32_t* index = &(step.*integer);
             if (t.state == Typed::Empty) {
                 if (f.kind != K::MagnifyDelay) {
-                    value = ParseTyped(MetresText(step, f.memoSlot, *index, length)).value;
+                    value = ParseTyped(MetresText(step, f.memoSlot(), *index, length)).value;
                     return std::nullopt;
                 }
                 t = {Typed::Number, 0.0};  // an empty delay starts at the head
@@ -415,17 +311,17 @@ std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& ste
             value = rounded;
             const std::int32_t converted = current_ == nullptr ? 0 : DepthToSample(*current_, rounded, length);
             *index = converted;
-            step.Memorise(f.memoSlot, converted, rounded);
+            step.Memorise(f.memoSlot(), converted, rounded);
             return std::nullopt;
         }
         case K::Millivolts:
             if (t.state == Typed::Empty) return std::nullopt;
             if (!FitsFloat(t.value)) return BadNumber(label);
-            step.shiftY = static_cast<float>(t.value);
+            step.*real = static_cast<float>(t.value);
             return std::nullopt;
         case K::SmoothPoints: {
             if (t.state == Typed::Empty) {
-                value = step.smoothPoints;
+                value = step.*integer;
                 return std::nullopt;
             }
             const bool whole = std::isfinite(t.value) && t.value == std::trunc(t.value);
@@ -435,108 +331,64 @@ std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& ste
                 return confirming ? std::optional<std::string>("平滑点数应在1~32之间！") : std::nullopt;
             }
             value = t.value;
-            step.smoothPoints = static_cast<std::int32_t>(t.value);
+            step.*integer = static_cast<std::int32_t>(t.value);
             return std::nullopt;
         }
         case K::Angle:
             if (t.state == Typed::Empty) {
-                value = RotateAngleToDegrees(step.rotateAngle);
+                value = RotateAngleToDegrees(step.*real);
                 return std::nullopt;
             }
             if (!FitsFloat(t.value)) return BadNumber(label);
             value = t.value;
-            step.rotateAngle = DegreesToRotateAngle(t.value);
+            step.*real = DegreesToRotateAngle(t.value);
             return std::nullopt;
         case K::ScaleFactor:
             if (t.state == Typed::Empty) {
-                value = step.scaleFactor;
+                value = step.*real;
                 return std::nullopt;
             }
             if (!FitsFloat(t.value)) return BadNumber(label);
             value = t.value;
-            step.scaleFactor = static_cast<float>(t.value);
+            step.*real = static_cast<float>(t.value);
             return std::nullopt;
     }
     return std::nullopt;
 }
 
 std::optional<std::string> OperationPanel::ReadAll(ProcessStep& step, bool confirming) {
-    switch (opType_) {
-        case kOpFilter: step.filterKind = choice_ + 1; break;
-        case kOpMagnify: step.magnifyMode = choice_; break;
-        case kOpRemoveDc: step.dcMode = choice_ + 1; break;
-        case kOpRotate: step.rotateMode = choice_; break;
-        case kOpLinearZero: step.linZeroMode = choice_; break;
-        case kOpNonlinearZero: step.nonlinZeroMode = choice_; break;
-        case kOpShift: step.shiftMode = choice_; break;
-        default: break;
-    }
-    Reading r;
+    if (panel_->choices != nullptr) panel_->choices->write(step, choice_);
+    PanelReading r;
+    r.fields = panel_->fields;
+    r.values.assign(fields_.size(), 0.0);
+    r.choice = choice_;
+    r.popup = form_ == PanelForm::Popup;
+    r.current = current_;
     std::optional<std::string> firstRefusal;
     for (int i = 0; i < FieldCount(); ++i) {
         if (!FieldShown(i)) continue;
         auto refusal = ReadField(i, step, r, confirming);
         if (refusal && !firstRefusal) firstRefusal = std::move(refusal);
     }
-    if (opType_ == kOpFrontZero) step.rearZeroPos = step.frontZeroPos;
-    if (opType_ == kOpRearZero) step.frontZeroPos = step.rearZeroPos;
-    if (firstRefusal || !confirming) return firstRefusal;
-    return Check(r);
+    if (panel_->afterRead != nullptr) panel_->afterRead(step);
+    if (firstRefusal || !confirming || panel_->check == nullptr) return firstRefusal;
+    return panel_->check(r);
 }
 
-std::optional<std::string> OperationPanel::Check(const Reading& r) const {
-    const bool popup = form_ == PanelForm::Popup;
-    const auto at = [&](std::string_view key) { return r.value[static_cast<std::size_t>(FieldIndex(key))]; };
-    switch (opType_) {
-        case kOpFilter:
-            if (choice_ >= 2 && !(at("upper") > at("lower"))) return "请设置为上限频率大于下限频率！";
-            return std::nullopt;
-        case kOpMagnify:
-            if (at("factor") < 1.0 || at("factor") > kMagnifyMax)
-                return popup ? Format("放大系数应在(%d～%d)之间", 1, static_cast<int>(kMagnifyMax))
-                             : std::string("放大系数应在(1~1000)之间");
-            return std::nullopt;
-        case kOpRotate: {
-            const double a = at("angle");
-            if (popup && (a < -kPopupAngleLimit || a > kPopupAngleLimit))
-                return Format("旋转角度应在(%d°~%d°)之间", -static_cast<int>(kPopupAngleLimit),
-                              static_cast<int>(kPopupAngleLimit));
-            if (!popup && !(a > -kDockedAngleLimit && a <= kDockedAngleLimit)) return "旋转角度应在(-90°~90°)之间";
-            return std::nullopt;
-        }
-        case kOpFrontZero:
-            if (at("position") > 0.0) return "前清零位置应在桩头之前！";
-            return std::nullopt;
-        case kOpRearZero:
-            if (current_ != nullptr && static_cast<float>(at("position")) < current_->pileLength)
-                return "后清零位置应在桩尾之后！";
-            return std::nullopt;
-        case kOpLocalScale: {
-            if (at("start") > at("end")) return "起始点应小于终止点！";
-            const double f = at("factor");
-            if (popup && !(f >= 0.0 && f <= kPopupScaleMax)) return "缩放系数应在0~100之间！";
-            if (!popup && !(f >= kDockedScaleMin && f <= kDockedScaleMax)) return "缩放系数应在（0.0001~10000）之间！";
-            return std::nullopt;
-        }
-        default:
-            return std::nullopt;
-    }
-}
-
-void OperationPanel::ApplyRotateScale(ProcessStep& step, std::optional<int> traceHeightPx) const {
-    if (opType_ == kOpRotate && current_ != nullptr && traceHeightPx)
-        if (const auto scale = RotateScaleFor(current_->lastParams, *traceHeightPx)) step.rotateScale = *scale;
+void OperationPanel::FitToTrace(ProcessStep& step, std::optional<int> traceHeightPx) const {
+    if (panel_->fitToTrace != nullptr && current_ != nullptr && traceHeightPx)
+        panel_->fitToTrace(step, *current_, *traceHeightPx);
 }
 
 void OperationPanel::Read(ProcessStep& step, std::optional<int> traceHeightPx) {
     ReadAll(step, false);
-    ApplyRotateScale(step, traceHeightPx);
+    FitToTrace(step, traceHeightPx);
 }
 
 std::optional<std::string> OperationPanel::Confirm(ProcessStep& step, std::optional<int> traceHeightPx) {
     ProcessStep read = step;
     if (auto refusal = ReadAll(read, true)) return refusal;
-    ApplyRotateScale(read, traceHeightPx);
+    FitToTrace(read, traceHeightPx);
     step = read;
     return std::nullopt;
 }

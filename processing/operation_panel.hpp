@@ -1,7 +1,9 @@
 // The parameter panel of one chain operation, without any widgets: what the
 // engineer sees in its fields, how typed texts are read into the working step
 // and what a confirmation refuses. The window's popup dialogs and docked strips
-// and tavtool's typed operations all drive this one model.
+// and tavtool's typed operations all drive this one model. Which fields,
+// buttons and checks an operation's panel has is its row's PanelDescription
+// (processing/operations.hpp); this model reads and shows a field by its kind.
 //
 // Reading (every preview and the confirmation):
 // - metre fields show two decimals; a value with more is rewritten as "%.2f"
@@ -28,31 +30,11 @@
 
 #include "model/process_step.hpp"
 #include "model/test_point.hpp"
+#include "processing/operations.hpp"  // the panel of each operation
 
 namespace tav {
 
 enum class PanelForm : int { Popup = 0, Docked = 1 };
-
-enum class PanelFieldKind {
-    FilterUpper,   // Hz; popup list 100..3000
-    FilterLower,   // Hz; popup list 100..800
-    MagnifyFactor, // popup list 1..1000
-    MagnifyDelay,  // metres below the head, not negative
-    Position,      // metres below the head
-    ShiftLength,   // metres as a length
-    Millivolts,
-    SmoothPoints,  // 1..32
-    Angle,         // degrees
-    ScaleFactor,
-};
-
-struct PanelField {
-    PanelFieldKind kind;
-    std::string_view key;  // tavtool's name for it
-    std::string_view popupLabel;
-    std::string_view dockedLabel;
-    int memoSlot = -1;  // metre fields: where the typed metres are remembered
-};
 
 // A popup slider beside a field.
 struct PanelSlider {
@@ -73,7 +55,7 @@ double RotateAngleToDegrees(float radians);
 
 class OperationPanel {
 public:
-    // opType: one of the nine parametrised operations (HasPanelModel);
+    // opType: an operation with a panel (HasPanelModel);
     // current: the first target, whose head, interval and wave speed convert
     // metres (nullptr: none, metres then give index 0).
     OperationPanel(std::int32_t opType, PanelForm form, int editFlag, const TestPoint* current);
@@ -129,15 +111,14 @@ public:
     std::optional<std::string> Confirm(ProcessStep& step, std::optional<int> traceHeightPx);
 
 private:
-    struct Reading;
     std::optional<std::string> ReadAll(ProcessStep& step, bool confirming);
-    std::optional<std::string> ReadField(int field, ProcessStep& step, Reading& r, bool confirming);
-    std::optional<std::string> Check(const Reading& r) const;
-    void ApplyRotateScale(ProcessStep& step, std::optional<int> traceHeightPx) const;
+    std::optional<std::string> ReadField(int field, ProcessStep& step, PanelReading& r, bool confirming);
+    void FitToTrace(ProcessStep& step, std::optional<int> traceHeightPx) const;
     std::string ShownText(const PanelField& f, const ProcessStep& step) const;
     std::string MetresText(const ProcessStep& step, int slot, std::int32_t index, bool length) const;
 
     std::int32_t opType_;
+    const PanelDescription* panel_;  // an empty description for an operation without one
     PanelForm form_;
     int editFlag_;
     const TestPoint* current_;

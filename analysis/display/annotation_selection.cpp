@@ -5,19 +5,30 @@
 #include <utility>
 
 #include "base/user_prompts.hpp"
-#include "model/process_step.hpp"
+#include "processing/operations.hpp"
 
 namespace tav {
 
 namespace {
 
-// Processing operations that print a summary (the others never do).
-constexpr std::int32_t kCatalogue[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 16, 30,
-                                      31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45};
+// The processing operations that print a summary (the others never do), then
+// the empty line and the test point's texts, 30 to 45.
+std::vector<std::int32_t> BuildCatalogue() {
+    std::vector<std::int32_t> codes;
+    for (const auto& op : Operations())
+        if (op.summary != nullptr) codes.push_back(op.type);
+    for (std::int32_t code = kAnnotationEmptyLine; code <= 45; ++code) codes.push_back(code);
+    return codes;
+}
+
+const std::vector<std::int32_t>& Catalogue() {
+    static const std::vector<std::int32_t> codes = BuildCatalogue();
+    return codes;
+}
 
 }  // namespace
 
-std::span<const std::int32_t> AnnotationCatalogue() { return kCatalogue; }
+std::span<const std::int32_t> AnnotationCatalogue() { return Catalogue(); }
 
 std::string_view AnnotationItemName(std::int32_t code) {
     if (!IsAnnotationCode(code)) return {};
@@ -29,7 +40,8 @@ std::string_view AnnotationItemName(std::int32_t code) {
 }
 
 bool IsAnnotationCode(std::int32_t code) {
-    return std::find(std::begin(kCatalogue), std::end(kCatalogue), code) != std::end(kCatalogue);
+    const auto& codes = Catalogue();
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
 std::vector<std::int32_t> DefaultAnnotationItems() { return {31, 32, 36, 35, 3, 30, 33, 34, 13}; }
@@ -46,7 +58,7 @@ bool AnnotationSelection::CanAdd(std::int32_t code) const {
 
 std::vector<std::int32_t> AnnotationSelection::Available() const {
     std::vector<std::int32_t> out;
-    for (const auto code : kCatalogue)
+    for (const auto code : Catalogue())
         if (code == kAnnotationEmptyLine || std::find(chosen_.begin(), chosen_.end(), code) == chosen_.end())
             out.push_back(code);
     return out;

@@ -109,24 +109,7 @@ std::size_t AnnotationLineCount(const CTAV_AnalyserDoc& doc, const AnalysisEntry
     const TestPoint& tp = entry.copy;
     if (code >= 0 && code <= 25) {
         if (!doc.ValidIndex(entry.pointIndex)) return 0;
-        const auto& steps = doc.points[static_cast<std::size_t>(entry.pointIndex)].steps;
-        const auto k = std::count_if(steps.begin(), steps.end(), [&](const ProcessStep& s) { return s.opType == code; });
-        const ProcessStep& p = tp.lastParams;
-        const auto more = [](bool b) -> std::size_t { return b ? 1 : 0; };
-        if (code == kOpReverse) return 1;
-        if (code == kOpRemoveDc) return 1 + more(p.dcMode == 2 && p.dcStart > 0 && k > 0);
-        if (k == 0) return 0;
-        switch (code) {
-            case kOpIntegrate: case kOpDifferentiate: case kOpSmooth: case kOpFrontZero: case kOpRearZero: return 1;
-            case kOpFilter: return p.filterKind == 1 || p.filterKind == 2 ? 1 : p.filterKind == 3 || p.filterKind == 4 ? 2 : 0;
-            case kOpLinearZero: return 1 + more(p.linZeroMode != 0 && p.linZeroStart > 0);
-            case kOpNonlinearZero: return 1 + more(p.nonlinZeroMode != 0 && p.nonlinZeroStart > 0);
-            case kOpShift: return 3 + more(p.shiftMode == 1);
-            case kOpRotate: return 1 + more(p.rotateMode == 1 && p.rotateStart > 0);
-            case kOpMagnify: return 1 + more(p.magnifyStart > 0);
-            case kOpLocalScale: return 2;
-            default: return 0;
-        }
+        return StepSummaryLineCount(doc, entry.pointIndex, tp.lastParams, code);
     }
     if (code >= 30 && code <= 43) return 1;
     if (code == 44) return IsWaveKindForList(entry.kind) ? 1 + tp.defects.size() : AnnotationLines(doc, entry, code).size();
