@@ -357,105 +357,143 @@ void OperationPanel::TakeCursor(std::int32_t sample) {
 
 // ---- reading -------------------------------------------------------------------------
 
-std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, Reading& r, bool confirming) {
-    const PanelField& f = fields_[static_cast<std::size_t>(field)];
-    std::string& text = texts_[static_cast<std::size_t>(field)];
-    const std::string_view label = Label(field);
-    const bool popup = form_ == PanelForm::Popup;
-    double& value = r.value[static_cast<std::size_t>(field)];
-    Typed t = ParseTyped(text);
-    if (t.state == Typed::Bad) return BadNumber(label);
+// A field's typed text as it is read: the text, rewritten where the reading
+// corrects it, and the number it stands for in the checks.
+struct PanelFieldInput {
+    const PanelField& field;
+    std::string& text;
+    std::string_view label;
+    double& value;
+    Typed typed;
+};
 
-    // Frequencies and the magnification factor: the popup's lists correct silently.
-    const auto listed = [&](float& member, const PanelSlider& s) -> std::optional<std::string> {
-        if (t.state == Typed::Empty) {
-            value = member;
+namespace {
+
+using Refusal = std::optional<std::string>;
+
+// Frequencies and the magnification factor: the popup's lists correct
+// silently; an empty field keeps the step's value.
+Refusal ReadListed(PanelFieldInput& in, float& member, const PanelSlider& s, bool popup) {
+    Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = member;
+        return std::nullopt;
+    }
+    if (std::isnan(t.value)) return BadNumber(in.label);
+    if (popup && (t.value < s.min || t.value > s.max)) {
+        t.value = std::clamp(t.value, static_cast<double>(s.min), static_cast<double>(s.max));
+        in.text = WholeText(t.value);
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    member = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+// The vertical shift: an empty field keeps the step's.
+Refusal ReadMillivolts(PanelFieldInput& in, ProcessStep& step) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) return std::nullopt;
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    step.shiftY = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+Refusal ReadSmoothPoints(PanelFieldInput& in, ProcessStep& step, bool confirming) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = step.smoothPoints;
+        return std::nullopt;
+    }
+    const bool whole = std::isfinite(t.value) && t.value == std::trunc(t.value);
+    if (!whole || t.value < 1.0 || t.value > kSmoothMax) {
+        // A preview keeps the last count rather than smoothing over a record's length.
+        in.value = t.value;
+        return confirming ? Refusal("平滑点数应在1~32之间！") : std::nullopt;
+    }
+    in.value = t.value;
+    step.smoothPoints = static_cast<std::int32_t>(t.value);
+    return std::nullopt;
+}
+
+Refusal ReadAngle(PanelFieldInput& in, ProcessStep& step) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = RotateAngleToDegrees(step.rotateAngle);
+        return std::nullopt;
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    step.rotateAngle = DegreesToRotateAngle(t.value);
+    return std::nullopt;
+}
+
+Refusal ReadScaleFactor(PanelFieldInput& in, ProcessStep& step) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = step.scaleFactor;
+        return std::nullopt;
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    step.scaleFactor = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Positions, the magnification delay and the horizontal shift, in metres:
+// rounded to two decimals in the field and used rounded, and turned into the
+// step's sample index on the current record. An empty position keeps the
+// step's; an empty delay starts at the head.
+std::optional<std::string> OperationPanel::ReadMetres(PanelFieldInput& in, ProcessStep& step) const {
+    const PanelField& f = in.field;
+    Typed& t = in.typed;
+    const bool length = f.kind == K::ShiftLength;
+    std::int32_t* index = PositionOf(step, opType_, f.key);
+    if (t.state == Typed::Empty) {
+        if (f.kind != K::MagnifyDelay) {
+            in.value = ParseTyped(MetresText(step, f.memoSlot, *index, length)).value;
             return std::nullopt;
         }
-        if (std::isnan(t.value)) return BadNumber(label);
-        if (popup && (t.value < s.min || t.value > s.max)) {
-            t.value = std::clamp(t.value, static_cast<double>(s.min), static_cast<double>(s.max));
-            text = WholeText(t.value);
-        }
-        if (!FitsFloat(t.value)) return BadNumber(label);
-        value = t.value;
-        member = static_cast<float>(t.value);
-        return std::nullopt;
-    };
+        t = {Typed::Number, 0.0};
+    }
+    if (std::isnan(t.value)) return BadNumber(in.label);
+    if (f.kind == K::MagnifyDelay && t.value < 0.0) {
+        t.value = 0.0;
+        in.text = "0.00";
+    }
+    const double low = f.kind == K::MagnifyDelay ? 0.0 : -kMetresLimit;
+    if (t.value < low || t.value > kMetresLimit)
+        return OutOfRange(in.label, f.kind == K::MagnifyDelay ? "0～1000" : "-1000～1000");
+    const std::string twoDecimals = Format("%.2f", t.value);
+    const float typed = std::strtof(in.text.c_str(), nullptr);
+    const float rounded = std::strtof(twoDecimals.c_str(), nullptr);
+    if (typed != rounded) in.text = twoDecimals;
+    in.value = rounded;
+    const std::int32_t converted = current_ == nullptr ? 0 : DepthToSample(*current_, rounded, length);
+    *index = converted;
+    step.Memorise(f.memoSlot, converted, rounded);
+    return std::nullopt;
+}
 
-    switch (f.kind) {
-        case K::FilterUpper: return listed(step.filterUpperHz, kUpperSlider);
-        case K::FilterLower: return listed(step.filterLowerHz, kLowerSlider);
-        case K::MagnifyFactor: return listed(step.magnifyFactor, kFactorSlider);
+std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, Reading& r, bool confirming) {
+    std::string& text = texts_[static_cast<std::size_t>(field)];
+    PanelFieldInput in{fields_[static_cast<std::size_t>(field)], text, Label(field),
+                       r.value[static_cast<std::size_t>(field)], ParseTyped(text)};
+    if (in.typed.state == Typed::Bad) return BadNumber(in.label);
+    const bool popup = form_ == PanelForm::Popup;
+    switch (in.field.kind) {
+        case K::FilterUpper: return ReadListed(in, step.filterUpperHz, kUpperSlider, popup);
+        case K::FilterLower: return ReadListed(in, step.filterLowerHz, kLowerSlider, popup);
+        case K::MagnifyFactor: return ReadListed(in, step.magnifyFactor, kFactorSlider, popup);
         case K::MagnifyDelay:
         case K::Position:
-        case K::ShiftLength: {
-            const bool length = f.kind == K::ShiftLength;
-            std::int32_t* index = PositionOf(step, opType_, f.key);
-            if (t.state == Typed::Empty) {
-                if (f.kind != K::MagnifyDelay) {
-                    value = ParseTyped(MetresText(step, f.memoSlot, *index, length)).value;
-                    return std::nullopt;
-                }
-                t = {Typed::Number, 0.0};  // an empty delay starts at the head
-            }
-            if (std::isnan(t.value)) return BadNumber(label);
-            if (f.kind == K::MagnifyDelay && t.value < 0.0) {
-                t.value = 0.0;
-                text = "0.00";
-            }
-            const double low = f.kind == K::MagnifyDelay ? 0.0 : -kMetresLimit;
-            if (t.value < low || t.value > kMetresLimit)
-                return OutOfRange(label, f.kind == K::MagnifyDelay ? "0～1000" : "-1000～1000");
-            // Two decimals at most: a finer value is rounded in the field and used rounded.
-            const std::string twoDecimals = Format("%.2f", t.value);
-            const float typed = std::strtof(text.c_str(), nullptr);
-            const float rounded = std::strtof(twoDecimals.c_str(), nullptr);
-            if (typed != rounded) text = twoDecimals;
-            value = rounded;
-            const std::int32_t converted = current_ == nullptr ? 0 : DepthToSample(*current_, rounded, length);
-            *index = converted;
-            step.Memorise(f.memoSlot, converted, rounded);
-            return std::nullopt;
-        }
-        case K::Millivolts:
-            if (t.state == Typed::Empty) return std::nullopt;
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            step.shiftY = static_cast<float>(t.value);
-            return std::nullopt;
-        case K::SmoothPoints: {
-            if (t.state == Typed::Empty) {
-                value = step.smoothPoints;
-                return std::nullopt;
-            }
-            const bool whole = std::isfinite(t.value) && t.value == std::trunc(t.value);
-            if (!whole || t.value < 1.0 || t.value > kSmoothMax) {
-                // A preview keeps the last count rather than smoothing over a record's length.
-                value = t.value;
-                return confirming ? std::optional<std::string>("平滑点数应在1~32之间！") : std::nullopt;
-            }
-            value = t.value;
-            step.smoothPoints = static_cast<std::int32_t>(t.value);
-            return std::nullopt;
-        }
-        case K::Angle:
-            if (t.state == Typed::Empty) {
-                value = RotateAngleToDegrees(step.rotateAngle);
-                return std::nullopt;
-            }
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            value = t.value;
-            step.rotateAngle = DegreesToRotateAngle(t.value);
-            return std::nullopt;
-        case K::ScaleFactor:
-            if (t.state == Typed::Empty) {
-                value = step.scaleFactor;
-                return std::nullopt;
-            }
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            value = t.value;
-            step.scaleFactor = static_cast<float>(t.value);
-            return std::nullopt;
+        case K::ShiftLength: return ReadMetres(in, step);
+        case K::Millivolts: return ReadMillivolts(in, step);
+        case K::SmoothPoints: return ReadSmoothPoints(in, step, confirming);
+        case K::Angle: return ReadAngle(in, step);
+        case K::ScaleFactor: return ReadScaleFactor(in, step);
     }
     return std::nullopt;
 }

@@ -71,6 +71,8 @@ std::optional<float> RotateScaleFor(const ProcessStep& lastParams, int traceHeig
 float DegreesToRotateAngle(double degrees);
 double RotateAngleToDegrees(float radians);
 
+struct PanelFieldInput;  // a field's text while it is read
+
 class OperationPanel {
 public:
     // opType: one of the nine parametrised operations (HasPanelModel);
@@ -132,6 +134,7 @@ private:
     struct Reading;
     std::optional<std::string> ReadAll(ProcessStep& step, bool confirming);
     std::optional<std::string> ReadField(int field, ProcessStep& step, Reading& r, bool confirming);
+    std::optional<std::string> ReadMetres(PanelFieldInput& in, ProcessStep& step) const;
     std::optional<std::string> Check(const Reading& r) const;
     void ApplyRotateScale(ProcessStep& step, std::optional<int> traceHeightPx) const;
     std::string ShownText(const PanelField& f, const ProcessStep& step) const;
