@@ -36,6 +36,12 @@ DocumentEvents& CTAV_AnalyserDoc::SilentEvents() {
     return silent;
 }
 
+void CTAV_AnalyserDoc::MarkListChanged() {
+    modified_ = true;
+    Events().RefreshPointList();
+    Events().RefreshViews();
+}
+
 // ---- list primitives ------------------------------------------------------
 
 void CTAV_AnalyserDoc::InsertPoint(std::int32_t position, const TestPoint& record) {
@@ -612,7 +618,7 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path, const OldRecordCh
         return result;
     }
     ClearDocument();
-    modified = false;
+    modified_ = false;
     if (!appending_) projectFiles = {path};
     const LoadingFrom loading(file);
     return LoadProject(file.Bytes(), oldChain);
@@ -634,7 +640,7 @@ void CTAV_AnalyserDoc::SwapProject(CTAV_AnalyserDoc& other) noexcept {
     swap(redoList, other.redoList);
     swap(stepInsertMode, other.stepInsertMode);
     swap(stepInsertPos, other.stepInsertPos);
-    swap(modified, other.modified);
+    swap(modified_, other.modified_);
     swap(projectFiles, other.projectFiles);
 }
 
@@ -682,7 +688,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
             projectFiles.pop_back();
             if (last) PresentLoaded(*this, {});
         } else {
-            modified = true;
+            modified_ = true;
         }
         results.push_back(std::move(r));
     }
@@ -715,7 +721,7 @@ bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
         if (error) *error = out.Error();
         return false;
     }
-    modified = false;
+    modified_ = false;
     return true;
 }
 

@@ -397,7 +397,7 @@ void FinishNewStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets,
     ReapplyChain(doc, targets);
     if (confirmed) {
         AppendStep(doc, targets, working, working.opType != kOpMagnify);
-        doc.modified = true;
+        doc.MarkModified();
     }
     doc.ResetDisplayRange(targets);
     for (const auto i : targets) CopyToLastParams(doc, i, working);
@@ -409,7 +409,7 @@ void FinishEditedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targe
     ReapplyChain(doc, targets);
     if (confirmed) {
         ReplaceStep(doc, targets, step, position);
-        doc.modified = true;
+        doc.MarkModified();
     }
     Conclude(doc, targets);
 }
@@ -419,7 +419,7 @@ void FinishInsertedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> tar
     ReapplyChain(doc, targets);
     if (confirmed) {
         InsertStep(doc, targets, step, position);
-        doc.modified = true;
+        doc.MarkModified();
     }
     Conclude(doc, targets);
 }
@@ -427,13 +427,13 @@ void FinishInsertedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> tar
 void DeleteStepCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets, std::int32_t position) {
     DeleteStep(doc, targets, position);
     Conclude(doc, targets);
-    doc.modified = true;
+    doc.MarkModified();
 }
 
 void ClearStepsCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets) {
     ClearSteps(doc, targets);
     Conclude(doc, targets);
-    doc.modified = true;
+    doc.MarkModified();
 }
 
 void UndoLastStepCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets) {

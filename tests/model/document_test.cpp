@@ -36,6 +36,16 @@ std::vector<std::string> PileNumbers(const CTAV_AnalyserDoc& doc) {
     return out;
 }
 
+// The refreshes and the wait cursor the document asks for, in order.
+struct EventLog : DocumentEvents {
+    std::vector<std::string> seen;
+    void BeginWait() override { seen.emplace_back("wait"); }
+    void EndWait() override { seen.emplace_back("done"); }
+    void RefreshPointList() override { seen.emplace_back("list"); }
+    void RefreshViews() override { seen.emplace_back("views"); }
+};
+using Seen = std::vector<std::string>;
+
 TEST(Document, InsertDeleteAndMoveKeepTheListConsistent) {
     CTAV_AnalyserDoc doc;
     Fill(doc, {"B"});
@@ -333,6 +343,33 @@ TEST(Loading, AppendOfAFileThatIsNoProjectKeepsTheDocument) {
     EXPECT_EQ(results[1].status, LoadStatus::IoError);
     EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1"}));
     EXPECT_EQ(doc.projectFiles.size(), 1u);
+}
+
+TEST(Document, ChangesAreMadeKnownThroughTheDocument) {
+    TempDir dir;
+    EventLog events;
+    CTAV_AnalyserDoc doc;
+    doc.SetEvents(&events);
+    Fill(doc, {"A", "B"});
+    EXPECT_FALSE(doc.Modified());
+
+    doc.MarkModified();
+    EXPECT_TRUE(doc.Modified());
+    EXPECT_TRUE(events.seen.empty()) << "its caller redraws";
+    ASSERT_TRUE(doc.SaveToFile(dir.File("a.tav")));
+    EXPECT_FALSE(doc.Modified());
+
+    doc.MarkListChanged();
+    EXPECT_TRUE(doc.Modified());
+    EXPECT_EQ(events.seen, (Seen{"list", "views"}));
+
+    // Taking another project takes its flag; opening a file clears it.
+    CTAV_AnalyserDoc other;
+    doc.SwapProject(other);
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_TRUE(other.Modified());
+    ASSERT_EQ(OpenFile(other, dir.File("a.tav")).status, LoadStatus::Ok);
+    EXPECT_FALSE(other.Modified());
 }
 
 TEST(Saving, SubsetAndAFailedSaveLeavesTheOldFile) {
