@@ -655,6 +655,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         if (!known && !twice) chosen.push_back(p);
     }
     std::vector<LoadResult> results;
+    bool unshown = false;  // a file of the batch was loaded; only the last one shows the project
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const bool last = i + 1 == chosen.size();
         std::string error;
@@ -662,6 +663,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         Events().Log("打开文件==>“" + chosen[i] + "”");
         if (!file.Open(chosen[i], &error)) {
             results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误（" + error + "）"});
+            if (last && unshown) PresentLoaded(*this, {});
             continue;
         }
         // Keep the current sets aside: the load puts them first. When the chosen
@@ -689,6 +691,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
             if (last) PresentLoaded(*this, {});
         } else {
             modified_ = true;
+            unshown = !last;
         }
         results.push_back(std::move(r));
     }
