@@ -108,7 +108,7 @@ int SetPileHead(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t position
     OfferOutOfRangeDeletion(
         *tp, [h = tp->headIndex](const DefectMark& d) { return d.position <= h; }, prompts);
     if (tp->toeIndex >= 0 && tp->toeIndex < tp->sampleCount()) CoupleLengthAndSpeed(*tp, mode);
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -143,7 +143,7 @@ int SetPileToe(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t position,
         },
         prompts);
     if (tp->headIndex >= 0 && tp->headIndex < tp->sampleCount()) CoupleLengthAndSpeed(*tp, mode);
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -177,7 +177,7 @@ int AddDefect(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t position, 
     }
     SetDefectText(d.description, description);
     tp->defects.push_back(d);
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -185,7 +185,7 @@ int DeleteDefect(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t defectI
     TestPoint* tp = PointAt(doc, index);
     if (tp == nullptr || !InList(tp->defects.size(), defectIndex)) return 0;
     tp->defects.erase(tp->defects.begin() + defectIndex);
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -193,7 +193,7 @@ int ReplaceDefect(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t defect
     TestPoint* tp = PointAt(doc, index);
     if (tp == nullptr || !InList(tp->defects.size(), defectIndex)) return 0;
     tp->defects[static_cast<std::size_t>(defectIndex)] = record;
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -275,7 +275,7 @@ int AddAnalysisMark(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets
             ++added;
         }
     }
-    if (added > 0) doc.modified = true;
+    if (added > 0) doc.MarkModified();
     return added;
 }
 
@@ -291,7 +291,7 @@ int MoveAnalysisMark(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t mar
         if (marks == nullptr || !InList(marks->size(), markIndex)) return 0;
         (*marks)[static_cast<std::size_t>(markIndex)] = position;
     }
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 
@@ -308,7 +308,7 @@ int DeleteAnalysisMark(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t m
         if (marks == nullptr || !InList(marks->size(), markIndex)) return 0;
         marks->erase(marks->begin() + markIndex);
     }
-    doc.modified = true;
+    doc.MarkModified();
     return 1;
 }
 

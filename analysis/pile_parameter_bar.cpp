@@ -109,7 +109,7 @@ bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t sp
         PlaceToeFromLength(tp);
         tp.toeValid = 1;
     }
-    doc.modified = true;
+    doc.MarkModified();
     return true;
 }
 
@@ -131,7 +131,7 @@ bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, 
         SpeedFromLength(tp);
     }
     if (settings.choice == 0) settings.mode = 1;
-    doc.modified = true;
+    doc.MarkModified();
     return true;
 }
 

@@ -434,6 +434,186 @@ double Correlation(const std::vector<double>& a, const std::vector<double>& b, s
     return saa > 0 && sbb > 0 ? sab / std::sqrt(saa * sbb) : 0.0;
 }
 
+// The fit of one prepared record, stage by stage: the soil under a uniform
+// shaft, then the cells' impedances, then the merged segments', then the
+// profile and the fitted curve. A stage returns false when the fitter halts.
+class ProfileFit {
+public:
+    ProfileFit(const Prepared& prepared, const MatchOptions& options)
+        : p_(prepared), options_(options), fitter_(prepared, options) {}
+
+    MatchResult Run() {
+        if (!FitUniformShaft()) return Halted();
+        Report(0.1);
+        if (!FitCells()) return Halted();
+        if (!FitSegments()) return Halted();
+        Report(0.95);
+        DescribeProfile();
+        if (!DrawFittedCurve()) return Halted();
+        result_.forwardRuns = fitter_.runs();
+        Report(1.0);
+        return std::move(result_);
+    }
+
+private:
+    void Report(double share) const {
+        if (options_.progress) options_.progress(share);
+    }
+
+    MatchResult Halted() {
+        result_.failure = fitter_.halted();
+        result_.forwardRuns = fitter_.runs();
+        return std::move(result_);
+    }
+
+    // The soil under a uniform shaft.
+    bool FitUniformShaft() {
+        Layout layout;
+        layout.groupOfCell.assign(static_cast<std::size_t>(p_.cells), 0);
+        soil_.resize(kSoilParams);
+        VectorXd lower(kSoilParams), upper(kSoilParams);
+        for (int k = 0; k < kSoilParams; ++k) soil_[k] = std::log(kSoilBounds[static_cast<std::size_t>(k)].guess);
+        SoilBoundsInto(layout, lower, upper);
+        MatrixXd penalty = MatrixXd::Zero(kSoilParams, kSoilParams);
+        VectorXd target = VectorXd::Zero(kSoilParams);
+        SoilPullInto(layout, penalty, target, 0);
+        return fitter_.Minimise(layout, soil_, lower, upper, penalty, target, 15);
+    }
+
+    // Every cell below the head's reference stretch free, steps penalised by
+    // their size (total variation by reweighted least squares) and, more
+    // weakly, every departure from Z0: most of a pile is sound, and without
+    // it a whole shaft a little softer than its head would pass for a
+    // slightly weaker blow.
+    bool FitCells() {
+        const int fixedCells =
+            std::clamp(static_cast<int>(std::lround(kHeadReference * p_.cells / p_.length)), 1, p_.cells - 1);
+        const int freeCells = p_.cells - fixedCells;
+        Layout cells;
+        cells.groups = freeCells + 1;
+        for (int c = 0; c < p_.cells; ++c) cells.groupOfCell.push_back(std::max(0, c - fixedCells + 1));
+        const int np = cells.Params();
+        VectorXd x = VectorXd::Zero(np);
+        x.tail(kSoilParams) = soil_;
+        VectorXd cellLower(np), cellUpper(np);
+        cellLower.head(freeCells).setConstant(kMinLogRatio);
+        cellUpper.head(freeCells).setConstant(kMaxLogRatio);
+        SoilBoundsInto(cells, cellLower, cellUpper);
+        // The penalty follows the window's length so that the same pile sampled
+        // finer is not held more loosely.
+        const double weight = kStepPenalty * static_cast<double>(p_.measured.size()) / 200.0;
+        constexpr int kReweightings = 6;
+        for (int round = 0; round < kReweightings; ++round) {
+            const Eigen::Index rows = 2 * freeCells + kSoilParams;
+            MatrixXd penalty = MatrixXd::Zero(rows, np);
+            VectorXd target = VectorXd::Zero(rows);
+            for (int k = 0; k < freeCells; ++k) {
+                const double step = x[k] - (k == 0 ? 0.0 : x[k - 1]);
+                const double w = std::sqrt(weight / std::sqrt(step * step + kStepScale * kStepScale));
+                penalty(k, k) = w;
+                if (k > 0) penalty(k, k - 1) = -w;
+                const double pull = std::sqrt(kSoundShare * weight / std::sqrt(x[k] * x[k] + kStepScale * kStepScale));
+                penalty(freeCells + k, k) = pull;
+            }
+            SoilPullInto(cells, penalty, target, 2 * freeCells);
+            const VectorXd before = x;
+            if (!fitter_.Minimise(cells, x, cellLower, cellUpper, penalty, target, 8)) return false;
+            Report(0.1 + 0.7 * (round + 1) / kReweightings);
+            if ((x - before).head(freeCells).cwiseAbs().maxCoeff() < 0.005) break;
+        }
+        ratio_.assign(static_cast<std::size_t>(p_.cells), 1.0);
+        for (int c = fixedCells; c < p_.cells; ++c) ratio_[static_cast<std::size_t>(c)] = std::exp(x[c - fixedCells]);
+        soil_ = x.tail(kSoilParams);
+        return true;
+    }
+
+    // Cells of nearly equal impedance as one segment each, fitted again; the
+    // head's group is Z0 whatever its cells say.
+    bool FitSegments() {
+        Layout segments;
+        segments.groupOfCell = MergeCells(ratio_, kMergeTolerance);
+        segments.groups = segments.groupOfCell.back() + 1;
+        const int sp = segments.Params();
+        VectorXd s = VectorXd::Zero(sp), sLower(sp), sUpper(sp);
+        std::vector<double> sum(static_cast<std::size_t>(segments.groups), 0.0), count = sum;
+        for (int c = 0; c < p_.cells; ++c) {
+            const auto g = static_cast<std::size_t>(segments.groupOfCell[static_cast<std::size_t>(c)]);
+            sum[g] += std::log(ratio_[static_cast<std::size_t>(c)]);
+            count[g] += 1;
+        }
+        for (int g = 1; g < segments.groups; ++g)
+            s[g - 1] = sum[static_cast<std::size_t>(g)] / count[static_cast<std::size_t>(g)];
+        s.tail(kSoilParams) = soil_;
+        sLower.head(segments.groups - 1).setConstant(kMinLogRatio);
+        sUpper.head(segments.groups - 1).setConstant(kMaxLogRatio);
+        SoilBoundsInto(segments, sLower, sUpper);
+        MatrixXd penalty = MatrixXd::Zero(kSoilParams, sp);
+        VectorXd target = VectorXd::Zero(kSoilParams);
+        SoilPullInto(segments, penalty, target, 0);
+        if (!fitter_.Minimise(segments, s, sLower, sUpper, penalty, target, 15)) return false;
+        for (int c = 0; c < p_.cells; ++c) {
+            const int g = segments.groupOfCell[static_cast<std::size_t>(c)];
+            ratio_[static_cast<std::size_t>(c)] = g == 0 ? 1.0 : std::exp(s[g - 1]);
+        }
+        soil_ = s.tail(kSoilParams);
+        return true;
+    }
+
+    // The profile: neighbours that ended nearly equal are one segment.
+    void DescribeProfile() {
+        const double cellLength = p_.length / p_.cells;
+        const auto finalGroups = MergeCells(ratio_, kFinalMergeTolerance);
+        for (int c = 0; c < p_.cells;) {
+            int last = c;
+            double sum = 0.0;
+            while (last < p_.cells &&
+                   finalGroups[static_cast<std::size_t>(last)] == finalGroups[static_cast<std::size_t>(c)])
+                sum += ratio_[static_cast<std::size_t>(last++)];
+            result_.segments.push_back({c * cellLength, last * cellLength, sum / (last - c)});
+            c = last;
+        }
+        result_.segments.back().bottom = p_.length;
+        for (auto& segment : result_.segments) segment.ratio = std::round(segment.ratio * 1000.0) / 1000.0;
+        result_.soil = {std::exp(soil_[0]), std::exp(soil_[1]), std::exp(soil_[2]), std::exp(soil_[3])};
+        result_.pileLength = p_.length;
+        result_.headPosition = p_.peak;
+        result_.sampleInterval = p_.dt * 1e6;
+        result_.waveSpeed = p_.speed;
+    }
+
+    // The fitted curve on the record's samples, beside the record less its
+    // drift, and how well they agree.
+    bool DrawFittedCurve() {
+        std::vector<double> cellLog(static_cast<std::size_t>(p_.cells));
+        for (int c = 0; c < p_.cells; ++c)
+            cellLog[static_cast<std::size_t>(c)] = std::log(ratio_[static_cast<std::size_t>(c)]);
+        std::vector<double> model;
+        if (!fitter_.Run(cellLog, soil_.data(), model)) return false;
+        VectorXd coefficients;
+        fitter_.Explain(model, &coefficients);
+        result_.windowStart = p_.start;
+        result_.windowEnd = p_.end;
+        for (int i = p_.start; i <= p_.end; ++i) {
+            const double step = (i - p_.start) * p_.dt / p_.tau;
+            const double t = p_.measured.size() > 1 ? step / static_cast<double>(p_.measured.size() - 1) : 0.0;
+            const double drift = coefficients[1] + coefficients[2] * t + coefficients[3] * t * t;
+            result_.measured.push_back(p_.velocity[static_cast<std::size_t>(i)] - drift);
+            result_.fitted.push_back(coefficients[0] * Interpolate(model, step));
+        }
+        result_.quality = Correlation(result_.measured, result_.fitted, 0);
+        const auto pulseEnd = static_cast<std::size_t>(std::max(0.0, std::ceil(2 * p_.peak - p_.start) - p_.start));
+        result_.echoQuality = Correlation(result_.measured, result_.fitted, pulseEnd);
+        return true;
+    }
+
+    const Prepared& p_;
+    const MatchOptions& options_;
+    Fitter fitter_;
+    MatchResult result_;
+    VectorXd soil_;              // log soil values, as the last stage left them
+    std::vector<double> ratio_;  // per cell: Z / Z0, as the last stage left them
+};
+
 }  // namespace
 
 std::string_view MatchFailureCode(MatchFailure failure) {
@@ -449,149 +629,13 @@ std::string_view MatchFailureText(MatchFailure failure) {
 }
 
 MatchResult MatchSignal(const TestPoint& tp, const MatchOptions& options) {
-    MatchResult result;
     Prepared prepared;
-    if ((result.failure = Prepare(tp, prepared)) != MatchFailure::kNone) return result;
-    const Prepared& p = prepared;
-    Fitter fitter(p, options);
-    auto report = [&](double share) {
-        if (options.progress) options.progress(share);
-    };
-    auto halt = [&]() {
-        result.failure = fitter.halted();
-        result.forwardRuns = fitter.runs();
+    if (const MatchFailure failure = Prepare(tp, prepared); failure != MatchFailure::kNone) {
+        MatchResult result;
+        result.failure = failure;
         return result;
-    };
-
-    // 1. The soil under a uniform shaft.
-    Layout layout;
-    layout.groupOfCell.assign(static_cast<std::size_t>(p.cells), 0);
-    VectorXd params(kSoilParams), lower(kSoilParams), upper(kSoilParams);
-    for (int k = 0; k < kSoilParams; ++k) params[k] = std::log(kSoilBounds[static_cast<std::size_t>(k)].guess);
-    SoilBoundsInto(layout, lower, upper);
-    {
-        MatrixXd penalty = MatrixXd::Zero(kSoilParams, kSoilParams);
-        VectorXd target = VectorXd::Zero(kSoilParams);
-        SoilPullInto(layout, penalty, target, 0);
-        if (!fitter.Minimise(layout, params, lower, upper, penalty, target, 15)) return halt();
     }
-    report(0.1);
-
-    // 2. Every cell below the head's reference stretch free, steps penalised
-    // by their size (total variation by reweighted least squares) and, more
-    // weakly, every departure from Z0: most of a pile is sound, and without
-    // it a whole shaft a little softer than its head would pass for a
-    // slightly weaker blow.
-    const int fixedCells = std::clamp(static_cast<int>(std::lround(kHeadReference * p.cells / p.length)), 1, p.cells - 1);
-    const int freeCells = p.cells - fixedCells;
-    Layout cells;
-    cells.groups = freeCells + 1;
-    for (int c = 0; c < p.cells; ++c) cells.groupOfCell.push_back(std::max(0, c - fixedCells + 1));
-    const int np = cells.Params();
-    VectorXd x = VectorXd::Zero(np);
-    x.tail(kSoilParams) = params;
-    VectorXd cellLower(np), cellUpper(np);
-    cellLower.head(freeCells).setConstant(kMinLogRatio);
-    cellUpper.head(freeCells).setConstant(kMaxLogRatio);
-    SoilBoundsInto(cells, cellLower, cellUpper);
-    // The penalty follows the window's length so that the same pile sampled
-    // finer is not held more loosely.
-    const double weight = kStepPenalty * static_cast<double>(p.measured.size()) / 200.0;
-    constexpr int kReweightings = 6;
-    for (int round = 0; round < kReweightings; ++round) {
-        const Eigen::Index rows = 2 * freeCells + kSoilParams;
-        MatrixXd penalty = MatrixXd::Zero(rows, np);
-        VectorXd target = VectorXd::Zero(rows);
-        for (int k = 0; k < freeCells; ++k) {
-            const double step = x[k] - (k == 0 ? 0.0 : x[k - 1]);
-            const double w = std::sqrt(weight / std::sqrt(step * step + kStepScale * kStepScale));
-            penalty(k, k) = w;
-            if (k > 0) penalty(k, k - 1) = -w;
-            const double pull = std::sqrt(kSoundShare * weight / std::sqrt(x[k] * x[k] + kStepScale * kStepScale));
-            penalty(freeCells + k, k) = pull;
-        }
-        SoilPullInto(cells, penalty, target, 2 * freeCells);
-        const VectorXd before = x;
-        if (!fitter.Minimise(cells, x, cellLower, cellUpper, penalty, target, 8)) return halt();
-        report(0.1 + 0.7 * (round + 1) / kReweightings);
-        if ((x - before).head(freeCells).cwiseAbs().maxCoeff() < 0.005) break;
-    }
-
-    // 3. Cells of nearly equal impedance as one segment each, fitted again.
-    std::vector<double> ratio(static_cast<std::size_t>(p.cells), 1.0);
-    for (int c = fixedCells; c < p.cells; ++c) ratio[static_cast<std::size_t>(c)] = std::exp(x[c - fixedCells]);
-    Layout segments;
-    segments.groupOfCell = MergeCells(ratio, kMergeTolerance);
-    segments.groups = segments.groupOfCell.back() + 1;
-    // The head's group is Z0 whatever its cells say.
-    {
-        const int sp = segments.Params();
-        VectorXd s = VectorXd::Zero(sp), sLower(sp), sUpper(sp);
-        std::vector<double> sum(static_cast<std::size_t>(segments.groups), 0.0), count = sum;
-        for (int c = 0; c < p.cells; ++c) {
-            sum[static_cast<std::size_t>(segments.groupOfCell[static_cast<std::size_t>(c)])] += std::log(ratio[static_cast<std::size_t>(c)]);
-            count[static_cast<std::size_t>(segments.groupOfCell[static_cast<std::size_t>(c)])] += 1;
-        }
-        for (int g = 1; g < segments.groups; ++g)
-            s[g - 1] = sum[static_cast<std::size_t>(g)] / count[static_cast<std::size_t>(g)];
-        s.tail(kSoilParams) = x.tail(kSoilParams);
-        sLower.head(segments.groups - 1).setConstant(kMinLogRatio);
-        sUpper.head(segments.groups - 1).setConstant(kMaxLogRatio);
-        SoilBoundsInto(segments, sLower, sUpper);
-        MatrixXd penalty = MatrixXd::Zero(kSoilParams, sp);
-        VectorXd target = VectorXd::Zero(kSoilParams);
-        SoilPullInto(segments, penalty, target, 0);
-        if (!fitter.Minimise(segments, s, sLower, sUpper, penalty, target, 15)) return halt();
-        for (int c = 0; c < p.cells; ++c) {
-            const int g = segments.groupOfCell[static_cast<std::size_t>(c)];
-            ratio[static_cast<std::size_t>(c)] = g == 0 ? 1.0 : std::exp(s[g - 1]);
-        }
-        x.tail(kSoilParams) = s.tail(kSoilParams);
-    }
-    report(0.95);
-
-    // The profile: neighbours that ended nearly equal are one segment.
-    const double cellLength = p.length / p.cells;
-    const auto finalGroups = MergeCells(ratio, kFinalMergeTolerance);
-    for (int c = 0; c < p.cells;) {
-        int last = c;
-        double sum = 0.0;
-        while (last < p.cells && finalGroups[static_cast<std::size_t>(last)] == finalGroups[static_cast<std::size_t>(c)])
-            sum += ratio[static_cast<std::size_t>(last++)];
-        result.segments.push_back({c * cellLength, last * cellLength, sum / (last - c)});
-        c = last;
-    }
-    result.segments.back().bottom = p.length;
-    for (auto& segment : result.segments) segment.ratio = std::round(segment.ratio * 1000.0) / 1000.0;
-    result.soil = {std::exp(x[np - 4]), std::exp(x[np - 3]), std::exp(x[np - 2]), std::exp(x[np - 1])};
-    result.pileLength = p.length;
-    result.headPosition = p.peak;
-    result.sampleInterval = p.dt * 1e6;
-    result.waveSpeed = p.speed;
-
-    // The fitted curve on the record's samples.
-    std::vector<double> cellLog(static_cast<std::size_t>(p.cells));
-    for (int c = 0; c < p.cells; ++c) cellLog[static_cast<std::size_t>(c)] = std::log(ratio[static_cast<std::size_t>(c)]);
-    std::vector<double> y;
-    const VectorXd soilLog = x.tail(kSoilParams);
-    if (!fitter.Run(cellLog, soilLog.data(), y)) return halt();
-    VectorXd coefficients;
-    fitter.Explain(y, &coefficients);
-    result.windowStart = p.start;
-    result.windowEnd = p.end;
-    for (int i = p.start; i <= p.end; ++i) {
-        const double step = (i - p.start) * p.dt / p.tau;
-        const double t = p.measured.size() > 1 ? step / static_cast<double>(p.measured.size() - 1) : 0.0;
-        const double drift = coefficients[1] + coefficients[2] * t + coefficients[3] * t * t;
-        result.measured.push_back(p.velocity[static_cast<std::size_t>(i)] - drift);
-        result.fitted.push_back(coefficients[0] * Interpolate(y, step));
-    }
-    result.quality = Correlation(result.measured, result.fitted, 0);
-    const auto pulseEnd = static_cast<std::size_t>(std::max(0.0, std::ceil(2 * p.peak - p.start) - p.start));
-    result.echoQuality = Correlation(result.measured, result.fitted, pulseEnd);
-    result.forwardRuns = fitter.runs();
-    report(1.0);
-    return result;
+    return ProfileFit(prepared, options).Run();
 }
 
 }  // namespace tav

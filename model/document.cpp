@@ -36,6 +36,12 @@ DocumentEvents& CTAV_AnalyserDoc::SilentEvents() {
     return silent;
 }
 
+void CTAV_AnalyserDoc::MarkListChanged() {
+    modified_ = true;
+    Events().RefreshPointList();
+    Events().RefreshViews();
+}
+
 // ---- list primitives ------------------------------------------------------
 
 void CTAV_AnalyserDoc::InsertPoint(std::int32_t position, const TestPoint& record) {
@@ -409,6 +415,172 @@ std::string LoadProblemText(const LoadResult& result, std::string_view fileName)
     return "文件“" + std::string(fileName) + "”未能完整打开：" + result.message;
 }
 
+namespace {
+
+// What each working record read goes through, on the thread that read it: an
+// old layout's chain built, the head located, version 5's magnification, and
+// its display range noted while its samples are at hand (when ranges is not
+// empty; set[k] notes into ranges[k]).
+struct FinishRecord {
+    const OldRecordChain& oldChain;
+    bool oldLayout;
+    bool magnify;
+    const TestPoint* first;  // the set's first test point
+    std::span<float> ranges;
+
+    void operator()(TestPoint& tp, std::span<const ProcessStep> oldSteps) const {
+        if (oldLayout) oldChain.Build(tp, oldSteps);
+        LocateHead(tp);
+        if (magnify) oldChain.AutoMagnify(tp);
+        if (!ranges.empty() && tp.rawCount() > 0) {
+            const auto [head, toe] = HeadAndToe(tp);
+            ranges[static_cast<std::size_t>(&tp - first)] =
+                WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
+        }
+    }
+};
+
+// A project file image read into a document's sets, stage by stage: the
+// working header and its count, the working set, then the backup set (or
+// the working set again, for the layouts without one). The sets an
+// append-open carries over go first in each. A stage that stops the load
+// says why in Result().
+class ProjectLoad {
+public:
+    ProjectLoad(CTAV_AnalyserDoc& doc, std::span<const std::uint8_t> bytes, const OldRecordChain& oldChain)
+        : doc_(doc), bytes_(bytes), in_(bytes), oldChain_(oldChain) {}
+
+    const LoadResult& Result() const { return result_; }
+    std::span<const float> DisplayRanges() const { return ranges_; }
+
+    // The version and the test point count, the carried ones included.
+    bool ReadWorkingHeader(std::int32_t carried) {
+        result_.version = ReadProjectHeader(in_, doc_.header);
+        if (result_.version == 0) {
+            result_.status = LoadStatus::UnknownVersion;
+            result_.message = "文件版本标识未知";
+            doc_.header.pointCount = 0;
+            return false;
+        }
+        const std::int64_t total = static_cast<std::int64_t>(carried) + doc_.header.pointCount;
+        char line[128];
+        std::snprintf(line, sizeof line, "打开文件==>测点个数：%lld，版本：%d", static_cast<long long>(total),
+                      result_.version);
+        doc_.Events().Log(line);
+        if (total < 1 || total > kMaxPointCount) {
+            doc_.Events().Log("打开文件==>测点数非法，终止读取");
+            result_.status = LoadStatus::InvalidCount;
+            result_.message = "测点数非法（" + std::to_string(total) + "）";
+            doc_.header.pointCount = 0;
+            return false;
+        }
+        doc_.header.pointCount = static_cast<std::int32_t>(total);
+        return true;
+    }
+
+    // The working set behind the carried test points; with noteRanges the
+    // display range of each record read is noted for DisplayRanges().
+    bool ReadWorkingSet(const std::vector<TestPoint>& carried, bool noteRanges) {
+        auto& points = doc_.points;
+        const auto a = static_cast<std::int32_t>(carried.size());
+        const std::int32_t total = doc_.header.pointCount;
+        points.reserve(static_cast<std::size_t>(total));
+        points.resize(static_cast<std::size_t>(a));
+        for (std::int32_t k = 0; k < a; ++k)
+            CopyTestPoint(carried[static_cast<std::size_t>(k)], points[static_cast<std::size_t>(k)]);
+        ranges_.assign(static_cast<std::size_t>(total), std::numeric_limits<float>::quiet_NaN());
+        const FinishRecord finish{oldChain_, IsOldLayout(result_.version),
+                                  result_.version == 5 && doc_.magnifyOldRecords,
+                                  points.data(),  // stays: the capacity holds them all
+                                  noteRanges ? std::span<float>(ranges_) : std::span<float>()};
+        SetReader reader(bytes_, in_, result_.version, points, total, finish);
+        for (std::int32_t k = a; k < total;) {
+            const BatchRead read = reader.Next(k);
+            for (std::int32_t end = k + read.whole; k < end; ++k)
+                MakePileNumberUnique(doc_, a, points[static_cast<std::size_t>(k)]);
+            if (read.failed) {
+                reader.Complete();
+                points[static_cast<std::size_t>(k)] = TestPoint{};
+                doc_.Events().Log("打开文件==>测点信息错误，终止读取");
+                result_.status = LoadStatus::FaultyPoint;
+                result_.faultyPoint = k;
+                result_.message = "第" + std::to_string(k + 1) + "个测点信息错误，终止读取";
+                return false;
+            }
+            ReleaseRead(in_);
+        }
+        return true;
+    }
+
+    // The backup set behind the carried backup test points. It keeps what
+    // could be read; from a faulty record on it stays constructed.
+    void ReadBackupSet(const std::vector<TestPoint>& carried) {
+        if (!IsRecordLayout(result_.version)) {
+            CopyWorkingAsBackup();
+            return;
+        }
+        auto& backupHeader = doc_.backupHeader;
+        auto& backupPoints = doc_.backupPoints;
+        const auto b = static_cast<std::int32_t>(carried.size());
+        ReadProjectHeader(in_, backupHeader);
+        const std::int64_t backupTotal = static_cast<std::int64_t>(b) + backupHeader.pointCount;
+        if (backupTotal < 1 || backupTotal > kMaxPointCount) {
+            backupHeader.pointCount = 0;
+            return;
+        }
+        backupHeader.pointCount = static_cast<std::int32_t>(backupTotal);
+        backupPoints.reserve(static_cast<std::size_t>(backupTotal));
+        backupPoints.resize(static_cast<std::size_t>(b));
+        for (std::int32_t k = 0; k < b; ++k)
+            CopyTestPoint(carried[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
+        const auto nothingMore = [](TestPoint&, std::span<const ProcessStep>) {};
+        SetReader backupReader(bytes_, in_, result_.version, backupPoints, static_cast<std::int32_t>(backupTotal),
+                               nothingMore);
+        for (std::int32_t k = b; k < backupTotal;) {
+            const BatchRead read = backupReader.Next(k);
+            k += read.whole;
+            if (read.failed) {
+                backupReader.Complete();
+                backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
+                result_.status = LoadStatus::FaultyBackupPoint;
+                result_.faultyBackupPoint = k;
+                result_.message = "备份数据第" + std::to_string(k + 1) + "个测点信息错误，其后的备份数据未能读取";
+                doc_.Events().Log("打开文件==>备份测点信息错误，备份数据不完整");
+                return;
+            }
+            ReleaseRead(in_);
+        }
+    }
+
+private:
+    // The layouts without a backup set: the working set as it came in is the backup.
+    void CopyWorkingAsBackup() {
+        doc_.backupHeader = doc_.header;
+        doc_.backupPoints.resize(doc_.points.size());
+        for (std::size_t k = 0; k < doc_.points.size(); ++k) CopyTestPoint(doc_.points[k], doc_.backupPoints[k]);
+    }
+
+    CTAV_AnalyserDoc& doc_;
+    std::span<const std::uint8_t> bytes_;
+    ByteReader in_;
+    const OldRecordChain& oldChain_;
+    LoadResult result_;
+    std::vector<float> ranges_;  // per working test point; NaN where none was noted
+};
+
+// A loaded project shown: display ranges (those noted while loading, the
+// others found now), the checked list, the first test point selected, and
+// the list and views redrawn.
+void PresentLoaded(CTAV_AnalyserDoc& doc, std::span<const float> knownRanges) {
+    StoreDisplayRanges(doc.points, knownRanges);
+    doc.RebuildCheckedList();
+    if (!doc.points.empty()) doc.SelectPoint(0);
+    doc.Events().RefreshPointList();
+    doc.Events().RefreshViews();
+}
+
+}  // namespace
+
 LoadResult CTAV_AnalyserDoc::LoadStopped(LoadResult result) {
     Events().EndWait();
     return result;
@@ -417,116 +589,22 @@ LoadResult CTAV_AnalyserDoc::LoadStopped(LoadResult result) {
 LoadResult CTAV_AnalyserDoc::LoadProject(std::span<const std::uint8_t> bytes, const OldRecordChain& oldChain,
                                          bool lastOfBatch) {
     Events().BeginWait();
-    ByteReader in(bytes);
-    LoadResult result;
-
-    std::vector<TestPoint> carried = appending_ ? std::move(carried_) : std::vector<TestPoint>{};
-    std::vector<TestPoint> carriedBackup = appending_ ? std::move(carriedBackup_) : std::vector<TestPoint>{};
+    const std::vector<TestPoint> carried = appending_ ? std::move(carried_) : std::vector<TestPoint>{};
+    const std::vector<TestPoint> carriedBackup = appending_ ? std::move(carriedBackup_) : std::vector<TestPoint>{};
     carried_.clear();
     carriedBackup_.clear();
-    const auto a = static_cast<std::int32_t>(carried.size());
-
     points.clear();
     backupPoints.clear();
-    result.version = ReadProjectHeader(in, header);
-    if (result.version == 0) {
-        result.status = LoadStatus::UnknownVersion;
-        result.message = "文件版本标识未知";
-        header.pointCount = 0;
-        return LoadStopped(result);
-    }
-    const std::int64_t total = static_cast<std::int64_t>(a) + header.pointCount;
-    char line[128];
-    std::snprintf(line, sizeof line, "打开文件==>测点个数：%lld，版本：%d", static_cast<long long>(total), result.version);
-    Events().Log(line);
-    if (total < 1 || total > kMaxPointCount) {
-        Events().Log("打开文件==>测点数非法，终止读取");
-        result.status = LoadStatus::InvalidCount;
-        result.message = "测点数非法（" + std::to_string(total) + "）";
-        header.pointCount = 0;
-        return LoadStopped(result);
-    }
-    header.pointCount = static_cast<std::int32_t>(total);
 
-    points.reserve(static_cast<std::size_t>(total));
-    points.resize(static_cast<std::size_t>(a));
-    for (std::int32_t k = 0; k < a; ++k) CopyTestPoint(carried[static_cast<std::size_t>(k)], points[static_cast<std::size_t>(k)]);
-    std::vector<float> ranges(static_cast<std::size_t>(total), std::numeric_limits<float>::quiet_NaN());
-    const bool magnify = result.version == 5 && magnifyOldRecords;
-    const TestPoint* const first = points.data();  // stays: the capacity holds them all
-    const bool oldLayout = IsOldLayout(result.version);
-    auto finish = [&](TestPoint& tp, std::span<const ProcessStep> oldSteps) {
-        if (oldLayout) oldChain.Build(tp, oldSteps);
-        LocateHead(tp);
-        if (magnify) oldChain.AutoMagnify(tp);
-        if (lastOfBatch && tp.rawCount() > 0) {
-            const auto [head, toe] = HeadAndToe(tp);
-            ranges[static_cast<std::size_t>(&tp - first)] = WindowDisplayRange(tp.samples.data(), tp.sampleCount(), head, toe).max;
-        }
-    };
-    SetReader reader(bytes, in, result.version, points, static_cast<std::int32_t>(total), finish);
-    for (std::int32_t k = a; k < total;) {
-        const BatchRead read = reader.Next(k);
-        for (std::int32_t end = k + read.whole; k < end; ++k) MakePileNumberUnique(*this, a, points[static_cast<std::size_t>(k)]);
-        if (read.failed) {
-            reader.Complete();
-            points[static_cast<std::size_t>(k)] = TestPoint{};
-            Events().Log("打开文件==>测点信息错误，终止读取");
-            result.status = LoadStatus::FaultyPoint;
-            result.faultyPoint = k;
-            result.message = "第" + std::to_string(k + 1) + "个测点信息错误，终止读取";
-            return LoadStopped(result);
-        }
-        ReleaseRead(in);
-    }
-
-    if (IsRecordLayout(result.version)) {
-        const auto b = static_cast<std::int32_t>(carriedBackup.size());
-        ReadProjectHeader(in, backupHeader);
-        const std::int64_t backupTotal = static_cast<std::int64_t>(b) + backupHeader.pointCount;
-        if (backupTotal >= 1 && backupTotal <= kMaxPointCount) {
-            backupHeader.pointCount = static_cast<std::int32_t>(backupTotal);
-            backupPoints.reserve(static_cast<std::size_t>(backupTotal));
-            backupPoints.resize(static_cast<std::size_t>(b));
-            for (std::int32_t k = 0; k < b; ++k)
-                CopyTestPoint(carriedBackup[static_cast<std::size_t>(k)], backupPoints[static_cast<std::size_t>(k)]);
-            const auto nothingMore = [](TestPoint&, std::span<const ProcessStep>) {};
-            SetReader backupReader(bytes, in, result.version, backupPoints, static_cast<std::int32_t>(backupTotal),
-                                   nothingMore);
-            for (std::int32_t k = b; k < backupTotal;) {
-                const BatchRead read = backupReader.Next(k);
-                k += read.whole;
-                if (read.failed) {
-                    // The backup set keeps what could be read; the rest stays constructed.
-                    backupReader.Complete();
-                    backupPoints[static_cast<std::size_t>(k)] = TestPoint{};
-                    result.status = LoadStatus::FaultyBackupPoint;
-                    result.faultyBackupPoint = k;
-                    result.message = "备份数据第" + std::to_string(k + 1) + "个测点信息错误，其后的备份数据未能读取";
-                    Events().Log("打开文件==>备份测点信息错误，备份数据不完整");
-                    break;
-                }
-                ReleaseRead(in);
-            }
-        } else {
-            backupHeader.pointCount = 0;
-        }
-    } else {
-        backupHeader = header;
-        backupPoints.resize(points.size());
-        for (std::size_t k = 0; k < points.size(); ++k) CopyTestPoint(points[k], backupPoints[k]);
-    }
-
+    ProjectLoad load(*this, bytes, oldChain);
+    if (!load.ReadWorkingHeader(static_cast<std::int32_t>(carried.size())) ||
+        !load.ReadWorkingSet(carried, lastOfBatch))
+        return LoadStopped(load.Result());
+    load.ReadBackupSet(carriedBackup);
     hasPoints = 1;
     Events().Log("打开文件==>打开文件完成");
-    if (lastOfBatch) {
-        StoreDisplayRanges(points, ranges);
-        RebuildCheckedList();
-        if (!points.empty()) SelectPoint(0);
-        Events().RefreshPointList();
-        Events().RefreshViews();
-    }
-    return LoadStopped(result);
+    if (lastOfBatch) PresentLoaded(*this, load.DisplayRanges());
+    return LoadStopped(load.Result());
 }
 
 LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path, const OldRecordChain& oldChain) {
@@ -540,7 +618,7 @@ LoadResult CTAV_AnalyserDoc::OpenFile(const std::string& path, const OldRecordCh
         return result;
     }
     ClearDocument();
-    modified = false;
+    modified_ = false;
     if (!appending_) projectFiles = {path};
     const LoadingFrom loading(file);
     return LoadProject(file.Bytes(), oldChain);
@@ -562,7 +640,7 @@ void CTAV_AnalyserDoc::SwapProject(CTAV_AnalyserDoc& other) noexcept {
     swap(redoList, other.redoList);
     swap(stepInsertMode, other.stepInsertMode);
     swap(stepInsertPos, other.stepInsertPos);
-    swap(modified, other.modified);
+    swap(modified_, other.modified_);
     swap(projectFiles, other.projectFiles);
 }
 
@@ -577,6 +655,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         if (!known && !twice) chosen.push_back(p);
     }
     std::vector<LoadResult> results;
+    bool unshown = false;  // a file of the batch was loaded; only the last one shows the project
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const bool last = i + 1 == chosen.size();
         std::string error;
@@ -584,6 +663,7 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
         Events().Log("打开文件==>“" + chosen[i] + "”");
         if (!file.Open(chosen[i], &error)) {
             results.push_back({LoadStatus::IoError, 0, -1, "文件路径错误（" + error + "）"});
+            if (last && unshown) PresentLoaded(*this, {});
             continue;
         }
         // Keep the current sets aside: the load puts them first. When the chosen
@@ -608,15 +688,10 @@ std::vector<LoadResult> CTAV_AnalyserDoc::AppendOpen(std::span<const std::string
             points = std::move(keptPoints);
             backupPoints = std::move(keptBackup);
             projectFiles.pop_back();
-            if (last) {
-                RefreshDisplayRanges();
-                RebuildCheckedList();
-                if (!points.empty()) SelectPoint(0);
-                Events().RefreshPointList();
-                Events().RefreshViews();
-            }
+            if (last) PresentLoaded(*this, {});
         } else {
-            modified = true;
+            modified_ = true;
+            unshown = !last;
         }
         results.push_back(std::move(r));
     }
@@ -649,7 +724,7 @@ bool CTAV_AnalyserDoc::SaveToFile(const std::string& path, std::string* error) {
         if (error) *error = out.Error();
         return false;
     }
-    modified = false;
+    modified_ = false;
     return true;
 }
 

@@ -59,7 +59,6 @@ public:
     std::int32_t stepInsertMode = 0;  // 0 append, 1 replace, 2 insert before
     std::int32_t stepInsertPos = -1;
 
-    bool modified = false;
     std::vector<std::string> projectFiles;  // the files that make up the project
     // The raw-data preprocessing flag "波形放大" consulted when version 5 files load.
     bool magnifyOldRecords = true;
@@ -70,6 +69,15 @@ public:
 
     void SetEvents(DocumentEvents* events) { events_ = events ? events : &SilentEvents(); }
     DocumentEvents& Events() { return *events_; }
+
+    // The project has changes not saved yet. Opening and saving clear it; a
+    // change made outside the document is made known through one of these.
+    bool Modified() const { return modified_; }
+    // A change whose caller redraws what it touched itself.
+    void MarkModified() { modified_ = true; }
+    // A change the list shows (test points, their numbers, texts, ticks or
+    // order): the list and the views redraw.
+    void MarkListChanged();
 
     std::int32_t PointCount() const { return static_cast<std::int32_t>(points.size()); }
     bool ValidIndex(std::int32_t i) const { return i >= 0 && i < PointCount(); }
@@ -135,6 +143,7 @@ private:
     static DocumentEvents& SilentEvents();
 
     DocumentEvents* events_ = &SilentEvents();
+    bool modified_ = false;
     bool appending_ = false;
     std::vector<TestPoint> carried_;
     std::vector<TestPoint> carriedBackup_;

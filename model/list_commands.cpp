@@ -254,9 +254,7 @@ PileInfoOutcome ApplyPileInfo(CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal, c
     }
     if (doc.selectionMode == kModePile) doc.SelectPile(doc.currentPile);
     if (doc.selectionMode == kModePoint) doc.SelectPoint(doc.currentIndex);
-    doc.modified = true;
-    doc.Events().RefreshPointList();
-    doc.Events().RefreshViews();
+    doc.MarkListChanged();
     return outcome;
 }
 
@@ -324,9 +322,7 @@ std::int32_t DeleteTickedPoints(CTAV_AnalyserDoc& doc) {
     doc.SelectPile(-1);
     doc.undoList.clear();
     doc.redoList.clear();
-    doc.modified = true;
-    doc.Events().RefreshPointList();
-    doc.Events().RefreshViews();
+    doc.MarkListChanged();
     return deleted;
 }
 

@@ -343,9 +343,7 @@ int Dispatch(CTAV_AnalyserDoc& doc, Snapshot& s) {
 
 int ApplySnapshot(CTAV_AnalyserDoc& doc, Snapshot& snapshot) {
     if (!Dispatch(doc, snapshot)) return 0;
-    doc.modified = true;
-    doc.Events().RefreshPointList();
-    doc.Events().RefreshViews();
+    doc.MarkListChanged();
     return 1;
 }
 

@@ -273,7 +273,7 @@ void FinishNewStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets,
     ReapplyChain(doc, targets);
     if (confirmed) {
         AppendStep(doc, targets, working, !Operation(working.opType).keepsHead);
-        doc.modified = true;
+        doc.MarkModified();
     }
     doc.ResetDisplayRange(targets);
     for (const auto i : targets) CopyToLastParams(doc, i, working);
@@ -285,7 +285,7 @@ void FinishEditedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targe
     ReapplyChain(doc, targets);
     if (confirmed) {
         ReplaceStep(doc, targets, step, position);
-        doc.modified = true;
+        doc.MarkModified();
     }
     Conclude(doc, targets);
 }
@@ -295,7 +295,7 @@ void FinishInsertedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> tar
     ReapplyChain(doc, targets);
     if (confirmed) {
         InsertStep(doc, targets, step, position);
-        doc.modified = true;
+        doc.MarkModified();
     }
     Conclude(doc, targets);
 }
@@ -303,13 +303,13 @@ void FinishInsertedStep(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> tar
 void DeleteStepCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets, std::int32_t position) {
     DeleteStep(doc, targets, position);
     Conclude(doc, targets);
-    doc.modified = true;
+    doc.MarkModified();
 }
 
 void ClearStepsCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets) {
     ClearSteps(doc, targets);
     Conclude(doc, targets);
-    doc.modified = true;
+    doc.MarkModified();
 }
 
 void UndoLastStepCommand(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> targets) {

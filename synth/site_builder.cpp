@@ -198,6 +198,124 @@ std::string DesignPile(const SiteOptions& o, int pile, int& kindCounter, PileDes
     return {};
 }
 
+SensorKind SensorOfPile(const SiteOptions& o, int pile) {
+    return o.sensor == SensorChoice::Velocity       ? SensorKind::Velocity
+           : o.sensor == SensorChoice::Acceleration ? SensorKind::Acceleration
+           : pile % 2 == 0                          ? SensorKind::Acceleration
+                                                    : SensorKind::Velocity;
+}
+
+// One blow on a pile's head as the instrument takes it: the signal amplified
+// by the gain that keeps its peak in range, the instrument's noise still to
+// add, and the head where the incident velocity peaks.
+struct Recording {
+    std::vector<double> signal;  // mV
+    RecordOptions options;
+    int head = 0;
+};
+
+Recording RecordBlow(const SiteOptions& o, const PileDesign& design, SensorKind sensor, int pile, int k) {
+    const double dt = o.sampleInterval * 1e-6;
+    // Each test point is its own blow: another place on the head,
+    // another hammer pulse, another trigger moment.
+    Random rng = Random(o.seed).Fork(0x10000ull * static_cast<std::uint64_t>(pile + 1) + static_cast<std::uint64_t>(k) + 7);
+    HammerBlow blow;
+    blow.width = rng.Uniform(0.5e-3, kMaxPulse);
+    blow.force = rng.Uniform(1000.0, 3000.0);
+    const int nominalHead = static_cast<int>(std::ceil(blow.width / 2 / dt)) + rng.Int(20, 40);
+    blow.start = nominalHead * dt - blow.width / 2;
+
+    Recording out;
+    RecordOptions& ro = out.options;
+    ro.sensor = sensor;
+    ro.sampleInterval = o.sampleInterval;
+    ro.samples = o.samples;
+    ro.sensitivity = kSensitivity;
+    std::vector<double> velocity;
+    out.signal = HeadSignal(design.params, blow, ro, &velocity);
+    // The head is where the incident velocity peaks; the shaft soil
+    // pulls that peak a little ahead of the pulse's middle.
+    int head = static_cast<int>(blow.start / dt);
+    const int pulseEnd = std::min(o.samples - 1, static_cast<int>((blow.start + blow.width) / dt) + 1);
+    for (int i = head; i <= pulseEnd; ++i)
+        if (velocity[static_cast<std::size_t>(i)] > velocity[static_cast<std::size_t>(head)]) head = i;
+    out.head = head;
+    double peak = 0.0;
+    for (const double v : out.signal) peak = std::max(peak, std::fabs(v));
+    int gain = 1;
+    while (gain < kMaxGain && peak * gain * 2 <= kTargetPeak) gain *= 2;
+    for (auto& v : out.signal) v *= gain;
+    peak *= gain;
+    ro.gain = gain;
+    ro.noiseSeed = rng.Next();
+    ro.noiseRms = o.noise * peak;
+    ro.dcOffset = o.noise * peak * rng.Uniform(-1.5, 1.5);
+    ro.trend = o.noise * peak * rng.Uniform(-3.0, 3.0);
+    return out;
+}
+
+// The test point the instrument stores for a blow; index counts the site's test points from 0.
+TestPoint RecordedPoint(const SiteOptions& o, const PileDesign& design, const Recording& recording, int pile,
+                        const std::string& pileNo, int index) {
+    const double dt = o.sampleInterval * 1e-6;
+    TestPoint tp;
+    tp.recordNo = static_cast<std::int16_t>(index + 1);
+    SetText(tp.pileNo, pileNo);
+    tp.pileTypeIndex = static_cast<std::int16_t>(design.type);
+    SetText(tp.pileTypeName, Utf8ToCp936(AppVocabulary().pileTypes[static_cast<std::size_t>(design.type)]));
+    tp.diameter = static_cast<std::int16_t>(design.diameter);
+    SetText(tp.testDate, TestDate(pile / 4));
+    tp.sensorType = static_cast<std::int16_t>(recording.options.sensor);
+    tp.gain = static_cast<std::int16_t>(recording.options.gain);
+    tp.triggerLevel = 10;
+    tp.pileLength = design.length;
+    tp.waveSpeed = static_cast<std::int16_t>(design.waveSpeed);
+    tp.sampleInterval = static_cast<float>(o.sampleInterval);
+    tp.headSampleCount = static_cast<std::int16_t>(o.samples);
+    tp.headIndex = static_cast<std::int16_t>(recording.head);
+    // The model's echo arrives after a whole number of segment times:
+    // two per segment of half a sampling interval, one sample each.
+    const int travel = static_cast<int>(std::lround(2.0 * design.length / (design.waveSpeed * dt)));
+    tp.toeIndex = static_cast<std::int16_t>(recording.head + travel);
+    tp.rawSamples = AddInstrumentNoise(recording.signal, recording.options);
+    tp.samples = tp.rawSamples;
+    tp.headValid = 1;
+    tp.toeValid = 1;
+    return tp;
+}
+
+TruthPoint TruthOf(const PileDesign& design, const TestPoint& tp, int index, const std::string& pileNo) {
+    TruthPoint tr;
+    tr.index = index;
+    tr.pileNo = pileNo;
+    tr.sensor = static_cast<SensorKind>(tp.sensorType);
+    tr.headIndex = tp.headIndex;
+    tr.toeIndex = tp.toeIndex;
+    tr.waveSpeed = design.waveSpeed;
+    tr.pileLength = design.length;
+    tr.pileTypeIndex = design.type;
+    tr.diameter = design.diameter;
+    tr.rockToe = design.rockToe;
+    tr.defects = design.defects;
+    return tr;
+}
+
+// The site as a project read from the instrument's files and saved: the
+// backup set is the working set as it came in.
+void TakeIntoDocument(const SiteOptions& o, std::vector<TestPoint> points, CTAV_AnalyserDoc& doc) {
+    SetText(doc.header.magic, "TAV15");
+    SetText(doc.header.testUnit, Utf8ToCp936(o.testUnit));
+    SetText(doc.header.projectName, Utf8ToCp936(o.projectName));
+    doc.points = std::move(points);
+    doc.header.pointCount = doc.PointCount();
+    doc.hasPoints = 1;
+    doc.RefreshDisplayRanges();
+    doc.backupHeader = doc.header;
+    doc.backupPoints = doc.points;
+    doc.RebuildCheckedList();
+    doc.SelectPoint(0);
+}
+
 std::string CheckOptions(const SiteOptions& o) {
     if (o.piles < 1 || o.pointsPerPile < 1) return "the site needs at least one pile and one test point per pile";
     if (static_cast<std::int64_t>(o.piles) * o.pointsPerPile > kMaxPointCount)
@@ -252,8 +370,6 @@ std::string BuildSite(const SiteOptions& o, CTAV_AnalyserDoc& doc, std::vector<T
     truth.clear();
     if (auto problem = CheckOptions(o); !problem.empty()) return problem;
 
-    const auto& vocabulary = AppVocabulary();
-    const double dt = o.sampleInterval * 1e-6;
     int kindCounter = 0;
     std::vector<TestPoint> points;
     points.reserve(static_cast<std::size_t>(o.piles) * static_cast<std::size_t>(o.pointsPerPile));
@@ -261,99 +377,15 @@ std::string BuildSite(const SiteOptions& o, CTAV_AnalyserDoc& doc, std::vector<T
         PileDesign design;
         if (auto problem = DesignPile(o, pile, kindCounter, design); !problem.empty()) return problem;
         const std::string pileNo = "P" + std::to_string(pile + 1);
-        const SensorKind sensor = o.sensor == SensorChoice::Velocity       ? SensorKind::Velocity
-                                  : o.sensor == SensorChoice::Acceleration ? SensorKind::Acceleration
-                                  : pile % 2 == 0                          ? SensorKind::Acceleration
-                                                                           : SensorKind::Velocity;
+        const SensorKind sensor = SensorOfPile(o, pile);
         for (int k = 0; k < o.pointsPerPile; ++k) {
-            // Each test point is its own blow: another place on the head,
-            // another hammer pulse, another trigger moment.
-            Random rng = Random(o.seed).Fork(0x10000ull * static_cast<std::uint64_t>(pile + 1) + static_cast<std::uint64_t>(k) + 7);
-            HammerBlow blow;
-            blow.width = rng.Uniform(0.5e-3, kMaxPulse);
-            blow.force = rng.Uniform(1000.0, 3000.0);
-            const int nominalHead = static_cast<int>(std::ceil(blow.width / 2 / dt)) + rng.Int(20, 40);
-            blow.start = nominalHead * dt - blow.width / 2;
-
-            RecordOptions ro;
-            ro.sensor = sensor;
-            ro.sampleInterval = o.sampleInterval;
-            ro.samples = o.samples;
-            ro.sensitivity = kSensitivity;
-            std::vector<double> velocity;
-            auto signal = HeadSignal(design.params, blow, ro, &velocity);
-            // The head is where the incident velocity peaks; the shaft soil
-            // pulls that peak a little ahead of the pulse's middle.
-            int head = static_cast<int>(blow.start / dt);
-            const int pulseEnd = std::min(o.samples - 1, static_cast<int>((blow.start + blow.width) / dt) + 1);
-            for (int i = head; i <= pulseEnd; ++i)
-                if (velocity[static_cast<std::size_t>(i)] > velocity[static_cast<std::size_t>(head)]) head = i;
-            double peak = 0.0;
-            for (const double v : signal) peak = std::max(peak, std::fabs(v));
-            int gain = 1;
-            while (gain < kMaxGain && peak * gain * 2 <= kTargetPeak) gain *= 2;
-            for (auto& v : signal) v *= gain;
-            peak *= gain;
-            ro.gain = gain;
-            ro.noiseSeed = rng.Next();
-            ro.noiseRms = o.noise * peak;
-            ro.dcOffset = o.noise * peak * rng.Uniform(-1.5, 1.5);
-            ro.trend = o.noise * peak * rng.Uniform(-3.0, 3.0);
-
-            TestPoint tp;
-            tp.recordNo = static_cast<std::int16_t>(points.size() + 1);
-            SetText(tp.pileNo, pileNo);
-            tp.pileTypeIndex = static_cast<std::int16_t>(design.type);
-            SetText(tp.pileTypeName, Utf8ToCp936(vocabulary.pileTypes[static_cast<std::size_t>(design.type)]));
-            tp.diameter = static_cast<std::int16_t>(design.diameter);
-            SetText(tp.testDate, TestDate(pile / 4));
-            tp.sensorType = static_cast<std::int16_t>(sensor);
-            tp.gain = static_cast<std::int16_t>(gain);
-            tp.triggerLevel = 10;
-            tp.pileLength = design.length;
-            tp.waveSpeed = static_cast<std::int16_t>(design.waveSpeed);
-            tp.sampleInterval = static_cast<float>(o.sampleInterval);
-            tp.headSampleCount = static_cast<std::int16_t>(o.samples);
-            tp.headIndex = static_cast<std::int16_t>(head);
-            // The model's echo arrives after a whole number of segment times:
-            // two per segment of half a sampling interval, one sample each.
-            const int travel = static_cast<int>(std::lround(2.0 * design.length / (design.waveSpeed * dt)));
-            tp.toeIndex = static_cast<std::int16_t>(head + travel);
-            tp.rawSamples = AddInstrumentNoise(signal, ro);
-            tp.samples = tp.rawSamples;
-            tp.headValid = 1;
-            tp.toeValid = 1;
-
-            TruthPoint tr;
-            tr.index = static_cast<int>(points.size());
-            tr.pileNo = pileNo;
-            tr.sensor = sensor;
-            tr.headIndex = tp.headIndex;
-            tr.toeIndex = tp.toeIndex;
-            tr.waveSpeed = design.waveSpeed;
-            tr.pileLength = design.length;
-            tr.pileTypeIndex = design.type;
-            tr.diameter = design.diameter;
-            tr.rockToe = design.rockToe;
-            tr.defects = design.defects;
-            truth.push_back(std::move(tr));
+            const Recording recording = RecordBlow(o, design, sensor, pile, k);
+            TestPoint tp = RecordedPoint(o, design, recording, pile, pileNo, static_cast<int>(points.size()));
+            truth.push_back(TruthOf(design, tp, static_cast<int>(points.size()), pileNo));
             points.push_back(std::move(tp));
         }
     }
-
-    SetText(doc.header.magic, "TAV15");
-    SetText(doc.header.testUnit, Utf8ToCp936(o.testUnit));
-    SetText(doc.header.projectName, Utf8ToCp936(o.projectName));
-    doc.points = std::move(points);
-    doc.header.pointCount = doc.PointCount();
-    doc.hasPoints = 1;
-    doc.RefreshDisplayRanges();
-    // As a project read from the instrument's files and saved: the backup set
-    // is the working set as it came in.
-    doc.backupHeader = doc.header;
-    doc.backupPoints = doc.points;
-    doc.RebuildCheckedList();
-    doc.SelectPoint(0);
+    TakeIntoDocument(o, std::move(points), doc);
     return {};
 }
 

@@ -366,7 +366,7 @@ void CTAV_AnalyserView::EditSelectedDefect() {
     if (dialog.exec() != QDialog::Accepted) return;
     if (EditCustomDefect(doc_, e.pointIndex, d, dialog.NameCp936(), dialog.RemarkCp936(),
                          dialog.Grade())) {
-        doc_.modified = true;
+        doc_.MarkModified();
         disp_->Rebuild();
         emit documentChanged();
     }

@@ -300,7 +300,7 @@ void MainWindow::BuildParameterBar() {
         const auto speed = ParseWaveSpeed(speedField_->text());
         std::vector<std::int32_t> shown;
         if (!speed) prompts_->Message(WaveSpeedRefusal().toStdString());
-        else if (EditWaveSpeed(doc_, ParameterScope(shown), *speed, *prompts_)) doc_.modified = true;
+        else if (EditWaveSpeed(doc_, ParameterScope(shown), *speed, *prompts_)) doc_.MarkModified();
         RefreshAll();
     });
     connect(lengthField_, &QLineEdit::editingFinished, this, [this] {
@@ -309,7 +309,7 @@ void MainWindow::BuildParameterBar() {
         const auto length = ParsePileLength(lengthField_->text());
         std::vector<std::int32_t> shown;
         if (!length) prompts_->Message(PileLengthRefusal().toStdString());
-        else if (EditPileLength(doc_, ParameterScope(shown), *length, recompute_, *prompts_)) doc_.modified = true;
+        else if (EditPileLength(doc_, ParameterScope(shown), *length, recompute_, *prompts_)) doc_.MarkModified();
         view_->SetRecomputeMode(recompute_.mode);
         RefreshAll();
     });
@@ -362,7 +362,7 @@ void MainWindow::AddCustomDefect() {
     for (const auto i : Targets())
         if (AddDefect(doc_, i, *at, CustomDefectCode(dialog.Grade()), dialog.NameCp936(), dialog.RemarkCp936(),
                       *prompts_))
-            doc_.modified = true;
+            doc_.MarkModified();
     RefreshAll();
 }
 
@@ -371,11 +371,11 @@ void MainWindow::UpdateTitle() {
     const QString name = path_.isEmpty() ? QString() : QFileInfo(path_).fileName();
     setWindowTitle(name.isEmpty() ? QString::fromUtf8(kAppTitle)
                                   : QStringLiteral("%1 - [%2]").arg(QString::fromUtf8(kAppTitle), name) +
-                                        (doc_.modified ? QStringLiteral(" *") : QString()));
+                                        (doc_.Modified() ? QStringLiteral(" *") : QString()));
 }
 
 bool MainWindow::MaySave() {
-    if (!doc_.modified) return true;
+    if (!doc_.Modified()) return true;
     const QString name = path_.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path_).fileName();
     const auto answer = prompts_->YesNoCancel(QStringLiteral("是否保存对“%1”的修改？").arg(name).toStdString());
     if (answer == UserPrompts::Answer::Cancel) return false;

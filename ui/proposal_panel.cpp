@@ -115,7 +115,7 @@ bool ProposalPanel::Accept(int row) {
         ok = AddDefect(doc_, point_, line.sample, DefectCodeOfCommand(command), {}, {}, prompts_) == 1;
     }
     if (!ok) return false;
-    doc_.modified = true;
+    doc_.MarkModified();
     Dismiss(row);
     emit documentChanged();
     return true;

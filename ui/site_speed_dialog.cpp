@@ -117,7 +117,7 @@ int SiteSpeedDialog::ApplyMean() {
     if (changed > 0) {
         PushSnapshot(doc_.undoList, std::move(edit));
         doc_.redoList.clear();
-        doc_.modified = true;
+        doc_.MarkModified();
         emit applied();
     }
     Rebuild();

@@ -780,7 +780,7 @@ bool WaveDisplayModel::MarkCommand(int id, UserPrompts& prompts) {
             }
         }
     }
-    if (changed) doc_.modified = true;
+    if (changed) doc_.MarkModified();
     return changed;
 }
 
@@ -891,7 +891,7 @@ bool WaveDisplayModel::CommitSelection() {
             break;
         default: break;
     }
-    if (changed) doc_.modified = true;
+    if (changed) doc_.MarkModified();
     const int entry = selection_.entry;
     const ItemKind kind = item->kind;
     const int index = item->index;
@@ -1000,7 +1000,7 @@ bool WaveDisplayModel::KeyDelete() {
     if (!item || item->kind == ItemKind::Head || item->kind == ItemKind::Toe) return false;
     const auto& e = entries_[static_cast<std::size_t>(selection_.entry)];
     const bool changed = DeleteItem(doc_, {e.pointIndex, e.kind, e.subSignal}, item->index) == 1;
-    if (changed) doc_.modified = true;
+    if (changed) doc_.MarkModified();
     selection_ = {};
     Rebuild();
     return changed;

@@ -133,7 +133,7 @@ TEST_F(DisplayModelTest, CommandsChangeTheTargetsBlocks) {
     model.Run(command_id::kWholeWaveform, prompts);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].hOffset, 0);
     EXPECT_EQ(doc.points[1].lastParams.displayBlocks[0].hScale, 1.0f);
-    EXPECT_FALSE(doc.modified);
+    EXPECT_FALSE(doc.Modified());
 
     // All waveforms: every shown test point.
     model.options.scopeAll = true;
@@ -247,7 +247,7 @@ TEST_F(DisplayModelTest, ClickSetsTheCursorAndHeadFollowsIt) {
     EXPECT_FALSE(model.Enabled(command_id::kMarkLine));
     EXPECT_TRUE(model.Run(command_id::kPileHead, prompts));
     EXPECT_EQ(doc.points[1].headIndex, *model.StaticSample());
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
     // A defect at the cursor, then selected, stepped, put back and deleted.
     const auto [dx, dy] = At(0, 250);
     model.Press(dx, dy);

@@ -61,7 +61,7 @@ TEST_F(PileMarks, HeadAndToeCoupleSpeedOrLength) {
     EXPECT_FLOAT_EQ(tp().pileLength, 250 * 20e-6f * 0.5f * 2000.0f);
     EXPECT_EQ(tp().waveSpeed, 2000);
     EXPECT_TRUE(ask.messages.empty());
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 }
 
 TEST_F(PileMarks, UnsetEndGivesWayAndSetEndBlocks) {

@@ -108,7 +108,7 @@ TEST(SiteSpeed, ApplyingTheMeanMovesTheToeAndKeepsWhatUndoNeeds) {
         EXPECT_EQ(tp.toeIndex, tp.headIndex + 300) << "12 m at 4000 m/s and 20 µs";
         EXPECT_EQ(tp.pileLength, 12.0f);
     }
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 
     // Nothing to change, or a speed no record can hold: nothing recorded.
     const std::vector<std::int32_t> first = {0};

@@ -36,6 +36,16 @@ std::vector<std::string> PileNumbers(const CTAV_AnalyserDoc& doc) {
     return out;
 }
 
+// The refreshes and the wait cursor the document asks for, in order.
+struct EventLog : DocumentEvents {
+    std::vector<std::string> seen;
+    void BeginWait() override { seen.emplace_back("wait"); }
+    void EndWait() override { seen.emplace_back("done"); }
+    void RefreshPointList() override { seen.emplace_back("list"); }
+    void RefreshViews() override { seen.emplace_back("views"); }
+};
+using Seen = std::vector<std::string>;
+
 TEST(Document, InsertDeleteAndMoveKeepTheListConsistent) {
     CTAV_AnalyserDoc doc;
     Fill(doc, {"B"});
@@ -333,6 +343,70 @@ TEST(Loading, AppendOfAFileThatIsNoProjectKeepsTheDocument) {
     EXPECT_EQ(results[1].status, LoadStatus::IoError);
     EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1"}));
     EXPECT_EQ(doc.projectFiles.size(), 1u);
+}
+
+TEST(Document, ChangesAreMadeKnownThroughTheDocument) {
+    TempDir dir;
+    EventLog events;
+    CTAV_AnalyserDoc doc;
+    doc.SetEvents(&events);
+    Fill(doc, {"A", "B"});
+    EXPECT_FALSE(doc.Modified());
+
+    doc.MarkModified();
+    EXPECT_TRUE(doc.Modified());
+    EXPECT_TRUE(events.seen.empty()) << "its caller redraws";
+    ASSERT_TRUE(doc.SaveToFile(dir.File("a.tav")));
+    EXPECT_FALSE(doc.Modified());
+
+    doc.MarkListChanged();
+    EXPECT_TRUE(doc.Modified());
+    EXPECT_EQ(events.seen, (Seen{"list", "views"}));
+
+    // Taking another project takes its flag; opening a file clears it.
+    CTAV_AnalyserDoc other;
+    doc.SwapProject(other);
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_TRUE(other.Modified());
+    ASSERT_EQ(OpenFile(other, dir.File("a.tav")).status, LoadStatus::Ok);
+    EXPECT_FALSE(other.Modified());
+}
+
+TEST(Loading, TheProjectIsShownOnceWhenTheLoadEnds) {
+    TempDir dir;
+    const auto first = dir.File("a.tav");
+    const auto second = dir.File("b.tav");
+    TestPoint ticked = WaveformPoint("P3", 64);
+    ticked.checked = 1;
+    ticked.lastParams.viewMax = 0.0f;  // as the instrument leaves it
+    WriteFileAtomically(first, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P1", 64)}, {}));
+    WriteFileAtomically(second, ProjectImage(MakeHeader("u", "p"), {WaveformPoint("P2", 64), ticked}, {}));
+    EventLog events;
+    CTAV_AnalyserDoc doc;
+    doc.SetEvents(&events);
+    ASSERT_EQ(OpenFile(doc, first).status, LoadStatus::Ok);
+    EXPECT_EQ(events.seen, (Seen{"wait", "list", "views", "done"}));
+    EXPECT_FALSE(doc.Modified());
+
+    // A batch shows the project after its last file, also when that one cannot be opened.
+    events.seen.clear();
+    const std::vector<std::string> batch = {second, dir.File("missing.tav")};
+    const auto results = AppendOpen(doc, batch);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].status, LoadStatus::Ok);
+    EXPECT_EQ(results[1].status, LoadStatus::IoError);
+    EXPECT_EQ(events.seen, (Seen{"wait", "done", "list", "views"}));
+    EXPECT_TRUE(doc.Modified());
+    EXPECT_EQ(PileNumbers(doc), (std::vector<std::string>{"P1", "P2", "P3"}));
+    EXPECT_EQ(doc.checkedIndices, (std::vector<std::int32_t>{2}));
+    EXPECT_GT(doc.points[2].lastParams.viewMax, 0.0f);
+    EXPECT_EQ(doc.currentIndex, 0);
+
+    // A batch that loads nothing shows nothing again.
+    events.seen.clear();
+    const std::vector<std::string> missing = {dir.File("gone.tav")};
+    AppendOpen(doc, missing);
+    EXPECT_TRUE(events.seen.empty());
 }
 
 TEST(Saving, SubsetAndAFailedSaveLeavesTheOldFile) {

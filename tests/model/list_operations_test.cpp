@@ -83,7 +83,7 @@ TEST_F(ListOps, PastingAPileOverAPileOfAnotherSizeAndUndoingIt) {
     EXPECT_EQ(Records(doc), (Ints{0, 0, 1, 2, 3})) << "the pasted records under the old pile number";
     EXPECT_EQ(doc.selectionMode, kModePile);
     EXPECT_EQ(doc.pileMembers, (std::vector<std::int32_t>{1, 2, 3}));
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 
     ASSERT_EQ(Undo(doc), 1);
     EXPECT_EQ(Saved(), before);
@@ -214,7 +214,7 @@ TEST_F(ListOps, MovesAtTheEdgesRecordNothing) {
     doc.SelectPoint(-1);
     EXPECT_EQ(MoveCommand(doc, false), 0);
     EXPECT_TRUE(doc.undoList.empty());
-    EXPECT_FALSE(doc.modified);
+    EXPECT_FALSE(doc.Modified());
 }
 
 TEST_F(ListOps, MovesFollowTheSelectionAndUndo) {

@@ -317,7 +317,7 @@ TEST(ChainController, CreateConfirmedAppendsToEveryShownTarget) {
         EXPECT_EQ(Tp(f.doc, i).steps[0].filterUpperHz, 400.0f);
         EXPECT_EQ(Tp(f.doc, i).lastParams.filterUpperHz, 400.0f);
     }
-    EXPECT_TRUE(f.doc.modified);
+    EXPECT_TRUE(f.doc.Modified());
     EXPECT_EQ(f.doc.stepInsertMode, 0);
     EXPECT_EQ(f.view.chainChanges, 2);  // the scope change, then the new step
 }
@@ -329,7 +329,7 @@ TEST(ChainController, CreateCancelledLeavesTheChainAndTheSamples) {
     f.controller.OnCommand(command_id::kSmooth);
     EXPECT_EQ(Tp(f.doc, 0).stepCount(), 0);
     EXPECT_EQ(Tp(f.doc, 0).samples, before);
-    EXPECT_FALSE(f.doc.modified);
+    EXPECT_FALSE(f.doc.Modified());
     EXPECT_EQ(Tp(f.doc, 0).lastParams.smoothPoints, 9);  // the working step still lands in lastParams
 }
 
@@ -466,7 +466,7 @@ TEST(ChainController, ClearFromTheListAsksFirst) {
 TEST(ChainController, UndoRemovesTheLastRow) {
     Fixture f;
     f.controller.OnCommand(command_id::kUndoLast);  // empty list: nothing
-    EXPECT_FALSE(f.doc.modified);
+    EXPECT_FALSE(f.doc.Modified());
     f.controller.OnCommand(command_id::kIntegrate);
     f.controller.OnCommand(command_id::kReverse);
     f.controller.OnCommand(command_id::kUndoLast);

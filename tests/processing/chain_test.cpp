@@ -211,7 +211,7 @@ TEST(PreviewStep, CancelledPreviewLeavesTheSamplesExactlyAsBefore) {
     EXPECT_TRUE(SameBits(Tp(doc, 0).samples, before0));
     EXPECT_TRUE(SameBits(Tp(doc, 1).samples, before1));
     EXPECT_EQ(Tp(doc, 0).stepCount(), 1);
-    EXPECT_FALSE(doc.modified);
+    EXPECT_FALSE(doc.Modified());
     // The working step still lands in lastParams, as the window does.
     EXPECT_EQ(Tp(doc, 0).lastParams.opType, kOpFilter);
     EXPECT_EQ(Tp(doc, 0).lastParams.viewMax, lastBefore.viewMax);
@@ -229,7 +229,7 @@ TEST(AppendStep, MagnificationNeverMovesTheHead) {
     EXPECT_EQ(tp.headIndex, 5);
     EXPECT_EQ(tp.waveSpeed, speed);
     EXPECT_EQ(tp.stepCount(), 1);
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 }
 
 TEST(AppendStep, OtherStepsRelocateTheHeadAndTheSpeedFollowsTheToe) {
@@ -340,7 +340,7 @@ TEST(ClearSteps, RemovesEverythingAndRelocates) {
     EXPECT_EQ(tp.stepCount(), 0);
     EXPECT_TRUE(SameBits(tp.samples, tp.rawSamples));
     EXPECT_EQ(tp.headIndex, FindPileHead(tp.rawSamples.data(), tp.rawCount()));
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 }
 
 TEST(ReplaceAndInsert, PositionsAndLastParams) {
@@ -451,13 +451,13 @@ TEST(UndoLast, EmptyChainsDoNothing) {
     CTAV_AnalyserDoc doc;
     AddPoints(doc, 2);
     UndoLastStepCommand(doc, TargetSet{0, 1});
-    EXPECT_FALSE(doc.modified);
+    EXPECT_FALSE(doc.Modified());
     Tp(doc, 1).steps = {Step(kOpReverse), Step(kOpReverse)};
     Tp(doc, 0).steps = {Step(kOpReverse)};
     UndoLastStepCommand(doc, TargetSet{0, 1});  // the longest chain's last row
     EXPECT_EQ(Tp(doc, 1).stepCount(), 1);
     EXPECT_EQ(Tp(doc, 0).stepCount(), 1);
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 }
 
 }  // namespace

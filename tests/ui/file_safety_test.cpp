@@ -85,7 +85,7 @@ struct Opened {
 
 TEST(FileSafety, AFileThatIsNoProjectLeavesTheCurrentOneAndAsksNothing) {
     Opened o;
-    o.window.Document().modified = true;  // unsaved work
+    o.window.Document().MarkModified();  // unsaved work
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> bad = {
         {"garbage.tav", std::vector<std::uint8_t>(300, 0x5a)},
         {"empty.tav", {}},
@@ -106,7 +106,7 @@ TEST(FileSafety, AFileThatIsNoProjectLeavesTheCurrentOneAndAsksNothing) {
         EXPECT_FALSE(o.window.OpenPath(QString::fromStdString(WriteBytes(o.dir, name, bytes))));
         EXPECT_TRUE(o.prompts.questions.empty()) << "nothing to ask: the current project stays";
         EXPECT_EQ(o.window.Document().PointCount(), 3);
-        EXPECT_TRUE(o.window.Document().modified);
+        EXPECT_TRUE(o.window.Document().Modified());
         EXPECT_EQ(o.window.Path().toStdString(), o.demo);
         ASSERT_EQ(o.prompts.messages.size(), 1u);
         const QString message = QString::fromStdString(o.prompts.messages[0]);
@@ -144,7 +144,7 @@ TEST(FileSafety, AProjectCutShortIsNotSavedOverWithoutAQuestion) {
 
     // Yes to saving the changes before opening another file still asks about
     // the damaged source; Yes there too overwrites it, and it is then whole.
-    o.window.Document().modified = true;
+    o.window.Document().MarkModified();
     o.prompts.answer = true;
     o.prompts.questions.clear();
     EXPECT_TRUE(o.window.OpenPath(QString::fromStdString(o.demo)));

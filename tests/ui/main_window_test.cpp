@@ -70,7 +70,7 @@ TEST(MainWindow, IntegrationFromTheMenuChangesChainAndSamples) {
     EXPECT_EQ(doc.points[0].steps[0].opType, kOpIntegrate);
     EXPECT_NE(doc.points[0].samples, before);
     EXPECT_EQ(doc.points[1].stepCount(), 0) << "scope: the current waveform";
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 
     window.Action(command_id::kReverse)->trigger();
     EXPECT_EQ(doc.points[0].stepCount(), 2);
@@ -95,7 +95,7 @@ TEST(MainWindow, TicksAndSavingTwiceGivesTheSameFile) {
     ASSERT_TRUE(window.SaveTo(a));
     ASSERT_TRUE(window.SaveTo(b));
     EXPECT_EQ(*ReadWholeFile(a.toStdString()), *ReadWholeFile(b.toStdString()));
-    EXPECT_FALSE(window.Document().modified);
+    EXPECT_FALSE(window.Document().Modified());
 
     ui::MainWindow again;
     ASSERT_TRUE(again.OpenPath(a));
@@ -131,7 +131,7 @@ TEST(MainWindow, ClickThenHeadMovesTheHeadAndRecomputesTheSpeed) {
     EXPECT_EQ(tp.headValid, 1);
     // The length stands, the speed follows from the head-to-toe time.
     EXPECT_EQ(tp.waveSpeed, static_cast<int>(tp.pileLength / ((tp.toeIndex - at) * 20.0 * 1e-6 * 0.5)));
-    EXPECT_TRUE(window.Document().modified);
+    EXPECT_TRUE(window.Document().Modified());
 
     // A defect at the toe is refused with the system's message.
     click(tp.toeIndex);
@@ -235,7 +235,7 @@ TEST(MainWindow, ParameterBarEditsTheWaveSpeed) {
     EXPECT_EQ(tp.waveSpeed, 3000);
     // The toe follows from the length: head + 2 L / (V Δt).
     EXPECT_EQ(tp.toeIndex, std::min(40 + static_cast<int>(2.0 * 12.0 * 1e6 / (3000.0 * 20.0)), 255));
-    EXPECT_TRUE(window.Document().modified);
+    EXPECT_TRUE(window.Document().Modified());
 }
 
 }  // namespace

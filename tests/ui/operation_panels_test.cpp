@@ -117,7 +117,7 @@ TEST_F(PanelWindow, PopupTypedValuesBecomeTheStep) {
     EXPECT_EQ(Point(0).steps[0].filterUpperHz, 1200.0f);
     EXPECT_EQ(Point(0).steps[0].filterLowerHz, 100.0f);
     EXPECT_EQ(Point(1).stepCount(), 0);
-    EXPECT_TRUE(window.Document().modified);
+    EXPECT_TRUE(window.Document().Modified());
 }
 
 TEST_F(PanelWindow, DockedStripTypedValuesBecomeTheStep) {
@@ -162,7 +162,7 @@ TEST_F(PanelWindow, CancelledPreviewRestoresTheSamples) {
     EXPECT_TRUE(changed);
     EXPECT_EQ(Point(0).samples, before);
     EXPECT_EQ(Point(0).stepCount(), 0);
-    EXPECT_FALSE(window.Document().modified);
+    EXPECT_FALSE(window.Document().Modified());
 }
 
 TEST_F(PanelWindow, RefusalKeepsThePanelOpen) {
@@ -226,7 +226,7 @@ TEST_F(PanelWindow, AProjectOpenedWhileTheStripWaitsGetsNothing) {
         EXPECT_TRUE(SameStepBytes(shown, loaded)) << i;
         EXPECT_EQ(Point(i).samples, fresh.points[static_cast<std::size_t>(i)].samples);
     }
-    EXPECT_FALSE(window.Document().modified);
+    EXPECT_FALSE(window.Document().Modified());
 }
 
 // The whole round on the demo project: a band-pass through the popup with a

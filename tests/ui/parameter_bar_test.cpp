@@ -58,7 +58,7 @@ TEST(ParameterBar, RefusesSpeedsTheRulesCannotUseAndKeepsTheStoredOne) {
         ASSERT_EQ(f.prompts.messages.size(), 1u);
         EXPECT_EQ(QString::fromStdString(f.prompts.messages[0]), ui::WaveSpeedRefusal());
     }
-    EXPECT_FALSE(f.window.Document().modified);
+    EXPECT_FALSE(f.window.Document().Modified());
     for (const char* text : {"1", " 32767 "}) {
         f.Enter(f.speed, QString::fromUtf8(text));
         EXPECT_EQ(f.Point().waveSpeed, QString::fromUtf8(text).trimmed().toInt());

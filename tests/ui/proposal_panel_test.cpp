@@ -60,7 +60,7 @@ TEST(ProposalPanel, AcceptingRunsTheToeAndDefectOperationsAndDismissingWritesNot
     EXPECT_EQ(doc.points[0].toeIndex, toeAt);
     EXPECT_EQ(doc.points[0].toeValid, 1);
     EXPECT_NEAR(doc.points[0].waveSpeed, truth[0].waveSpeed, 0.02 * truth[0].waveSpeed) << "the speed follows the length";
-    EXPECT_TRUE(doc.modified);
+    EXPECT_TRUE(doc.Modified());
 
     // What is left is dismissed without a trace in the record.
     const auto defects = doc.points[0].defects.size();

@@ -96,7 +96,7 @@ TEST(WindowPanels, MarkLineCommandMarksTheSpectrum) {
     EXPECT_FALSE(p.window.Action(command_id::kPileHead)->isEnabled()) << "head and toe belong to the waveform";
     p.window.Action(command_id::kMarkLine)->trigger();
     EXPECT_EQ(p.window.Document().points[0].spectrumMarks.size(), 1u);
-    EXPECT_TRUE(p.window.Document().modified);
+    EXPECT_TRUE(p.window.Document().Modified());
 }
 
 TEST(WindowPanels, LogWindowShowsTheLogOrWhyNot) {
@@ -182,7 +182,7 @@ TEST(WindowPanels, EditRenamesACustomDefectInItsPlace) {
     EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].name)), "新名称");
     EXPECT_EQ(Cp936ToUtf8(TextOf(edited[0].description)), "裂缝在此");
     EXPECT_EQ(edited[0].position, at);
-    EXPECT_TRUE(window.Document().modified);
+    EXPECT_TRUE(window.Document().Modified());
     shell.Shutdown();
 }
 
