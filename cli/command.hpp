@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_codes.hpp"
+
 namespace tav {
 class CTAV_AnalyserDoc;
 class FileEditLock;
 }
 
 namespace tav::cli {
-
-enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitInvalidData = 2, kExitIo = 3 };
 
 using Runner = std::function<int()>;
 

@@ -14,6 +14,7 @@
 #include "base/atomic_file.hpp"
 #include "base/text_codec.hpp"
 #include "cli/command.hpp"
+#include "cli/ordered_options.hpp"
 #include "model/clipboard_block.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"
@@ -45,17 +46,10 @@ struct Op {
 };
 
 struct Request {
-    std::string input;
-    std::string output;
-    bool inPlace = false;
+    EditedProject project;
     std::int32_t scope = 0;
     std::vector<Op> ops;
 };
-
-int Usage(const std::string& what) {
-    std::cerr << "tavtool: list: " << what << "\n";
-    return kExitUsage;
-}
 
 bool ParseInt(std::string_view s, std::int32_t& v) {
     const auto* end = s.data() + s.size();
@@ -63,63 +57,28 @@ bool ParseInt(std::string_view s, std::int32_t& v) {
     return !s.empty() && r.ec == std::errc{} && r.ptr == end;
 }
 
-bool TakesValue(std::string_view option) {
-    for (std::string_view o : {"--select", "--copy", "--cut", "--paste", "--insert", "--append", "--sort", "--tick",
-                               "--untick", "--save-ticked", "--pile-info", "--edit-header", "--edit-point"})
-        if (o == option) return true;
-    return false;
-}
-
-bool IsFlagOp(std::string_view option) {
-    for (std::string_view o : {"--delete", "--up", "--down", "--tick-all", "--untick-all", "--invert-ticks", "--undo",
-                               "--redo", "--delete-ticked"})
-        if (o == option) return true;
-    return false;
-}
-
 std::optional<Request> ParseArguments(const std::vector<std::string>& args, int& exitCode) {
     Request r;
-    exitCode = kExitUsage;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&]() -> const std::string* {
-            if (i + 1 >= args.size()) {
-                Usage(a + " needs a value");
-                return nullptr;
-            }
-            return &args[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
-            exitCode = kExitOk;
-            return std::nullopt;
-        } else if (a == "-o" || a == "--output") {
-            const std::string* v = value();
-            if (!v) return std::nullopt;
-            r.output = *v;
-        } else if (a == "--in-place") {
-            r.inPlace = true;
-        } else if (a == "--scope") {
-            const std::string* v = value();
-            if (!v) return std::nullopt;
-            if (*v != "0" && *v != "1") return Usage("--scope takes 0 or 1"), std::nullopt;
-            r.scope = *v == "1" ? 1 : 0;
-        } else if (TakesValue(a)) {
-            const std::string* v = value();
-            if (!v) return std::nullopt;
-            r.ops.push_back({a, *v});
-        } else if (IsFlagOp(a)) {
-            r.ops.push_back({a, {}});
-        } else if (!a.empty() && a.front() == '-') {
-            return Usage("unknown option '" + a + "'"), std::nullopt;
-        } else if (r.input.empty()) {
-            r.input = a;
-        } else {
-            return Usage("unexpected argument '" + a + "'"), std::nullopt;
-        }
+    OrderedOptions options("list", kUsage);
+    AddEditedProject(options, r.project);
+    options.Choice("--scope", {"0", "1"}, [&r](const std::string& v) { r.scope = v == "1" ? 1 : 0; });
+    options.Valued({"--select", "--copy", "--cut", "--paste", "--insert", "--append", "--sort", "--tick", "--untick",
+                    "--save-ticked", "--pile-info", "--edit-header", "--edit-point"},
+                   [&r](const std::string& option, const std::string& v) {
+                       r.ops.push_back({option, v});
+                       return true;
+                   });
+    options.Flag({"--delete", "--up", "--down", "--tick-all", "--untick-all", "--invert-ticks", "--undo", "--redo",
+                  "--delete-ticked"},
+                 [&r](const std::string& option) {
+                     r.ops.push_back({option, {}});
+                 });
+    if (const auto end = options.Read(args)) {
+        exitCode = *end;
+        return std::nullopt;
     }
-    if (r.input.empty()) return Usage("no input file (IN)"), std::nullopt;
-    if (r.inPlace == !r.output.empty()) return Usage("give exactly one of -o OUT and --in-place"), std::nullopt;
+    exitCode = kExitUsage;
+    if (!CheckEditedProject(options, r.project)) return std::nullopt;
     return r;
 }
 
@@ -301,10 +260,11 @@ Outcome RunOp(CTAV_AnalyserDoc& doc, const Op& op, std::int32_t scope) {
 
 int List(const Request& r) {
     FileEditLock lock;
-    if (r.inPlace)
-        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
+    const std::string& input = r.project.input;
+    if (r.project.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, input)) return code;
     CTAV_AnalyserDoc doc;
-    if (const int code = LoadProjectFor(doc, r.input, true, "; nothing written")) return code;
+    if (const int code = LoadProjectFor(doc, input, true, "; nothing written")) return code;
     std::size_t refused = 0;
     for (const auto& op : r.ops) {
         const Outcome outcome = RunOp(doc, op, r.scope);
@@ -317,7 +277,7 @@ int List(const Request& r) {
                 break;
         }
     }
-    return SaveEditedProject(doc, r.input, r.inPlace ? r.input : r.output, refused, r.ops.size());
+    return SaveEditedProject(doc, input, r.project.Destination(), refused, r.ops.size());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "base/text_codec.hpp"
 #include "base/user_prompts.hpp"
 #include "cli/command.hpp"
+#include "cli/ordered_options.hpp"
 #include "model/document.hpp"
 
 namespace tav::cli {
@@ -45,9 +46,7 @@ struct Op {
 };
 
 struct Request {
-    std::string input;
-    std::string output;
-    bool inPlace = false;
+    EditedProject project;
     std::optional<std::int32_t> point;
     std::int32_t recompute = kRecomputeWaveSpeed;
     bool answer = false;
@@ -67,11 +66,6 @@ private:
     bool answer_;
     std::string last_;
 };
-
-int Usage(const std::string& what) {
-    std::cerr << "tavtool: mark: " << what << "\n";
-    return kExitUsage;
-}
 
 bool ParseInt(std::string_view s, std::int32_t& v) {
     const auto* end = s.data() + s.size();
@@ -97,6 +91,10 @@ std::optional<std::int32_t> MarkKind(std::string_view name) {
     if (name == "spectrum") return kMarkSpectrum;
     if (name == "wavelet") return kMarkWavelet;
     return std::nullopt;
+}
+
+bool ParseIndex(std::string_view v, Op& op) {
+    return ParseInt(v, op.a);
 }
 
 bool ParseDefect(std::string_view v, Op& op) {
@@ -126,87 +124,42 @@ bool ParseDeleteMark(std::string_view v, Op& op) {
 
 std::optional<Request> ParseArguments(const std::vector<std::string>& args, int& exitCode) {
     Request r;
-    exitCode = kExitUsage;
-    std::size_t i = 0;
-    const auto next = [&](const std::string& option) -> const std::string* {
-        if (i + 1 >= args.size()) {
-            Usage(option + " needs a value");
-            return nullptr;
-        }
-        return &args[++i];
-    };
-    // An OP with one value, parsed by parse().
-    const auto valued = [&](const std::string& option, OpKind kind, auto parse) {
-        const std::string* v = next(option);
-        if (v == nullptr) return false;
-        Op op;
-        op.kind = kind;
-        if (!parse(std::string_view(*v), op)) {
-            Usage("value '" + *v + "' of " + option + " does not parse");
-            return false;
-        }
-        r.ops.push_back(std::move(op));
+    OrderedOptions options("mark", kUsage);
+    AddEditedProject(options, r.project);
+    options.Valued({"--point"}, [&](const std::string&, const std::string& v) {
+        std::int32_t k = 0;
+        if (!ParseInt(v, k)) return options.Usage("test point '" + v + "' is not an integer");
+        r.point = k;
         return true;
+    });
+    options.Choice("--recompute", {"1", "2"},
+                   [&](const std::string& v) { r.recompute = v == "1" ? kRecomputeWaveSpeed : kRecomputePileLength; });
+    options.Choice("--answer", {"yes", "no"}, [&](const std::string& v) { r.answer = v == "yes"; });
+    options.Choice("--magnify", {"on", "off"}, [&](const std::string& v) { r.magnify = v; });
+    // An OP with one value, parsed by parse().
+    const auto valued = [&](std::string_view option, OpKind kind, bool (*parse)(std::string_view, Op&)) {
+        options.Valued({option}, [&r, &options, kind, parse](const std::string& name, const std::string& v) {
+            Op op;
+            op.kind = kind;
+            if (!parse(v, op)) return options.Usage("value '" + v + "' of " + name + " does not parse");
+            r.ops.push_back(std::move(op));
+            return true;
+        });
     };
-    const auto integer = [](std::string_view v, Op& op) { return ParseInt(v, op.a); };
-    for (; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
-            exitCode = kExitOk;
-            return std::nullopt;
-        } else if (a == "-o" || a == "--output") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            r.output = *v;
-        } else if (a == "--in-place") {
-            r.inPlace = true;
-        } else if (a == "--point") {
-            const std::string* v = next(a);
-            std::int32_t k = 0;
-            if (v == nullptr) return std::nullopt;
-            if (!ParseInt(*v, k)) return Usage("test point '" + *v + "' is not an integer"), std::nullopt;
-            r.point = k;
-        } else if (a == "--recompute") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            if (*v != "1" && *v != "2") return Usage("--recompute takes 1 or 2"), std::nullopt;
-            r.recompute = *v == "1" ? kRecomputeWaveSpeed : kRecomputePileLength;
-        } else if (a == "--answer") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            if (*v != "yes" && *v != "no") return Usage("--answer takes yes or no"), std::nullopt;
-            r.answer = *v == "yes";
-        } else if (a == "--magnify") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            if (*v != "on" && *v != "off") return Usage("--magnify takes on or off"), std::nullopt;
-            r.magnify = *v;
-        } else if (a == "--head") {
-            if (!valued(a, OpKind::Head, integer)) return std::nullopt;
-        } else if (a == "--toe") {
-            if (!valued(a, OpKind::Toe, integer)) return std::nullopt;
-        } else if (a == "--defect") {
-            if (!valued(a, OpKind::Defect, ParseDefect)) return std::nullopt;
-        } else if (a == "--delete-defect") {
-            if (!valued(a, OpKind::DeleteDefect, integer)) return std::nullopt;
-        } else if (a == "--clear-defects") {
-            r.ops.emplace_back().kind = OpKind::ClearDefects;
-        } else if (a == "--mark") {
-            if (!valued(a, OpKind::Mark, ParseMark)) return std::nullopt;
-        } else if (a == "--delete-mark") {
-            if (!valued(a, OpKind::DeleteMark, ParseDeleteMark)) return std::nullopt;
-        } else if (!a.empty() && a.front() == '-') {
-            return Usage("unknown option '" + a + "'"), std::nullopt;
-        } else if (r.input.empty()) {
-            r.input = a;
-        } else {
-            return Usage("unexpected argument '" + a + "'"), std::nullopt;
-        }
+    valued("--head", OpKind::Head, ParseIndex);
+    valued("--toe", OpKind::Toe, ParseIndex);
+    valued("--defect", OpKind::Defect, ParseDefect);
+    valued("--delete-defect", OpKind::DeleteDefect, ParseIndex);
+    options.Flag({"--clear-defects"}, [&](const std::string&) { r.ops.emplace_back().kind = OpKind::ClearDefects; });
+    valued("--mark", OpKind::Mark, ParseMark);
+    valued("--delete-mark", OpKind::DeleteMark, ParseDeleteMark);
+    if (const auto end = options.Read(args)) {
+        exitCode = *end;
+        return std::nullopt;
     }
-    if (r.input.empty()) return Usage("no input file (IN)"), std::nullopt;
-    if (r.inPlace == !r.output.empty()) return Usage("give exactly one of -o OUT and --in-place"), std::nullopt;
-    if (!r.point) return Usage("--point K is required"), std::nullopt;
+    exitCode = kExitUsage;
+    if (!CheckEditedProject(options, r.project)) return std::nullopt;
+    if (!r.point) return options.Usage("--point K is required"), std::nullopt;
     return r;
 }
 
@@ -230,12 +183,13 @@ int RunOp(CTAV_AnalyserDoc& doc, std::int32_t k, std::int32_t mode, const Op& op
 
 int Mark(const Request& r) {
     FileEditLock lock;
-    if (r.inPlace)
-        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
+    const std::string& input = r.project.input;
+    if (r.project.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, input)) return code;
     CTAV_AnalyserDoc doc;
-    if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
+    if (const int code = LoadProjectFor(doc, input, r.magnify == "on", "; nothing written")) return code;
     const std::int32_t k = *r.point;
-    if (const int code = CheckPoint(doc, r.input, k, "; nothing written")) return code;
+    if (const int code = CheckPoint(doc, input, k, "; nothing written")) return code;
     AnswerPrompts prompts(r.answer);
     std::size_t refused = 0;
     for (const auto& op : r.ops) {
@@ -248,7 +202,7 @@ int Mark(const Request& r) {
         const std::string message = prompts.Take();
         std::cout << (message.empty() ? std::string("refused") : "refused: " + message) << "\n";
     }
-    return SaveEditedProject(doc, r.input, r.inPlace ? r.input : r.output, refused, r.ops.size());
+    return SaveEditedProject(doc, input, r.project.Destination(), refused, r.ops.size());
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "base/atomic_file.hpp"
 #include "cli/command.hpp"
+#include "cli/ordered_options.hpp"
 #include "cli/panel_op.hpp"
 #include "model/document.hpp"
 #include "model/positions.hpp"
@@ -179,129 +180,126 @@ struct Op {
 };
 
 struct Request {
-    std::string input;
-    std::string output;
-    bool inPlace = false;
+    EditedProject project;
     bool all = false;
     std::vector<long> points;
     std::string magnify = "on";
     std::vector<Op> ops;
 };
 
-// Reports a usage error; the parse then gives up.
-std::nullopt_t Usage(const std::string& what) {
-    std::cerr << "tavtool: process: " << what << "\n";
-    return std::nullopt;
+// Reads an OP's position; false after reporting.
+bool ReadPosition(OrderedOptions::Words& words, std::int32_t& position) {
+    const std::string* v = words.Value();
+    if (v == nullptr) return false;
+    if (!ParseWhole(std::string_view(*v), position))
+        return words.Usage("position '" + *v + "' of " + words.Option() + " is not an integer");
+    return true;
+}
+
+// Reads an OP's STEP; false after reporting.
+bool ReadStep(OrderedOptions::Words& words, StepArgs& stepArgs) {
+    const std::string* v = words.Value();
+    if (v == nullptr) return false;
+    std::string why;
+    auto parsed = ParseStepArgs(*v, why);
+    if (!parsed) return words.Usage(words.Option() + ": " + why);
+    stepArgs = std::move(*parsed);
+    return true;
+}
+
+// --point K ..., --all and --magnify: which test points, loaded how.
+void AddTargetOptions(OrderedOptions& options, Request& r) {
+    options.Flag({"--all"}, [&r](const std::string&) { r.all = true; });
+    options.Valued({"--point"}, [&r, &options](const std::string&, const std::string& v) {
+        long k = 0;
+        if (!ParseWhole(std::string_view(v), k)) return options.Usage("test point '" + v + "' is not an integer");
+        r.points.push_back(k);
+        return true;
+    });
+    options.Choice("--magnify", {"on", "off"}, [&r](const std::string& v) { r.magnify = v; });
+}
+
+// The chain's OPs: --append, --replace, --insert, --delete, --undo-last, --clear.
+void AddStepOps(OrderedOptions& options, Request& r) {
+    options.Custom({"--append"}, [&r](OrderedOptions::Words& words) {
+        Op op(OpKind::Append);
+        if (!ReadStep(words, op.stepArgs)) return false;
+        r.ops.push_back(std::move(op));
+        return true;
+    });
+    options.Custom({"--replace", "--insert"}, [&r](OrderedOptions::Words& words) {
+        Op op(words.Option() == "--replace" ? OpKind::Replace : OpKind::Insert);
+        if (!ReadPosition(words, op.position) || !ReadStep(words, op.stepArgs)) return false;
+        r.ops.push_back(std::move(op));
+        return true;
+    });
+    options.Custom({"--delete"}, [&r](OrderedOptions::Words& words) {
+        Op op(OpKind::Delete);
+        if (!ReadPosition(words, op.position)) return false;
+        r.ops.push_back(std::move(op));
+        return true;
+    });
+    options.Flag({"--undo-last"}, [&r](const std::string&) { r.ops.emplace_back(OpKind::UndoLast); });
+    options.Flag({"--clear"}, [&r](const std::string&) { r.ops.emplace_back(OpKind::Clear); });
+}
+
+// --panel PANEL, and --form and --edit, which modify the --panel just before them.
+void AddPanelOps(OrderedOptions& options, Request& r) {
+    options.Valued({"--panel"}, [&r, &options](const std::string&, const std::string& v) {
+        std::string why;
+        auto parsed = ParsePanelArgs(v, why);
+        if (!parsed) return options.Usage("--panel: " + why);
+        Op op(OpKind::Panel);
+        op.panel = std::move(*parsed);
+        r.ops.push_back(std::move(op));
+        return true;
+    });
+    const auto lastPanel = [&r](OrderedOptions::Words& words) -> PanelArgs* {
+        if (r.ops.empty() || r.ops.back().kind != OpKind::Panel) {
+            words.Usage(words.Option() + " belongs after a --panel");
+            return nullptr;
+        }
+        return &r.ops.back().panel;
+    };
+    options.Custom({"--form"}, [lastPanel](OrderedOptions::Words& words) {
+        PanelArgs* panel = lastPanel(words);
+        if (panel == nullptr) return false;
+        const std::string* v = words.Value();
+        if (v == nullptr) return false;
+        if (*v != "popup" && *v != "docked") return words.Usage("--form takes popup or docked");
+        panel->form = *v == "popup" ? PanelForm::Popup : PanelForm::Docked;
+        return true;
+    });
+    options.Custom({"--edit"}, [lastPanel](OrderedOptions::Words& words) {
+        PanelArgs* panel = lastPanel(words);
+        std::int32_t pos = 0;
+        if (panel == nullptr || !ReadPosition(words, pos)) return false;
+        panel->editPosition = pos;
+        return true;
+    });
+}
+
+// What only the whole command line shows.
+bool CheckRequest(const OrderedOptions& options, const Request& r) {
+    if (!CheckEditedProject(options, r.project)) return false;
+    if (r.all && !r.points.empty()) return options.Usage("give either --point or --all");
+    return true;
 }
 
 // Parses the arguments after "process"; returns nothing after reporting a usage error.
 std::optional<Request> ParseArguments(const std::vector<std::string>& args, int& exitCode) {
     Request r;
-    exitCode = kExitUsage;
-    std::size_t i = 0;
-    const auto next = [&](const std::string& option) -> const std::string* {
-        if (i + 1 >= args.size()) {
-            Usage(option + " needs a value");
-            return nullptr;
-        }
-        return &args[++i];
-    };
-    const auto position = [&](const std::string& option, std::int32_t& pos) {
-        const std::string* v = next(option);
-        if (v == nullptr) return false;
-        if (!ParseWhole(std::string_view(*v), pos)) {
-            Usage("position '" + *v + "' of " + option + " is not an integer");
-            return false;
-        }
-        return true;
-    };
-    const auto readStep = [&](const std::string& option, StepArgs& out) {
-        const std::string* v = next(option);
-        if (v == nullptr) return false;
-        std::string why;
-        auto parsed = ParseStepArgs(*v, why);
-        if (!parsed) {
-            Usage(option + ": " + why);
-            return false;
-        }
-        out = std::move(*parsed);
-        return true;
-    };
-    for (; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
-            exitCode = kExitOk;
-            return std::nullopt;
-        } else if (a == "-o" || a == "--output") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            r.output = *v;
-        } else if (a == "--in-place") {
-            r.inPlace = true;
-        } else if (a == "--all") {
-            r.all = true;
-        } else if (a == "--point") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            long k = 0;
-            if (!ParseWhole(std::string_view(*v), k)) return Usage("test point '" + *v + "' is not an integer");
-            r.points.push_back(k);
-        } else if (a == "--magnify") {
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            if (*v != "on" && *v != "off") return Usage("--magnify takes on or off");
-            r.magnify = *v;
-        } else if (a == "--append") {
-            Op op(OpKind::Append);
-            if (!readStep(a, op.stepArgs)) return std::nullopt;
-            r.ops.push_back(std::move(op));
-        } else if (a == "--replace" || a == "--insert") {
-            Op op(a == "--replace" ? OpKind::Replace : OpKind::Insert);
-            if (!position(a, op.position) || !readStep(a, op.stepArgs)) return std::nullopt;
-            r.ops.push_back(std::move(op));
-        } else if (a == "--delete") {
-            Op op(OpKind::Delete);
-            if (!position(a, op.position)) return std::nullopt;
-            r.ops.push_back(std::move(op));
-        } else if (a == "--panel") {
-            Op op(OpKind::Panel);
-            const std::string* v = next(a);
-            if (v == nullptr) return std::nullopt;
-            std::string why;
-            auto parsed = ParsePanelArgs(*v, why);
-            if (!parsed) return Usage("--panel: " + why);
-            op.panel = std::move(*parsed);
-            r.ops.push_back(std::move(op));
-        } else if (a == "--form" || a == "--edit") {
-            // Modifies the --panel just before it.
-            if (r.ops.empty() || r.ops.back().kind != OpKind::Panel) return Usage(a + " belongs after a --panel");
-            PanelArgs& panel = r.ops.back().panel;
-            if (a == "--form") {
-                const std::string* v = next(a);
-                if (v == nullptr) return std::nullopt;
-                if (*v != "popup" && *v != "docked") return Usage("--form takes popup or docked");
-                panel.form = *v == "popup" ? PanelForm::Popup : PanelForm::Docked;
-            } else {
-                std::int32_t pos = 0;
-                if (!position(a, pos)) return std::nullopt;
-                panel.editPosition = pos;
-            }
-        } else if (a == "--undo-last") {
-            r.ops.emplace_back(OpKind::UndoLast);
-        } else if (a == "--clear") {
-            r.ops.emplace_back(OpKind::Clear);
-        } else if (!a.empty() && a.front() == '-') {
-            return Usage("unknown option '" + a + "'");
-        } else if (r.input.empty()) {
-            r.input = a;
-        } else {
-            return Usage("unexpected argument '" + a + "'");
-        }
+    OrderedOptions options("process", kUsage);
+    AddEditedProject(options, r.project);
+    AddTargetOptions(options, r);
+    AddStepOps(options, r);
+    AddPanelOps(options, r);
+    if (const auto end = options.Read(args)) {
+        exitCode = *end;
+        return std::nullopt;
     }
-    if (r.input.empty()) return Usage("no input file (IN)");
-    if (r.inPlace == !r.output.empty()) return Usage("give exactly one of -o OUT and --in-place");
-    if (r.all && !r.points.empty()) return Usage("give either --point or --all");
+    exitCode = kExitUsage;
+    if (!CheckRequest(options, r)) return std::nullopt;
     return r;
 }
 
@@ -376,16 +374,17 @@ int RunOp(CTAV_AnalyserDoc& doc, const TargetSet& targets, const Op& op, const s
 
 int Process(const Request& r) {
     FileEditLock lock;
-    if (r.inPlace)
-        if (const int code = LockForInPlaceEdit(lock, r.input)) return code;
+    const std::string& input = r.project.input;
+    if (r.project.inPlace)
+        if (const int code = LockForInPlaceEdit(lock, input)) return code;
     CTAV_AnalyserDoc doc;
-    if (const int code = LoadProjectFor(doc, r.input, r.magnify == "on", "; nothing written")) return code;
+    if (const int code = LoadProjectFor(doc, input, r.magnify == "on", "; nothing written")) return code;
     const TargetSet targets = CollectTargets(doc, r);
     for (const auto k : targets)
-        if (const int code = CheckPoint(doc, r.input, k, "; nothing written")) return code;
+        if (const int code = CheckPoint(doc, input, k, "; nothing written")) return code;
     for (const auto& op : r.ops)
-        if (const int code = RunOp(doc, targets, op, r.input)) return code;
-    return SaveProjectTo(doc, r.inPlace ? r.input : r.output);
+        if (const int code = RunOp(doc, targets, op, input)) return code;
+    return SaveProjectTo(doc, r.project.Destination());
 }
 
 }  // namespace

@@ -11,8 +11,7 @@
 #include "cli/match_fits.hpp"
 #include "model/document.hpp"
 #include "output/picture_export.hpp"
-#include "render/match_picture.hpp"
-#include "render/picture_drawing.hpp"
+#include "render/point_pictures.hpp"
 
 namespace tav::cli {
 
@@ -37,43 +36,46 @@ std::int32_t FormatIndex(const std::string& format) {
     return kPictureBmp;
 }
 
-// With --match: the items with the matching pictures of the test points
-// that could be fitted (the others are named on stderr), and the encoder that
-// draws them; otherwise both as they are.
-std::pair<std::vector<PictureItem>, PictureEncoder> WithMatch(const RenderOptions& o, const CTAV_AnalyserDoc& doc,
-                                                              const std::string& file, std::vector<PictureItem> items,
-                                                              PictureSize size, PictureEncoder curves, PointFits& fits,
-                                                              bool progress) {
-    if (!o.match) return {std::move(items), std::move(curves)};
-    fits = FitForPictures(doc, MatchPicturePoints(items, {}), file, progress, o.matchTimeLimit);
-    return {WithMatchPictures(doc, items, {}, fits),
-            render::WithMatchPictureEncoder(doc, fits, size, FormatIndex(o.format), std::move(curves))};
-}
+// The pictures of the items, with --match each followed by its test point's
+// signal matching picture (the test points that could not be fitted are named
+// on stderr, for file).
+struct RenderJob {
+    RenderJob(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::string& file,
+              std::vector<PictureItem> curveItems, PictureSize size, const std::vector<std::int32_t>& annotationItems,
+              bool progress)
+        : pictures(doc, Drawing(annotationItems)), items(std::move(curveItems)) {
+        if (o.match)
+            pictures.AddMatchPictures(items, {}, [&](std::span<const std::int32_t> points) {
+                return std::optional(FitForPictures(doc, points, file, progress, o.matchTimeLimit));
+            });
+        encoder = pictures.Encoder(size, FormatIndex(o.format));
+    }
+    static render::PointPictureOptions Drawing(const std::vector<std::int32_t>& annotationItems) {
+        render::PointPictureOptions drawing;
+        drawing.annotationItems = annotationItems;
+        return drawing;
+    }
+
+    render::PointPictures pictures;
+    std::vector<PictureItem> items;
+    PictureEncoder encoder;
+};
 
 // Draws and writes the items (under the GUI application).
 int Draw(const RenderOptions& o, const CTAV_AnalyserDoc& doc, const std::vector<PictureItem>& curveItems,
          PictureSize size, const std::vector<std::int32_t>& annotationItems) {
-    render::PointPictureOptions drawing;
-    drawing.annotationItems = annotationItems;
-    const std::int32_t format = FormatIndex(o.format);
-    const PictureEncoder curves = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
-        const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
-        if (image.isNull()) return std::nullopt;
-        return render::EncodePicture(image, format);
-    };
-    PointFits fits;
-    const auto [items, encoder] = WithMatch(o, doc, o.input, curveItems, size, curves, fits, true);
-
+    const RenderJob job(o, doc, o.input, curveItems, size, annotationItems, true);
+    const auto extension = PictureExtension(FormatIndex(o.format));
     if (!o.docx.empty()) {
         std::string error;
-        if (!WritePictureDocument(o.docx, items, PictureExtension(format), encoder, &error)) {
+        if (!WritePictureDocument(o.docx, job.items, extension, job.encoder, &error)) {
             ReportError(o.docx, error);
             return kExitIo;
         }
         std::cout << o.docx << "\n";
         return kExitOk;
     }
-    const auto result = WritePictureFiles(items, o.out, PictureExtension(format), encoder);
+    const auto result = WritePictureFiles(job.items, o.out, extension, job.encoder);
     for (const auto& path : result.written) std::cout << path << "\n";
     for (const auto& failure : result.failed) std::cerr << "tavtool: " << failure << "\n";
     return result.written.empty() ? kExitIo : kExitOk;
@@ -111,17 +113,11 @@ std::string RenderOne(const std::string& file, const RenderOptions& o, PictureSi
     const std::string folder = (std::filesystem::path(o.out) / std::filesystem::path(file).stem()).string();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    render::PointPictureOptions drawing;
-    drawing.annotationItems = view.annotationItems;
-    const std::int32_t format = FormatIndex(o.format);
-    PointFits fits;
-    const auto [drawn, encoder] = WithMatch(o, doc, file, items, size, [&](const PictureItem& item) {
-        const QImage image = render::DrawPointPicture(doc, item.pointIndex, size, drawing);
-        return image.isNull() ? std::nullopt : render::EncodePicture(image, format);
-    }, fits, false);
-    const auto result = WritePictureFiles(drawn, folder, PictureExtension(format), encoder);
+    const RenderJob job(o, doc, file, items, size, view.annotationItems, false);
+    const auto result = WritePictureFiles(job.items, folder, PictureExtension(FormatIndex(o.format)), job.encoder);
     if (result.failed.empty()) return {};
-    std::string why = std::to_string(result.failed.size()) + " of " + std::to_string(drawn.size()) + " pictures not written: ";
+    std::string why =
+        std::to_string(result.failed.size()) + " of " + std::to_string(job.items.size()) + " pictures not written: ";
     return why + result.failed.front();
 }
 

@@ -23,7 +23,7 @@
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"
 #include "output/spreadsheet_report.hpp"
-#include "render/report_pictures.hpp"
+#include "render/point_pictures.hpp"
 
 namespace tav::cli {
 
@@ -92,13 +92,14 @@ std::string WriteDataFile(const std::string& dataFile, const CTAV_AnalyserDoc& d
     request.checked = doc.checkedIndices;
     request.facts = facts;
     request.templatePath = templateStem;
-    request.pictures = render::MakeReportPictureSource(doc, drawing);
     request.pictureFolder = pictureFolder;
-    PointFits fits;
-    if (match.on) {
-        fits = FitForPictures(doc, ReportWalk(doc, doc.checkedIndices), match.file, match.progress, match.timeLimit);
-        render::AddReportMatchPictures(request, doc, fits);
-    }
+    render::PointPictures pictures(doc, drawing);
+    render::PictureFitter fit;
+    if (match.on)
+        fit = [&](std::span<const std::int32_t> points) {
+            return std::optional(FitForPictures(doc, points, match.file, match.progress, match.timeLimit));
+        };
+    pictures.FillReport(request, fit);
     ReportDataResult written;
     std::string error;
     if (!WriteReportDataFile(dataFile, doc, request, &written, &error)) return error.empty() ? "创建文件失败！" : error;

@@ -22,8 +22,8 @@
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "output/match_pictures.hpp"
-#include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
+#include "render/point_pictures.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/match_fit_progress.hpp"
 #include "ui/qt_text.hpp"
@@ -225,25 +225,19 @@ std::vector<std::string> RunPictureExport(QWidget* parent, PictureExportContext&
     const std::int32_t format = choices.formatIndex;
     render::PointPictureOptions drawing;
     if (c.view) drawing.annotationItems = c.view->Model().options.annotationItems;
-    const PictureEncoder curves = [&](const PictureItem& item) -> std::optional<EncodedPicture> {
-        if (!PictureFormatWritten(format)) return std::nullopt;
-        const QImage image =
-            fromDisplay ? display->Draw(item) : render::DrawPointPicture(c.doc, item.pointIndex, size, drawing);
-        if (image.isNull()) return std::nullopt;
-        return render::EncodePicture(image, format);
-    };
-    PointFits fits;
+    render::PointPictures pictures(c.doc, std::move(drawing));
     if (choices.matchPictures) {
         const auto stackedPoints = fromDisplay && display->Stacked() ? display->EntryPoints() : std::vector<std::int32_t>{};
-        auto made = FitWithProgress(parent, c.doc, MatchPicturePoints(items, stackedPoints), c.watchFits);
-        if (!made) return {};
-        fits = std::move(*made);
-        items = WithMatchPictures(c.doc, items, stackedPoints, fits);
+        const auto fit = [&](std::span<const std::int32_t> points) {
+            return FitWithProgress(parent, c.doc, points, c.watchFits);
+        };
+        if (!pictures.AddMatchPictures(items, stackedPoints, fit)) return {};
     }
-    const PictureEncoder encoder =
-        choices.matchPictures ? render::WithMatchPictureEncoder(c.doc, fits, size, format, curves) : curves;
+    render::CurveDrawer fromScreen;
+    if (fromDisplay) fromScreen = [&](const PictureItem& item) { return display->Draw(item); };
+    const PictureEncoder encoder = pictures.Encoder(size, format, fromScreen);
     // Told after the pictures, so the message does not stand in front of the work.
-    const std::string unfitted = UnfittedSummary(c.doc, fits);
+    const std::string unfitted = pictures.UnfittedSummary();
     const auto extension = PictureExtension(format);
 
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -15,7 +15,7 @@
 #include "output/report_library_call.hpp"
 #include "output/report_writer.hpp"
 #include "output/spreadsheet_report.hpp"
-#include "render/report_pictures.hpp"
+#include "render/point_pictures.hpp"
 #include "ui/command_table.hpp"
 #include "ui/match_fit_progress.hpp"
 #include "ui/report_dialogs.hpp"
@@ -90,18 +90,16 @@ std::optional<ReportCommands::DocumentJob> ReportCommands::PrepareDocumentReport
     request.checked = context_.doc.checkedIndices;
     request.facts = facts;
     request.templatePath = stem;
-    request.pictures = render::MakeReportPictureSource(context_.doc, context_.pictureOptions ? context_.pictureOptions()
-                                                                                         : render::PointPictureOptions{});
     request.pictureFolder = folder;
-    PointFits fits;
-    if (matchPictures) {
-        const auto walk = ReportWalk(context_.doc, context_.doc.checkedIndices);
-        auto made = FitWithProgress(owner_, context_.doc, walk, context_.watchFits);
-        if (!made) return std::nullopt;
-        fits = std::move(*made);
-        render::AddReportMatchPictures(request, context_.doc, fits);
-        job.unfitted = UnfittedSummary(context_.doc, fits);
-    }
+    render::PointPictures pictures(context_.doc,
+                                   context_.pictureOptions ? context_.pictureOptions() : render::PointPictureOptions{});
+    render::PictureFitter fit;
+    if (matchPictures)
+        fit = [&](std::span<const std::int32_t> points) {
+            return FitWithProgress(owner_, context_.doc, points, context_.watchFits);
+        };
+    if (!pictures.FillReport(request, fit)) return std::nullopt;
+    job.unfitted = pictures.UnfittedSummary();
     ReportDataResult result;
     std::string error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
