@@ -12,10 +12,7 @@
 // which RunSideBySide sets) it was as fast as the pool or faster: 167 taps
 // 0.13 ms both, 501 taps 0.34 ms both, 8,191 taps 2.80 ms against 2.82 ms,
 // the load 1.88 times a plain read of the file against 1.90, with a fifth
-// less processor time. (On cores that busy the dynamic team is the calling
-// thread alone, and that is what won.) So keep the dynamic setting. The
-// comparison harness is in the history: "bench: the worker pool against
-// OpenMP on its two uses".
+// less processor time. So keep the dynamic setting.
 #pragma once
 
 #include <cstddef>
