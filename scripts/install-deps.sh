@@ -3,14 +3,12 @@
 #   scripts/install-deps.sh build|test|package|fuzz|verify ...
 set -eu
 
-# g++ brings GCC's OpenMP runtime (libgomp) with it.
 build="cmake ninja-build g++ pkg-config qt6-base-dev libjpeg62-turbo-dev libxlsxwriter-dev libminizip-dev
   zlib1g-dev nlohmann-json3-dev libcli11-dev libeigen3-dev fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n"
 # The Debian package: dpkg-shlibdeps computes its dependencies.
 package="dpkg-dev file desktop-file-utils"
 test="libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev xvfb xauth poppler-utils"
-# clang's OpenMP runtime: the worker threads of base/side_by_side.
-fuzz="clang libclang-rt-14-dev libomp-14-dev"
+fuzz="clang libclang-rt-14-dev"
 # Readers that check our outputs; the tests that use them skip when absent.
 verify="python3-docx python3-openpyxl libreoffice-writer-nogui libreoffice-calc-nogui"
 
