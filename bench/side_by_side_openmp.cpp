@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
@@ -42,7 +43,9 @@ void RunSideBySide(std::size_t count, const std::function<void(std::size_t)>& wo
     // A team as large as the load average leaves room for: on cores that are
     // busy with other work, threads waiting for each other cost far more than
     // the split saves (see side_by_side.hpp). The setting is per thread.
-    omp_set_dynamic(1);
+    // TAV_OMP_STATIC=1 measures OpenMP with its fixed team instead.
+    static const bool fixedTeam = std::getenv("TAV_OMP_STATIC") != nullptr;
+    omp_set_dynamic(fixedTeam ? 0 : 1);
     const int threads = static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(Threads())));
     const auto n = static_cast<std::int64_t>(count);
     std::exception_ptr failure;
