@@ -251,107 +251,143 @@ void OperationPanel::TakeCursor(std::int32_t sample) {
 
 // ---- reading -------------------------------------------------------------------------
 
-std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, PanelReading& r, bool confirming) {
-    const PanelField& f = fields_[static_cast<std::size_t>(field)];
-    std::string& text = texts_[static_cast<std::size_t>(field)];
-    const std::string_view label = Label(field);
-    const bool popup = form_ == PanelForm::Popup;
-    double& value = r.values[static_cast<std::size_t>(field)];
-    const auto integer = f.member->integer;
-    const auto real = f.member->real;
-    Typed t = ParseTyped(text);
-    if (t.state == Typed::Bad) return BadNumber(label);
+// A field's typed text as it is read: the text, rewritten where the reading
+// corrects it, and the number it stands for in the panel's checks.
+struct PanelFieldInput {
+    const PanelField& field;
+    std::string& text;
+    std::string_view label;
+    double& value;
+    Typed typed;
+};
 
-    // Frequencies and the magnification factor: the popup's lists correct silently.
-    const auto listed = [&](float& member, const PanelSlider& s) -> std::optional<std::string> {
-        if (t.state == Typed::Empty) {
-            value = member;
+namespace {
+
+using Refusal = std::optional<std::string>;
+
+// Frequencies and the magnification factor: the popup's lists correct
+// silently; an empty field keeps the step's value.
+Refusal ReadListed(PanelFieldInput& in, float& member, const PanelSlider& s, bool popup) {
+    Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = member;
+        return std::nullopt;
+    }
+    if (std::isnan(t.value)) return BadNumber(in.label);
+    if (popup && (t.value < s.min || t.value > s.max)) {
+        t.value = std::clamp(t.value, static_cast<double>(s.min), static_cast<double>(s.max));
+        in.text = WholeText(t.value);
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    member = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+// The vertical shift: an empty field keeps the step's.
+Refusal ReadMillivolts(PanelFieldInput& in, float& member) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) return std::nullopt;
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    member = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+Refusal ReadSmoothPoints(PanelFieldInput& in, std::int32_t& member, bool confirming) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = member;
+        return std::nullopt;
+    }
+    const bool whole = std::isfinite(t.value) && t.value == std::trunc(t.value);
+    in.value = t.value;
+    if (!whole || t.value < 1.0 || t.value > kSmoothMax) {
+        // A preview keeps the last count rather than smoothing over a record's length.
+        return confirming ? Refusal("平滑点数应在1~32之间！") : std::nullopt;
+    }
+    member = static_cast<std::int32_t>(t.value);
+    return std::nullopt;
+}
+
+// The rotation angle, typed in degrees, kept in radians.
+Refusal ReadAngle(PanelFieldInput& in, float& member) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = RotateAngleToDegrees(member);
+        return std::nullopt;
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    member = DegreesToRotateAngle(t.value);
+    return std::nullopt;
+}
+
+Refusal ReadScaleFactor(PanelFieldInput& in, float& member) {
+    const Typed& t = in.typed;
+    if (t.state == Typed::Empty) {
+        in.value = member;
+        return std::nullopt;
+    }
+    if (!FitsFloat(t.value)) return BadNumber(in.label);
+    in.value = t.value;
+    member = static_cast<float>(t.value);
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Positions, the magnification delay and the horizontal shift, typed in
+// metres: two decimals at most (a finer value is rounded in the field and used
+// rounded), turned into the step's sample index on the current record. An
+// empty position keeps the step's; an empty delay starts at the head.
+std::optional<std::string> OperationPanel::ReadMetres(PanelFieldInput& in, ProcessStep& step) const {
+    const PanelField& f = in.field;
+    Typed& t = in.typed;
+    const bool length = f.kind == K::ShiftLength;
+    std::int32_t& index = step.*(f.member->integer);
+    if (t.state == Typed::Empty) {
+        if (f.kind != K::MagnifyDelay) {
+            in.value = ParseTyped(MetresText(step, f.memoSlot(), index, length)).value;
             return std::nullopt;
         }
-        if (std::isnan(t.value)) return BadNumber(label);
-        if (popup && (t.value < s.min || t.value > s.max)) {
-            t.value = std::clamp(t.value, static_cast<double>(s.min), static_cast<double>(s.max));
-            text = WholeText(t.value);
-        }
-        if (!FitsFloat(t.value)) return BadNumber(label);
-        value = t.value;
-        member = static_cast<float>(t.value);
-        return std::nullopt;
-    };
+        t = {Typed::Number, 0.0};
+    }
+    if (std::isnan(t.value)) return BadNumber(in.label);
+    if (f.kind == K::MagnifyDelay && t.value < 0.0) {
+        t.value = 0.0;
+        in.text = "0.00";
+    }
+    const double low = f.kind == K::MagnifyDelay ? 0.0 : -kMetresLimit;
+    if (t.value < low || t.value > kMetresLimit)
+        return OutOfRange(in.label, f.kind == K::MagnifyDelay ? "0～1000" : "-1000～1000");
+    const std::string twoDecimals = Format("%.2f", t.value);
+    const float typed = std::strtof(in.text.c_str(), nullptr);
+    const float rounded = std::strtof(twoDecimals.c_str(), nullptr);
+    if (typed != rounded) in.text = twoDecimals;
+    in.value = rounded;
+    const std::int32_t converted = current_ == nullptr ? 0 : DepthToSample(*current_, rounded, length);
+    index = converted;
+    step.Memorise(f.memoSlot(), converted, rounded);
+    return std::nullopt;
+}
 
+std::optional<std::string> OperationPanel::ReadField(int field, ProcessStep& step, PanelReading& r, bool confirming) {
+    const auto k = static_cast<std::size_t>(field);
+    const PanelField& f = fields_[k];
+    PanelFieldInput in{f, texts_[k], Label(field), r.values[k], ParseTyped(texts_[k])};
+    if (in.typed.state == Typed::Bad) return BadNumber(in.label);
+    const bool popup = form_ == PanelForm::Popup;
     switch (f.kind) {
-        case K::FilterUpper: return listed(step.*real, kUpperSlider);
-        case K::FilterLower: return listed(step.*real, kLowerSlider);
-        case K::MagnifyFactor: return listed(step.*real, kFactorSlider);
+        case K::FilterUpper: return ReadListed(in, step.*(f.member->real), kUpperSlider, popup);
+        case K::FilterLower: return ReadListed(in, step.*(f.member->real), kLowerSlider, popup);
+        case K::MagnifyFactor: return ReadListed(in, step.*(f.member->real), kFactorSlider, popup);
         case K::MagnifyDelay:
         case K::Position:
-        case K::ShiftLength: {
-            const bool length = f.kind == K::ShiftLength;
-            std::int32_t* index = &(step.*integer);
-            if (t.state == Typed::Empty) {
-                if (f.kind != K::MagnifyDelay) {
-                    value = ParseTyped(MetresText(step, f.memoSlot(), *index, length)).value;
-                    return std::nullopt;
-                }
-                t = {Typed::Number, 0.0};  // an empty delay starts at the head
-            }
-            if (std::isnan(t.value)) return BadNumber(label);
-            if (f.kind == K::MagnifyDelay && t.value < 0.0) {
-                t.value = 0.0;
-                text = "0.00";
-            }
-            const double low = f.kind == K::MagnifyDelay ? 0.0 : -kMetresLimit;
-            if (t.value < low || t.value > kMetresLimit)
-                return OutOfRange(label, f.kind == K::MagnifyDelay ? "0～1000" : "-1000～1000");
-            // Two decimals at most: a finer value is rounded in the field and used rounded.
-            const std::string twoDecimals = Format("%.2f", t.value);
-            const float typed = std::strtof(text.c_str(), nullptr);
-            const float rounded = std::strtof(twoDecimals.c_str(), nullptr);
-            if (typed != rounded) text = twoDecimals;
-            value = rounded;
-            const std::int32_t converted = current_ == nullptr ? 0 : DepthToSample(*current_, rounded, length);
-            *index = converted;
-            step.Memorise(f.memoSlot(), converted, rounded);
-            return std::nullopt;
-        }
-        case K::Millivolts:
-            if (t.state == Typed::Empty) return std::nullopt;
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            step.*real = static_cast<float>(t.value);
-            return std::nullopt;
-        case K::SmoothPoints: {
-            if (t.state == Typed::Empty) {
-                value = step.*integer;
-                return std::nullopt;
-            }
-            const bool whole = std::isfinite(t.value) && t.value == std::trunc(t.value);
-            if (!whole || t.value < 1.0 || t.value > kSmoothMax) {
-                // A preview keeps the last count rather than smoothing over a record's length.
-                value = t.value;
-                return confirming ? std::optional<std::string>("平滑点数应在1~32之间！") : std::nullopt;
-            }
-            value = t.value;
-            step.*integer = static_cast<std::int32_t>(t.value);
-            return std::nullopt;
-        }
-        case K::Angle:
-            if (t.state == Typed::Empty) {
-                value = RotateAngleToDegrees(step.*real);
-                return std::nullopt;
-            }
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            value = t.value;
-            step.*real = DegreesToRotateAngle(t.value);
-            return std::nullopt;
-        case K::ScaleFactor:
-            if (t.state == Typed::Empty) {
-                value = step.*real;
-                return std::nullopt;
-            }
-            if (!FitsFloat(t.value)) return BadNumber(label);
-            value = t.value;
-            step.*real = static_cast<float>(t.value);
-            return std::nullopt;
+        case K::ShiftLength: return ReadMetres(in, step);
+        case K::Millivolts: return ReadMillivolts(in, step.*(f.member->real));
+        case K::SmoothPoints: return ReadSmoothPoints(in, step.*(f.member->integer), confirming);
+        case K::Angle: return ReadAngle(in, step.*(f.member->real));
+        case K::ScaleFactor: return ReadScaleFactor(in, step.*(f.member->real));
     }
     return std::nullopt;
 }

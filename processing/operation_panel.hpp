@@ -53,6 +53,8 @@ std::optional<float> RotateScaleFor(const ProcessStep& lastParams, int traceHeig
 float DegreesToRotateAngle(double degrees);
 double RotateAngleToDegrees(float radians);
 
+struct PanelFieldInput;  // a field's text while it is read
+
 class OperationPanel {
 public:
     // opType: an operation with a panel (HasPanelModel);
@@ -113,6 +115,7 @@ public:
 private:
     std::optional<std::string> ReadAll(ProcessStep& step, bool confirming);
     std::optional<std::string> ReadField(int field, ProcessStep& step, PanelReading& r, bool confirming);
+    std::optional<std::string> ReadMetres(PanelFieldInput& in, ProcessStep& step) const;
     void FitToTrace(ProcessStep& step, std::optional<int> traceHeightPx) const;
     std::string ShownText(const PanelField& f, const ProcessStep& step) const;
     std::string MetresText(const ProcessStep& step, int slot, std::int32_t index, bool length) const;
