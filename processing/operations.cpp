@@ -28,14 +28,8 @@ void TextLines::Printf(const char* format, ...) {
     if (out_ == nullptr) return;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
+    out_->push_back(FormatV(format, args));
     va_end(args);
-    std::string line(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-    if (size > 0) std::vsnprintf(line.data(), line.size() + 1, format, again);
-    va_end(again);
-    out_->push_back(std::move(line));
 }
 
 double PanelReading::At(std::string_view key) const {
