@@ -1,20 +1,16 @@
 #include "analysis/pile_parameter_bar.hpp"
 
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <vector>
 
 #include "base/numeric.hpp"
-#include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "model/pile_quantities.hpp"
 
 namespace tav {
 
 namespace {
-
-constexpr std::string_view kZeroSpeed = "波速设置值为零，是否继续？";
-constexpr std::string_view kZeroLength = "桩长设置值为零，是否继续？";
 
 bool FitsInt16(std::int64_t v) {
     return v >= std::numeric_limits<std::int16_t>::min() && v <= std::numeric_limits<std::int16_t>::max();
@@ -32,12 +28,10 @@ void PlaceToeFromLength(TestPoint& tp) {
     if (FitsInt16(toe)) tp.toeIndex = static_cast<std::int16_t>(toe);
 }
 
-// The wave speed that makes the pile length fit between head and toe.
+// The wave speed that makes the pile length fit between head and toe; the
+// length was only taken when that speed is within the limits.
 void SpeedFromLength(TestPoint& tp) {
-    const std::int32_t span = tp.toeIndex - tp.headIndex;
-    if (span == 0 || tp.sampleInterval == 0.0f) return;
-    const auto speed = TruncToInt32(static_cast<double>(tp.pileLength) * 2000000.0 / span / tp.sampleInterval);
-    if (speed && FitsInt16(*speed)) tp.waveSpeed = static_cast<std::int16_t>(*speed);
+    if (const auto speed = SpeedForLength(tp, tp.pileLength)) tp.waveSpeed = static_cast<std::int16_t>(*speed);
 }
 
 std::vector<TestPoint*> ShownPoints(CTAV_AnalyserDoc& doc, const BarScope& scope) {
@@ -52,17 +46,6 @@ std::vector<TestPoint*> ShownPoints(CTAV_AnalyserDoc& doc, const BarScope& scope
 void ChooseRecompute(RecomputeSettings& settings, std::int32_t choice) {
     settings.choice = choice;
     if (choice == 1 || choice == 2) settings.mode = choice;
-}
-
-std::string FormatBarLength(float length) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(length));
-    std::string s = text;
-    if (s.find('.') != std::string::npos) {
-        while (!s.empty() && s.back() == '0') s.pop_back();
-        if (!s.empty() && s.back() == '.') s.pop_back();
-    }
-    return s;
 }
 
 BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope) {
@@ -82,21 +65,34 @@ BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope)
     if (doc.ValidIndex(scope.current)) {
         const TestPoint& tp = doc.points[static_cast<std::size_t>(scope.current)];
         f.speedText = std::to_string(tp.waveSpeed);
-        f.lengthText = FormatBarLength(tp.pileLength);
+        f.lengthText = FormatLength(tp.pileLength);
         return f;
     }
     // No single waveform is current: a common value, or an empty grey field.
     if (!f.speedGrey) f.speedText = std::to_string(shown.front()->waveSpeed);
-    if (!f.lengthGrey) f.lengthText = FormatBarLength(shown.front()->pileLength);
+    if (!f.lengthGrey) f.lengthText = FormatLength(shown.front()->pileLength);
     return f;
 }
 
-bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t speed, UserPrompts& prompts) {
-    if (!FitsInt16(speed)) return false;
+bool PileLengthFits(const CTAV_AnalyserDoc& doc, const BarScope& scope, float length) {
+    if (!(length >= kMinPileLength && length <= kMaxPileLength)) return false;
+    std::vector<const TestPoint*> points;
+    if (scope.EditsAll()) {
+        for (const std::int32_t i : scope.shown)
+            if (doc.ValidIndex(i)) points.push_back(&doc.points[static_cast<std::size_t>(i)]);
+    } else if (doc.ValidIndex(scope.current)) {
+        points.push_back(&doc.points[static_cast<std::size_t>(scope.current)]);
+    }
+    for (const TestPoint* tp : points)
+        if (!LengthKeepsSpeedValid(*tp, length)) return false;
+    return true;
+}
+
+bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t speed) {
+    if (speed < kMinWaveSpeed || speed > kMaxWaveSpeed) return false;
     if (scope.EditsAll()) {
         const auto points = ShownPoints(doc, scope);
         if (points.empty()) return false;
-        if (speed == 0 && !prompts.YesNo(kZeroSpeed)) return false;
         for (TestPoint* tp : points) {
             tp->waveSpeed = static_cast<std::int16_t>(speed);
             PlaceToeFromLength(*tp);
@@ -113,12 +109,11 @@ bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t sp
     return true;
 }
 
-bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, RecomputeSettings& settings,
-                    UserPrompts& prompts) {
+bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, RecomputeSettings& settings) {
+    if (!PileLengthFits(doc, scope, length)) return false;
     if (scope.EditsAll()) {
         const auto points = ShownPoints(doc, scope);
         if (points.empty()) return false;
-        if (length == 0.0f && !prompts.YesNo(kZeroLength)) return false;
         for (TestPoint* tp : points) {
             tp->pileLength = length;
             SpeedFromLength(*tp);

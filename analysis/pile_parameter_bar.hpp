@@ -1,6 +1,7 @@
 // The pile parameter bar above the waveform: the fields "波速" (m/s) and
 // "桩长" (m), what editing them does to the shown test points, and what the
-// fields show. The widget only reads BarFields and forwards the edits.
+// fields show. The widget only reads BarFields and forwards the edits. The
+// fields' limits and the way a length is shown are model/pile_quantities.hpp's.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,6 @@
 namespace tav {
 
 class CTAV_AnalyserDoc;
-class UserPrompts;
 
 // The display settings list "桩长/波速：" and the RecomputeMode it drives.
 struct RecomputeSettings {
@@ -46,18 +46,18 @@ struct BarFields {
 // shown test points and theirs differ.
 BarFields ParameterBarFields(const CTAV_AnalyserDoc& doc, const BarScope& scope);
 
-// "%f" without trailing zeros and then without a trailing point: 12.5 → "12.5", 12 → "12".
-std::string FormatBarLength(float length);
+// The wave speed entered: the toe follows from the pile length. A speed
+// outside kMinWaveSpeed..kMaxWaveSpeed (model/pile_quantities.hpp) is refused
+// and nothing changes. true when something changed.
+bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t speed);
 
-// The wave speed entered: the toe follows from the pile length. A zero value
-// on the all-waveforms path first asks "波速设置值为零，是否继续？". A value a
-// 16-bit field cannot hold is refused. true when something changed.
-bool EditWaveSpeed(CTAV_AnalyserDoc& doc, const BarScope& scope, std::int32_t speed, UserPrompts& prompts);
+// Whether the bar takes this pile length: within the limits, and giving every
+// test point it would change a wave speed within the limits.
+bool PileLengthFits(const CTAV_AnalyserDoc& doc, const BarScope& scope, float length);
 
 // The pile length entered: the wave speed follows from head and toe, and the
-// RecomputeMode becomes 1 unless the settings fix it. A zero value on the
-// all-waveforms path first asks "桩长设置值为零，是否继续？".
-bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, RecomputeSettings& settings,
-                    UserPrompts& prompts);
+// RecomputeMode becomes 1 unless the settings fix it. A length PileLengthFits
+// refuses changes nothing. true when something changed.
+bool EditPileLength(CTAV_AnalyserDoc& doc, const BarScope& scope, float length, RecomputeSettings& settings);
 
 }  // namespace tav

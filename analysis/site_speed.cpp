@@ -7,7 +7,6 @@
 #include "analysis/integrity_class.hpp"
 #include "analysis/pile_parameter_bar.hpp"
 #include "base/text_codec.hpp"
-#include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "model/snapshot.hpp"
 
@@ -145,15 +144,13 @@ Snapshot ApplySiteSpeed(CTAV_AnalyserDoc& doc, std::span<const std::int32_t> poi
     scope.shown = targets;
     scope.current = targets.front();
     scope.allWaveforms = true;
-    // The bar's only question is about a zero speed, which never gets here.
-    UserPrompts& silent = SilentPrompts();
     if (targets.size() == 1) {
         TestPoint& tp = doc.points[static_cast<std::size_t>(targets.front())];
         const auto toeValid = tp.toeValid;
-        EditWaveSpeed(doc, scope, static_cast<std::int32_t>(rounded), silent);
+        EditWaveSpeed(doc, scope, static_cast<std::int32_t>(rounded));
         tp.toeValid = toeValid;  // as on the all-waveforms path: a site speed does not mark the toe
     } else {
-        EditWaveSpeed(doc, scope, static_cast<std::int32_t>(rounded), silent);
+        EditWaveSpeed(doc, scope, static_cast<std::int32_t>(rounded));
     }
     return undo;
 }

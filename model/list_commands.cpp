@@ -8,6 +8,7 @@
 
 #include "base/byte_io.hpp"
 #include "model/document.hpp"
+#include "model/pile_quantities.hpp"
 
 namespace tav {
 
@@ -38,7 +39,6 @@ std::optional<long long> WholeInteger(std::string_view text) {
 constexpr std::string_view kPileNoLength = "桩号的长度应为1～20个字符！";
 constexpr std::string_view kPileNoTaken = "已存在该名称的桩号！";
 constexpr std::string_view kLengthNotPositive = "桩长必须大于0！";
-constexpr std::string_view kLengthTooLarge = "桩长超出范围！";
 constexpr std::string_view kDiameterNotPositive = "桩径必须大于0！";
 constexpr std::string_view kDiameterRange = "桩径应为1～32767之间的整数！";
 constexpr std::string_view kDateForm = "检测日期应为“年-月-日”！";
@@ -181,6 +181,34 @@ std::string FormatTestDate(const std::array<int, 3>& date) {
     return text;
 }
 
+namespace {
+
+// The test points whose pile length the dialog sets: the pile's own, and with
+// the length handed on, those of every other ticked pile.
+std::vector<Index> LengthTakers(const CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal, const PileInfoFields& f) {
+    const Index first = doc.FirstPointOfPile(pileOrdinal);
+    if (first < 0) return {};
+    std::vector<Index> out = doc.PileGroup(first);
+    if (!f.applyToTicked || !f.applyLength) return out;
+    for (Index i = 0; i < doc.PointCount();) {
+        const auto members = doc.PileGroup(i);
+        i = members.back() + 1;
+        if (members.front() != out.front() && PileTicked(doc, members))
+            out.insert(out.end(), members.begin(), members.end());
+    }
+    return out;
+}
+
+// A changed pile length takes the wave speed with it, as in the parameter bar.
+void SetLength(TestPoint& tp, float length) {
+    if (tp.pileLength == length) return;
+    tp.pileLength = length;
+    const auto speed = SpeedForLength(tp, length);
+    if (speed && *speed >= kMinWaveSpeed && *speed <= kMaxWaveSpeed) tp.waveSpeed = static_cast<std::int16_t>(*speed);
+}
+
+}  // namespace
+
 PileInfoFields PileInfoDefaults(const CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal) {
     PileInfoFields f;
     const Index first = doc.FirstPointOfPile(pileOrdinal);
@@ -188,9 +216,7 @@ PileInfoFields PileInfoDefaults(const CTAV_AnalyserDoc& doc, std::int32_t pileOr
     const auto& tp = doc.points[static_cast<std::size_t>(first)];
     f.pileNo = std::string(TextOf(tp.pileNo));
     f.pileTypeIndex = tp.pileTypeIndex >= 0 && tp.pileTypeIndex < 10 ? tp.pileTypeIndex : -1;
-    char text[64];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(tp.pileLength));
-    f.lengthText = text;
+    f.lengthText = FormatLength(tp.pileLength);
     f.diameterText = std::to_string(tp.diameter);
     if (const auto date = ParseTestDate(TextOf(tp.testDate))) f.date = *date;
     return f;
@@ -206,12 +232,19 @@ PileInfoOutcome CheckPileInfo(const CTAV_AnalyserDoc& doc, std::int32_t pileOrdi
             return refuse(PileInfoField::PileNo, kPileNoTaken);
         i = doc.PileGroup(i).back() + 1;
     }
-    const std::string lengthText(Trimmed(f.lengthText));
-    char* end = nullptr;
-    double length = std::strtod(lengthText.c_str(), &end);
-    if (end != lengthText.c_str() + lengthText.size()) length = 0;
-    if (!(length >= 0.001)) return refuse(PileInfoField::Length, kLengthNotPositive);
-    if (!std::isfinite(static_cast<float>(length))) return refuse(PileInfoField::Length, kLengthTooLarge);
+    const auto length = ReadPileLength(f.lengthText);
+    if (!length) {
+        const std::string text(Trimmed(f.lengthText));
+        char* end = nullptr;
+        const double typed = std::strtod(text.c_str(), &end);
+        const bool tooSmall = end != text.c_str() + text.size() || !(typed >= kMinPileLength);
+        return refuse(PileInfoField::Length, tooSmall ? std::string(kLengthNotPositive) : PileLengthRefusal());
+    }
+    // The wave speed follows a changed length from each test point's head and toe.
+    for (const Index m : LengthTakers(doc, pileOrdinal, f))
+        if (doc.points[static_cast<std::size_t>(m)].pileLength != *length &&
+            !LengthKeepsSpeedValid(doc.points[static_cast<std::size_t>(m)], *length))
+            return refuse(PileInfoField::Length, PileLengthRefusal());
     std::string refusal;
     if (!ParseDiameter(f.diameterText, &refusal)) return refuse(PileInfoField::Diameter, refusal);
     return PileInfoOutcome{1, PileInfoField::None, {}};
@@ -224,7 +257,7 @@ PileInfoOutcome ApplyPileInfo(CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal, c
     if (!outcome.ok) return outcome;
     std::string unused;
     const std::int16_t diameter = *ParseDiameter(f.diameterText, &unused);
-    const auto length = static_cast<float>(std::strtod(std::string(Trimmed(f.lengthText)).c_str(), nullptr));
+    const float length = *ReadPileLength(f.lengthText);
     const auto type = static_cast<std::int16_t>(f.pileTypeIndex >= 0 && f.pileTypeIndex < 10 ? f.pileTypeIndex : -1);
     const std::string date = FormatTestDate(f.date);
 
@@ -238,7 +271,7 @@ PileInfoOutcome ApplyPileInfo(CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal, c
             for (const Index m : members) {
                 auto& tp = doc.points[static_cast<std::size_t>(m)];
                 if (f.applyType) tp.pileTypeIndex = type;
-                if (f.applyLength) tp.pileLength = length;
+                if (f.applyLength) SetLength(tp, length);
                 if (f.applyDiameter) tp.diameter = diameter;
                 if (f.applyDate) SetText(tp.testDate, date);
             }
@@ -249,7 +282,7 @@ PileInfoOutcome ApplyPileInfo(CTAV_AnalyserDoc& doc, std::int32_t pileOrdinal, c
         SetText(tp.pileNo, f.pileNo);
         tp.pileTypeIndex = type;
         tp.diameter = diameter;
-        tp.pileLength = length;
+        SetLength(tp, length);
         SetText(tp.testDate, date);
     }
     if (doc.selectionMode == kModePile) doc.SelectPile(doc.currentPile);

@@ -23,7 +23,6 @@ constexpr PanelSlider kSmoothSlider{1, 32, 1, 4};
 constexpr PanelSlider kAngleSlider{0, 200, 1, 10};  // (p - 100) x 0.1 degrees
 constexpr PanelSlider kScaleSlider{0, 200, 1, 10};  // p x 0.01 up to 100, then p - 100
 constexpr int kSmoothMax = 32;
-constexpr double kMetresLimit = 1000.0;  // no pile reaches this deep
 constexpr float kOneOver180 = 0.0055555557f;
 
 // A typed number: empty, a number (possibly infinite after an overflow, or
@@ -289,6 +288,8 @@ Refusal ReadMillivolts(PanelFieldInput& in, float& member) {
     const Typed& t = in.typed;
     if (t.state == Typed::Empty) return std::nullopt;
     if (!FitsFloat(t.value)) return BadNumber(in.label);
+    if (std::fabs(t.value) > kShiftMillivoltsLimit)
+        return OutOfRange(in.label, Format("%g～%g", -kShiftMillivoltsLimit, kShiftMillivoltsLimit).c_str());
     member = static_cast<float>(t.value);
     return std::nullopt;
 }
@@ -359,7 +360,8 @@ std::optional<std::string> OperationPanel::ReadMetres(PanelFieldInput& in, Proce
     }
     const double low = f.kind == K::MagnifyDelay ? 0.0 : -kMetresLimit;
     if (t.value < low || t.value > kMetresLimit)
-        return OutOfRange(in.label, f.kind == K::MagnifyDelay ? "0～1000" : "-1000～1000");
+        return OutOfRange(in.label, f.kind == K::MagnifyDelay ? Format("0～%g", kMetresLimit).c_str()
+                                                              : Format("%g～%g", -kMetresLimit, kMetresLimit).c_str());
     const std::string twoDecimals = Format("%.2f", t.value);
     const float typed = std::strtof(in.text.c_str(), nullptr);
     const float rounded = std::strtof(twoDecimals.c_str(), nullptr);

@@ -15,9 +15,10 @@
 //   into their lists' ranges silently; a negative magnification delay is 0 m;
 // - an empty field keeps the working step's value, except the magnification
 //   delay, which an empty field puts at the head (0 m);
-// - a text that is no number (letters, "nan", a metre value beyond 1000 m)
-//   is left out of a preview and refused on confirmation with a message that
-//   names the field, so nothing unreadable is ever stored.
+// - a text that is no number (letters, "nan", a metre value beyond 1000 m, a
+//   vertical shift beyond 10000 mV) is left out of a preview and refused on
+//   confirmation with a message that names the field and its range, so
+//   nothing unreadable is ever stored.
 // A refused confirmation changes nothing: the caller keeps the panel open.
 #pragma once
 
@@ -33,6 +34,11 @@
 #include "processing/operations.hpp"  // the panel of each operation
 
 namespace tav {
+
+// Limits of the typed quantities the panels share with every caller that
+// types them (the pile's own length and wave speed: model/pile_quantities.hpp).
+inline constexpr double kMetresLimit = 1000.0;            // m, positions below the head: no pile reaches this deep
+inline constexpr double kShiftMillivoltsLimit = 10000.0;  // mV, the vertical shift: beyond any sensor's output
 
 enum class PanelForm : int { Popup = 0, Docked = 1 };
 

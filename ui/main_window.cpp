@@ -300,7 +300,8 @@ void MainWindow::BuildParameterBar() {
         const auto speed = ParseWaveSpeed(speedField_->text());
         std::vector<std::int32_t> shown;
         if (!speed) prompts_->Message(WaveSpeedRefusal().toStdString());
-        else if (EditWaveSpeed(doc_, ParameterScope(shown), *speed, *prompts_)) doc_.MarkModified();
+        else if (EditWaveSpeed(doc_, ParameterScope(shown), *speed))
+            doc_.MarkModified();
         RefreshAll();
     });
     connect(lengthField_, &QLineEdit::editingFinished, this, [this] {
@@ -308,8 +309,11 @@ void MainWindow::BuildParameterBar() {
         lengthField_->setModified(false);
         const auto length = ParsePileLength(lengthField_->text());
         std::vector<std::int32_t> shown;
-        if (!length) prompts_->Message(PileLengthRefusal().toStdString());
-        else if (EditPileLength(doc_, ParameterScope(shown), *length, recompute_, *prompts_)) doc_.MarkModified();
+        const BarScope scope = ParameterScope(shown);
+        if (!length || !PileLengthFits(doc_, scope, *length))
+            prompts_->Message(PileLengthRefusal().toStdString());
+        else if (EditPileLength(doc_, scope, *length, recompute_))
+            doc_.MarkModified();
         view_->SetRecomputeMode(recompute_.mode);
         RefreshAll();
     });

@@ -15,6 +15,7 @@
 #include "analysis/integrity_class.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"
+#include "model/pile_quantities.hpp"
 #include "processing/chain_list.hpp"
 #include "ui/command_table.hpp"
 #include "ui/qt_text.hpp"
@@ -271,7 +272,7 @@ void InfoDock::Rebuild() {
                                    FieldText(tp.pileNo),
                                    FromUtf8(doc_.PileTypeText(i)),
                                    QString::number(tp.diameter),
-                                   QString::number(static_cast<double>(tp.pileLength), 'f', 2),
+                                   QString::fromStdString(FormatLength(tp.pileLength)),
                                    QString::number(tp.waveSpeed),
                                    FieldText(tp.testDate).left(10),
                                    FromUtf8(doc_.SensorTypeText(i)),

@@ -11,6 +11,7 @@
 #include "analysis/pile_marks.hpp"
 #include "analysis/site_speed.hpp"
 #include "model/document.hpp"
+#include "model/pile_quantities.hpp"
 #include "ui/command_table.hpp"
 #include "ui/qt_text.hpp"
 
@@ -72,7 +73,7 @@ void ProposalPanel::ProposeFor(std::int32_t index) {
         } else {
             status_->setText(QStringLiteral("%1：按桩长%2m%3判读，波速约%4m/s。双击或“采用”写入，“忽略”放弃。")
                                  .arg(FieldText(tp.pileNo))
-                                 .arg(static_cast<double>(tp.pileLength), 0, 'f', 2)
+                                 .arg(QString::fromStdString(FormatLength(tp.pileLength)))
                                  .arg(options.siteSpeed ? QStringLiteral("和场地平均波速") : QString())
                                  .arg(p.waveSpeed, 0, 'f', 0));
             if (p.toeIndex)

@@ -8,6 +8,7 @@
 #include "analysis/wavelet.hpp"
 #include "base/text_codec.hpp"
 #include "model/document.hpp"
+#include "model/pile_quantities.hpp"
 #include "model/positions.hpp"
 #include "processing/command_ids.hpp"
 #include "processing/step_summary.hpp"
@@ -67,7 +68,8 @@ std::vector<std::string> AnnotationLines(const CTAV_AnalyserDoc& doc, const Anal
         case 30: return {""};
         case 31: return {"桩号:" + Cp936ToUtf8(TextOf(tp.pileNo))};
         case 32: return {Format("桩径=%dmm", tp.diameter)};
-        case 33: return {Format("桩长=%.2fm", static_cast<double>(tp.pileLength))};
+        case 33:
+            return {"桩长=" + FormatLength(tp.pileLength) + "m"};
         case 34: return {tp.toeValid ? Format("波速=%dm/s", tp.waveSpeed) : std::string("波速=")};
         case 35: {
             const std::string date = Cp936ToUtf8(TextOf(tp.testDate));

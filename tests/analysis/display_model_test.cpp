@@ -177,7 +177,7 @@ TEST_F(DisplayModelTest, AnnotationTexts) {
     const auto& e = model.Entries()[0];
     EXPECT_EQ(AnnotationLines(doc, e, 31), std::vector<std::string>{"桩号:P1"});
     EXPECT_EQ(AnnotationLines(doc, e, 32), std::vector<std::string>{"桩径=800mm"});
-    EXPECT_EQ(AnnotationLines(doc, e, 33), std::vector<std::string>{"桩长=12.00m"});
+    EXPECT_EQ(AnnotationLines(doc, e, 33), std::vector<std::string>{"桩长=12m"}) << "a length as typed";
     EXPECT_EQ(AnnotationLines(doc, e, 34), std::vector<std::string>{"波速=4000m/s"});
     EXPECT_EQ(AnnotationLines(doc, e, 35), std::vector<std::string>{"2026-05-18"});
     EXPECT_EQ(AnnotationLines(doc, e, 38), std::vector<std::string>{"采样间隔=20.00us"});

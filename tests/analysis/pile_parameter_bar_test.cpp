@@ -5,14 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "base/user_prompts.hpp"
 #include "model/document.hpp"
-#include "tests/support/recording_prompts.hpp"
+#include "model/pile_quantities.hpp"
 
 namespace tav {
 namespace {
-
-using Answer = testing::RecordingPrompts;
 
 TestPoint Pile() {
     TestPoint tp;
@@ -39,34 +36,39 @@ protected:
 };
 
 TEST_F(Bar, SpeedMovesTheToeOfTheCurrentWaveform) {
-    Answer no(false);
     doc.points[0].toeValid = 0;
-    ASSERT_TRUE(EditWaveSpeed(doc, Current(0), 2000, no));
+    ASSERT_TRUE(EditWaveSpeed(doc, Current(0), 2000));
     EXPECT_EQ(doc.points[0].waveSpeed, 2000);
     EXPECT_EQ(doc.points[0].toeIndex, 600);
     EXPECT_EQ(doc.points[0].toeValid, 1);
     EXPECT_EQ(doc.points[1].waveSpeed, 4000);
-    EXPECT_FALSE(EditWaveSpeed(doc, Current(0), 2000, no)) << "the same value changes nothing";
+    EXPECT_FALSE(EditWaveSpeed(doc, Current(0), 2000)) << "the same value changes nothing";
 
-    ASSERT_TRUE(EditWaveSpeed(doc, Current(0), 500, no));
+    ASSERT_TRUE(EditWaveSpeed(doc, Current(0), 500));
     EXPECT_EQ(doc.points[0].toeIndex, 1023) << "never past the last sample";
-
-    ASSERT_TRUE(EditWaveSpeed(doc, Current(0), 0, no));
-    EXPECT_EQ(doc.points[0].toeIndex, 1023) << "a zero speed has no toe to give";
-    EXPECT_TRUE(no.questions.empty());
-    EXPECT_FALSE(EditWaveSpeed(doc, Current(0), 40000, no)) << "the field holds 16 bits";
 }
 
-TEST_F(Bar, SpeedForAllWaveformsAsksAboutZero) {
-    doc.points[1].toeValid = 0;
-    Answer no(false);
-    EXPECT_FALSE(EditWaveSpeed(doc, All(), 0, no));
-    EXPECT_EQ(no.questions, std::vector<std::string>{"波速设置值为零，是否继续？"});
-    EXPECT_EQ(doc.points[2].waveSpeed, 3000);
+// A speed the depth rules cannot divide by, or the record cannot hold, is
+// refused on every path and nothing is stored.
+TEST_F(Bar, SpeedsOutsideTheLimitsAreRefused) {
+    const std::vector<TestPoint> before = doc.points;
+    for (const std::int32_t speed : {0, -4000, kMaxWaveSpeed + 1, 40000}) {
+        SCOPED_TRACE(speed);
+        EXPECT_FALSE(EditWaveSpeed(doc, Current(0), speed));
+        EXPECT_FALSE(EditWaveSpeed(doc, All(), speed));
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(doc.points[i].waveSpeed, before[i].waveSpeed);
+            EXPECT_EQ(doc.points[i].toeIndex, before[i].toeIndex);
+        }
+    }
+    EXPECT_FALSE(doc.Modified());
+    EXPECT_TRUE(EditWaveSpeed(doc, Current(0), kMinWaveSpeed));
+    EXPECT_TRUE(EditWaveSpeed(doc, Current(1), kMaxWaveSpeed));
+}
 
-    Answer yes(true);
-    ASSERT_TRUE(EditWaveSpeed(doc, All(), 2000, yes));
-    EXPECT_TRUE(yes.questions.empty());
+TEST_F(Bar, SpeedForAllWaveformsMovesEveryToe) {
+    doc.points[1].toeValid = 0;
+    ASSERT_TRUE(EditWaveSpeed(doc, All(), 2000));
     for (const auto& tp : doc.points) {
         EXPECT_EQ(tp.waveSpeed, 2000);
         EXPECT_EQ(tp.toeIndex, 600);
@@ -75,28 +77,57 @@ TEST_F(Bar, SpeedForAllWaveformsAsksAboutZero) {
 }
 
 TEST_F(Bar, LengthGivesTheSpeedAndFixesTheMode) {
-    Answer no(false);
     RecomputeSettings settings{2, 0};
-    ASSERT_TRUE(EditPileLength(doc, Current(0), 5.0f, settings, no));
+    ASSERT_TRUE(EditPileLength(doc, Current(0), 5.0f, settings));
     EXPECT_EQ(doc.points[0].waveSpeed, 2000);
     EXPECT_EQ(settings.mode, 1);
 
     ChooseRecompute(settings, 2);
     EXPECT_EQ(settings.mode, 2);
-    ASSERT_TRUE(EditPileLength(doc, Current(0), 7.5f, settings, no));
+    ASSERT_TRUE(EditPileLength(doc, Current(0), 7.5f, settings));
     EXPECT_EQ(doc.points[0].waveSpeed, 3000);
     EXPECT_EQ(settings.mode, 2) << "a fixed choice stays in force";
     ChooseRecompute(settings, 0);
     EXPECT_EQ(settings.mode, 2);
 
     doc.points[1].toeIndex = doc.points[1].headIndex;
-    EXPECT_FALSE(EditPileLength(doc, All(), 0.0f, settings, no));
-    EXPECT_EQ(no.questions, std::vector<std::string>{"桩长设置值为零，是否继续？"});
-    Answer yes(true);
-    ASSERT_TRUE(EditPileLength(doc, All(), 5.0f, settings, yes));
+    ASSERT_TRUE(EditPileLength(doc, All(), 5.0f, settings));
     EXPECT_EQ(doc.points[1].pileLength, 5.0f);
     EXPECT_EQ(doc.points[1].waveSpeed, 4000) << "no head-to-toe distance, speed unchanged";
     EXPECT_EQ(doc.points[2].waveSpeed, 2000);
+}
+
+// Head to toe is 250 samples of 20 µs: 1 m of pile gives 400 m/s. A length
+// whose speed would truncate to 0, come out negative or overflow the record's
+// field is refused, as is one outside the length limits; nothing is stored.
+TEST_F(Bar, LengthsWhoseSpeedCannotFollowAreRefused) {
+    RecomputeSettings settings{2, 0};
+    const std::vector<TestPoint> before = doc.points;
+    const auto unchanged = [&] {
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(doc.points[i].pileLength, before[i].pileLength);
+            EXPECT_EQ(doc.points[i].waveSpeed, before[i].waveSpeed);
+        }
+        EXPECT_EQ(settings.mode, 2);
+        EXPECT_FALSE(doc.Modified());
+    };
+    for (const float length : {0.0005f, 0.001f, 0.002f, 0.0f, -3.0f, 90.0f, 1000.5f}) {
+        SCOPED_TRACE(length);
+        EXPECT_FALSE(PileLengthFits(doc, Current(0), length));
+        EXPECT_FALSE(EditPileLength(doc, Current(0), length, settings));
+        EXPECT_FALSE(EditPileLength(doc, All(), length, settings));
+        unchanged();
+    }
+    // One shown test point whose speed cannot follow refuses the edit for all.
+    doc.points[2].toeIndex = 101;
+    EXPECT_FALSE(EditPileLength(doc, All(), 5.0f, settings));
+    doc.points[2].toeIndex = before[2].toeIndex;
+    unchanged();
+
+    ASSERT_TRUE(EditPileLength(doc, Current(0), 0.003f, settings)) << "1.2 m/s, kept as 1";
+    EXPECT_EQ(doc.points[0].waveSpeed, 1);
+    ASSERT_TRUE(EditPileLength(doc, Current(1), 81.9f, settings));
+    EXPECT_EQ(doc.points[1].waveSpeed, 32760);
 }
 
 TEST_F(Bar, FieldsShowCommonValuesOrGrey) {
@@ -123,8 +154,8 @@ TEST_F(Bar, FieldsShowCommonValuesOrGrey) {
     EXPECT_FALSE(f.enabled);
     EXPECT_EQ(f.lengthText, "");
 
-    EXPECT_EQ(FormatBarLength(12.5f), "12.5");
-    EXPECT_EQ(FormatBarLength(0.0f), "0");
+    doc.points[0].pileLength = 34.2f;
+    EXPECT_EQ(ParameterBarFields(doc, Current(0)).lengthText, "34.2") << "as typed, never 34.200001";
 }
 
 }  // namespace

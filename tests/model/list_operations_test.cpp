@@ -5,6 +5,7 @@
 #include "base/text_codec.hpp"
 #include "model/document.hpp"
 #include "model/list_commands.hpp"
+#include "model/pile_quantities.hpp"
 #include "model/snapshot.hpp"
 #include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
@@ -399,6 +400,57 @@ TEST_F(ListOps, PileInformationAppliesToThePileAndTheTickedFields) {
     EXPECT_EQ(TextOf(doc.points[3].pileNo), "P3") << "never the pile number";
     EXPECT_NE(doc.points[4].diameter, 900) << "not ticked";
     EXPECT_TRUE(doc.undoList.empty()) << "not recorded";
+}
+
+// The dialog takes the pile lengths the parameter bar takes, and a changed
+// length takes each test point's wave speed with it as the bar does.
+TEST_F(ListOps, PileInformationLengthKeepsTheSpeedInStep) {
+    Fill(doc, {"P1", "P2", "P2", "P3"});
+    for (auto& tp : doc.points) {
+        tp.headIndex = 4;
+        tp.toeIndex = 29;  // 25 samples of 20 µs: 1 m gives 4000 m/s
+    }
+    doc.points[3].checked = 1;
+    doc.points[3].toeIndex = 5;  // 1 sample: 1 m gives 100000 m/s
+    const std::vector<TestPoint> before = doc.points;
+    const auto unchanged = [&] {
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(doc.points[i].pileLength, before[i].pileLength);
+            EXPECT_EQ(doc.points[i].waveSpeed, before[i].waveSpeed);
+        }
+    };
+    PileInfoFields f = PileInfoDefaults(doc, 1);
+    EXPECT_EQ(f.lengthText, "12") << "shown as typed";
+    for (const char* text : {"99999", "1000.5", "inf", "8.2"}) {  // 8.2 m: 32800 m/s
+        SCOPED_TRACE(text);
+        f.lengthText = text;
+        const PileInfoOutcome outcome = ApplyPileInfo(doc, 1, f);
+        EXPECT_EQ(outcome.ok, 0);
+        EXPECT_EQ(outcome.field, PileInfoField::Length);
+        EXPECT_EQ(outcome.message, PileLengthRefusal());
+        unchanged();
+    }
+    f.lengthText = "0.0005";
+    EXPECT_EQ(ApplyPileInfo(doc, 1, f).message, "桩长必须大于0！");
+    unchanged();
+
+    // Handed on to the ticked P3, whose head and toe lie one sample apart.
+    f.lengthText = "8";
+    f.applyToTicked = f.applyLength = true;
+    EXPECT_EQ(ApplyPileInfo(doc, 1, f).message, PileLengthRefusal());
+    unchanged();
+    f.applyToTicked = f.applyLength = false;
+
+    f.lengthText = "8.1";
+    ASSERT_EQ(ApplyPileInfo(doc, 1, f).ok, 1);
+    for (int i : {1, 2}) {
+        EXPECT_FLOAT_EQ(doc.points[static_cast<std::size_t>(i)].pileLength, 8.1f);
+        EXPECT_EQ(doc.points[static_cast<std::size_t>(i)].waveSpeed, 32400);
+    }
+    EXPECT_EQ(PileInfoDefaults(doc, 1).lengthText, "8.1");
+    doc.points[1].waveSpeed = 3000;
+    ASSERT_EQ(ApplyPileInfo(doc, 1, f).ok, 1);
+    EXPECT_EQ(doc.points[1].waveSpeed, 3000) << "an unchanged length leaves the speed alone";
 }
 
 TEST_F(ListOps, InformationPanelEdits) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/format.hpp"
 #include "model/positions.hpp"
 #include "processing/chain_controller.hpp"
 #include "tests/support/project_builder.hpp"
@@ -320,6 +321,32 @@ TEST(OperationPanel, AnyTextIsReadOrRefused) {
                         EXPECT_TRUE(std::isfinite(v)) << op << " " << field << " '" << text << "'";
                 }
             }
+        }
+    }
+}
+
+// A vertical shift beyond any sensor's output is refused in both forms and
+// left out of a preview, so neither the axis nor the head search sees it.
+TEST(OperationPanel, VerticalShiftStaysWithinItsLimit) {
+    for (const PanelForm form : {PanelForm::Popup, PanelForm::Docked}) {
+        for (const char* text : {"-1e30", "1e30", "10000.5", "-10001"}) {
+            SCOPED_TRACE(text);
+            ProcessStep s = Step(kOpShift);
+            s.shiftY = 2.5f;
+            const ProcessStep before = s;
+            const std::string label = form == PanelForm::Popup ? "竖向平移(mV)" : "竖向(mV)";
+            EXPECT_EQ(TypeAndConfirm(s, form, {{"y", text}}), "请在“" + label + "”中输入-10000～10000之间的数值！");
+            EXPECT_TRUE(SameStepBytes(s, before));
+            OperationPanel preview(kOpShift, form, 0, &kPoint);
+            preview.Open(s);
+            preview.SetText(preview.FieldIndex("y"), text);
+            preview.Read(s);
+            EXPECT_EQ(s.shiftY, 2.5f);
+        }
+        for (const float mv : {10000.0f, -10000.0f, -0.25f}) {
+            ProcessStep s = Step(kOpShift);
+            ASSERT_EQ(TypeAndConfirm(s, form, {{"y", Format("%g", static_cast<double>(mv))}}), std::nullopt);
+            EXPECT_EQ(s.shiftY, mv);
         }
     }
 }

@@ -1,3 +1,5 @@
+#include "model/list_commands.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,7 +14,6 @@
 #include "base/atomic_file.hpp"
 #include "base/text_codec.hpp"
 #include "model/clipboard_block.hpp"
-#include "model/list_commands.hpp"
 #include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
@@ -20,6 +21,7 @@
 #include "ui/command_table.hpp"
 #include "ui/list_controller.hpp"
 #include "ui/main_window.hpp"
+#include "ui/parameter_input.hpp"
 #include "ui/pile_info_dialog.hpp"
 #include "ui/point_clipboard.hpp"
 #include "ui/project_docks.hpp"
@@ -189,7 +191,7 @@ TEST_F(ListWindow, PileInformationDialogChecksBeforeClosing) {
     Open({"P1", "P2", "P2"});
     ui::PileInfoDialog dialog(doc, 1, prompts);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("P2"));
-    EXPECT_EQ(dialog.LengthField()->text(), QStringLiteral("12.00"));
+    EXPECT_EQ(dialog.LengthField()->text(), QStringLiteral("12")) << "as typed";
     EXPECT_FALSE(dialog.ApplyToTicked()->isEnabled());
     dialog.ApplyBox(PileInfoField::Diameter)->setChecked(true);
     EXPECT_TRUE(dialog.ApplyToTicked()->isEnabled());
@@ -210,6 +212,28 @@ TEST_F(ListWindow, PileInformationDialogChecksBeforeClosing) {
     EXPECT_EQ(f.pileNo, "Q2");
     EXPECT_EQ(f.diameterText, "650");
     EXPECT_TRUE(f.applyToTicked && f.applyDiameter && !f.applyLength);
+}
+
+TEST_F(ListWindow, PileInformationDialogTakesTheBarsLengthsAndShowsThemAsTyped) {
+    Open({"P1", "P2"});
+    doc.points[1].pileLength = 34.2f;
+    ui::PileInfoDialog dialog(doc, 1, prompts);
+    EXPECT_EQ(dialog.LengthField()->text(), QStringLiteral("34.2"));
+    for (const char* text : {"99999", "1000.5"}) {
+        prompts.messages.clear();
+        dialog.LengthField()->setText(QString::fromUtf8(text));
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected) << text;
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(QString::fromStdString(prompts.messages[0]), ui::PileLengthRefusal());
+        EXPECT_EQ(dialog.LengthField()->selectedText(), QString::fromUtf8(text));
+    }
+    EXPECT_EQ(doc.points[1].pileLength, 34.2f) << "nothing stored";
+
+    auto* info = window.findChild<ui::InfoDock*>();
+    window.RefreshAll();
+    QApplication::processEvents();
+    EXPECT_EQ(info->Table()->item(1, 4)->text(), QStringLiteral("34.2")) << "the table shows lengths as typed";
 }
 
 TEST_F(ListWindow, InformationPanelCellsAndHeaderAreEditable) {

@@ -180,6 +180,21 @@ TEST_F(PanelWindow, RefusalKeepsThePanelOpen) {
     EXPECT_EQ(Point(0).steps[0].rotateAngle, DegreesToRotateAngle(1.5));
 }
 
+TEST_F(PanelWindow, ShiftRefusesAVerticalShiftBeyondItsLimit) {
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        Type(e, "y", QStringLiteral("-1e30"));
+        Click(e, "okButton");
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0], "请在“竖向平移(mV)”中输入-10000～10000之间的数值！");
+        EXPECT_TRUE(e.isVisible());
+        Type(e, "y", QStringLiteral("-12.5"));
+        Click(e, "okButton");
+    });
+    window.Action(command_id::kShift)->trigger();
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    EXPECT_EQ(Point(0).steps[0].shiftY, -12.5f);
+}
+
 TEST_F(PanelWindow, InsertBeforeTheSelectedRow) {
     window.Action(command_id::kIntegrate)->trigger();  // integration: no panel
     auto* list = window.findChild<ui::ChainDock*>()->List();

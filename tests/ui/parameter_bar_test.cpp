@@ -68,7 +68,10 @@ TEST(ParameterBar, RefusesSpeedsTheRulesCannotUseAndKeepsTheStoredOne) {
 TEST(ParameterBar, RefusesLengthsThatAreNotAPilesLength) {
     BarFixture f;
     const TestPoint before = f.Point();
-    for (const char* text : {"abc", "", "0", "-12", "inf", "nan", "1e30", "1000.5", "12m"}) {
+    // Head to toe is 215 samples of 20 µs: 1 m of pile gives 465 m/s. Lengths
+    // whose speed would truncate to 0 or overflow the record are refused too.
+    for (const char* text :
+         {"abc", "", "0", "-12", "inf", "nan", "1e30", "1000.5", "12m", "0.0005", "0.002", "70.5", "1000"}) {
         SCOPED_TRACE(text);
         f.prompts.messages.clear();
         f.Enter(f.length, QString::fromUtf8(text));
@@ -78,10 +81,21 @@ TEST(ParameterBar, RefusesLengthsThatAreNotAPilesLength) {
         ASSERT_EQ(f.prompts.messages.size(), 1u);
         EXPECT_EQ(QString::fromStdString(f.prompts.messages[0]), ui::PileLengthRefusal());
     }
+    EXPECT_FALSE(f.window.Document().Modified());
     f.Enter(f.length, QStringLiteral("12.5"));
     EXPECT_FLOAT_EQ(f.Point().pileLength, 12.5f);
-    f.Enter(f.length, QStringLiteral("1000"));
-    EXPECT_FLOAT_EQ(f.Point().pileLength, 1000.0f);
+    EXPECT_EQ(f.Point().waveSpeed, 5813);
+    f.Enter(f.length, QStringLiteral("70"));
+    EXPECT_EQ(f.Point().waveSpeed, 32558);
+}
+
+TEST(ParameterBarShows, LengthsAsTyped) {
+    BarFixture f;
+    for (const char* text : {"34.2", "10.1", "0.125", "9"}) {
+        f.Enter(f.length, QString::fromUtf8(text));
+        EXPECT_EQ(f.length->text(), QString::fromUtf8(text)) << "no float noise such as 34.200001";
+    }
+    EXPECT_TRUE(f.prompts.messages.empty());
 }
 
 TEST(ParameterBar, AFocusedFieldFollowsAChangeMadeElsewhere) {
