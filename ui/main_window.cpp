@@ -73,21 +73,6 @@ QString ToolProgram(int id) {
 
 }  // namespace
 
-void MessageBoxPrompts::Message(std::string_view utf8Text) {
-    QMessageBox::information(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text));
-}
-
-bool MessageBoxPrompts::YesNo(std::string_view utf8Text) {
-    return QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-UserPrompts::Answer MessageBoxPrompts::YesNoCancel(std::string_view utf8Text) {
-    const auto answer = QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
-}
-
 MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), shell_(shell) {
     if (shell_) {
         doc_.SetEvents(&shell_->DocumentEventsFor(nullptr));
@@ -532,7 +517,7 @@ void MainWindow::ChooseAndAppend() {
 void MainWindow::MergeInstrumentFiles() {
     MergeDialog dialog(LogicalDrives(), this);
     if (dialog.exec() == QDialog::Accepted && dialog.Report())
-        QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
+        ShowMessage(this, FromUtf8(dialog.Report()->message));
 }
 
 void MainWindow::TransferFromInstrument() {

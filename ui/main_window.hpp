@@ -13,6 +13,7 @@
 #include "app/app_shell.hpp"
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "ui/message_boxes.hpp"
 
 class QAction;
 class QMenu;
@@ -36,23 +37,12 @@ class PromptsRelay : public UserPrompts {
 public:
     explicit PromptsRelay(UserPrompts* const* target) : target_(target) {}
     void Message(std::string_view utf8Text) override { (*target_)->Message(utf8Text); }
+    void Warning(std::string_view utf8Text) override { (*target_)->Warning(utf8Text); }
     bool YesNo(std::string_view utf8Text) override { return (*target_)->YesNo(utf8Text); }
     Answer YesNoCancel(std::string_view utf8Text) override { return (*target_)->YesNoCancel(utf8Text); }
 
 private:
     UserPrompts* const* target_;
-};
-
-// Questions and messages in message boxes, over the main window.
-class MessageBoxPrompts : public UserPrompts {
-public:
-    explicit MessageBoxPrompts(QWidget* owner) : owner_(owner) {}
-    void Message(std::string_view utf8Text) override;
-    bool YesNo(std::string_view utf8Text) override;
-    Answer YesNoCancel(std::string_view utf8Text) override;
-
-private:
-    QWidget* owner_;
 };
 
 class MainWindow : public QMainWindow {
