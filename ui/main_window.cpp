@@ -31,6 +31,7 @@
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
+#include "ui/help_viewer.hpp"
 #include "ui/list_controller.hpp"
 #include "ui/log_viewer.hpp"
 #include "ui/merge_dialog.hpp"
@@ -578,10 +579,20 @@ void MainWindow::StartTool(int id) { QProcess::startDetached(ToolProgram(id), {}
 
 void MainWindow::ShowHelp() {
     const std::string manual = DataFolder() + std::string(kManualPage);
-    if (QFileInfo::exists(QString::fromStdString(manual)))
-        opener_(QString::fromStdString(manual));
-    else
-        prompts_->Message("找不到帮助文件：" + manual);
+    const QFileInfo page(QString::fromStdString(manual));
+    if (!page.isFile()) {
+        prompts_->Message("找不到帮助文件：" + manual + "\n请检查程序是否完整安装。");
+        return;
+    }
+    if (!page.isReadable()) {
+        prompts_->Message("无法读取帮助文件：" + manual + "\n请检查该文件的访问权限。");
+        return;
+    }
+    if (!help_) help_ = new HelpViewer(this);
+    help_->Open(page.absoluteFilePath());
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
 }
 
 void MainWindow::ShowAbout() {

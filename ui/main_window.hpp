@@ -31,6 +31,7 @@ class ReportCommands;
 class ProcessingCommands;
 class ListController;
 class ProposalPanel;
+class HelpViewer;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
 class PromptsRelay : public UserPrompts {
@@ -148,6 +149,7 @@ private:
     ReportCommands* reports_ = nullptr;
     ProcessingCommands* processing_ = nullptr;
     ProposalPanel* proposals_ = nullptr;
+    HelpViewer* help_ = nullptr;  // made on the first F1
     std::function<void(const QString&)> opener_ = [](const QString& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
