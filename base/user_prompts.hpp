@@ -12,6 +12,9 @@ public:
     virtual ~UserPrompts() = default;
     // A message the user must see (UTF-8 text, shown as it is).
     virtual void Message(std::string_view /*utf8Text*/) {}
+    // A refusal the user must correct before going on; the window shows it
+    // with the warning sign, everyone else takes it as a message.
+    virtual void Warning(std::string_view utf8Text) { Message(utf8Text); }
     // A yes/no question; true for yes.
     virtual bool YesNo(std::string_view /*utf8Text*/) { return false; }
     enum class Answer { Yes, No, Cancel };

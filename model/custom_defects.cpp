@@ -146,7 +146,7 @@ CustomDefectDialogModel::OkOutcome CustomDefectDialogModel::Ok(UserPrompts& prom
         found = FindName(list_, name);
     }
     if (name.empty()) {
-        prompts.Message(kEmptyName);
+        prompts.Warning(kEmptyName);
         out.focus = Focus::NameList;
         return out;
     }
@@ -154,12 +154,12 @@ CustomDefectDialogModel::OkOutcome CustomDefectDialogModel::Ok(UserPrompts& prom
         char text[128];
         std::snprintf(text, sizeof text, kNameTooLong, static_cast<int>(name.size()),
                       static_cast<int>(kMaxCustomDefectName));
-        prompts.Message(text);
+        prompts.Warning(text);
         out.focus = Focus::NameList;
         return out;
     }
     if (grade_ < 0) {
-        prompts.Message(kNoGrade);
+        prompts.Warning(kNoGrade);
         out.focus = Focus::GradeList;
         return out;
     }

@@ -14,7 +14,7 @@ constexpr CommandInfo kCommands[] = {
     {kFileSaveAs, "另存为(&A)...", "以新的文件名保存当前数据文件", "另存为", "文件", Rule::ProjectOpen},
     {kSaveTicked, "选择保存", "把勾选的测点保存为新的数据文件", "选择保存", "文件", Rule::PointList},
     {kMergeInstrumentFiles, "导入TAV2015数据", "把仪器的单测点数据文件合并为数据文件", "导入数据", "文件", Rule::Always},
-    {kFilePrintSetup, "打印设置(&R)...", "设置打印机、纸张和打印页面", "打印设置", "文件", Rule::Printing},
+    {kFilePrintSetup, "打印设置(&U)...", "设置打印机、纸张和打印页面", "打印设置", "文件", Rule::Printing},
     {kFilePrintPreview, "打印预览(&V)", "显示整页，查看打印的效果", "打印预览", "文件", Rule::Printing},
     {kFilePrint, "打印(&P)...", "打印勾选测点的波形", "打印", "文件", Rule::Printing},
     {kInstrumentTransfer, "数据传输(&R)", "从仪器中传输动测数据到PC机", "传输", "文件", Rule::Always},

@@ -1,4 +1,5 @@
 #include "ui/display_settings_dialog.hpp"
+#include "ui/message_boxes.hpp"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -6,7 +7,6 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace tav::ui {
@@ -50,7 +50,7 @@ bool DisplaySettingsDialog::Check() {
     low_->setText(QString::number(c.low));
     high_->setText(QString::number(c.high));
     if (!c.valid) {
-        QMessageBox::information(this, windowTitle(), QStringLiteral("错误的声速范围，请修正！"));
+        ShowMessage(this, QStringLiteral("错误的声速范围，请修正！"), QMessageBox::Information, windowTitle());
         low_->setFocus();
         low_->selectAll();
         return false;

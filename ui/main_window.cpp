@@ -31,6 +31,7 @@
 #include "ui/command_table.hpp"
 #include "ui/custom_defect_dialog.hpp"
 #include "ui/display_settings_dialog.hpp"
+#include "ui/help_viewer.hpp"
 #include "ui/list_controller.hpp"
 #include "ui/log_viewer.hpp"
 #include "ui/merge_dialog.hpp"
@@ -72,21 +73,6 @@ QString ToolProgram(int id) {
 }
 
 }  // namespace
-
-void MessageBoxPrompts::Message(std::string_view utf8Text) {
-    QMessageBox::information(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text));
-}
-
-bool MessageBoxPrompts::YesNo(std::string_view utf8Text) {
-    return QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-}
-
-UserPrompts::Answer MessageBoxPrompts::YesNoCancel(std::string_view utf8Text) {
-    const auto answer = QMessageBox::question(owner_, QString::fromUtf8(kAppTitle), FromUtf8(utf8Text),
-                                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    return answer == QMessageBox::Yes ? Answer::Yes : answer == QMessageBox::No ? Answer::No : Answer::Cancel;
-}
 
 MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), shell_(shell) {
     if (shell_) {
@@ -536,7 +522,7 @@ void MainWindow::ChooseAndAppend() {
 void MainWindow::MergeInstrumentFiles() {
     MergeDialog dialog(LogicalDrives(), this);
     if (dialog.exec() == QDialog::Accepted && dialog.Report())
-        QMessageBox::information(this, QStringLiteral("提示"), FromUtf8(dialog.Report()->message));
+        ShowMessage(this, FromUtf8(dialog.Report()->message));
 }
 
 void MainWindow::TransferFromInstrument() {
@@ -597,10 +583,20 @@ void MainWindow::StartTool(int id) { QProcess::startDetached(ToolProgram(id), {}
 
 void MainWindow::ShowHelp() {
     const std::string manual = DataFolder() + std::string(kManualPage);
-    if (QFileInfo::exists(QString::fromStdString(manual)))
-        opener_(QString::fromStdString(manual));
-    else
-        prompts_->Message("找不到帮助文件：" + manual);
+    const QFileInfo page(QString::fromStdString(manual));
+    if (!page.isFile()) {
+        prompts_->Message("找不到帮助文件：" + manual + "\n请检查程序是否完整安装。");
+        return;
+    }
+    if (!page.isReadable()) {
+        prompts_->Message("无法读取帮助文件：" + manual + "\n请检查该文件的访问权限。");
+        return;
+    }
+    if (!help_) help_ = new HelpViewer(this);
+    help_->Open(page.absoluteFilePath());
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
 }
 
 void MainWindow::ShowAbout() {

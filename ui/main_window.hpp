@@ -13,6 +13,7 @@
 #include "app/app_shell.hpp"
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
+#include "ui/message_boxes.hpp"
 
 class QAction;
 class QMenu;
@@ -30,29 +31,19 @@ class ReportCommands;
 class ProcessingCommands;
 class ListController;
 class ProposalPanel;
+class HelpViewer;
 
 // Hands every question to whatever prompts the window uses at the time of asking.
 class PromptsRelay : public UserPrompts {
 public:
     explicit PromptsRelay(UserPrompts* const* target) : target_(target) {}
     void Message(std::string_view utf8Text) override { (*target_)->Message(utf8Text); }
+    void Warning(std::string_view utf8Text) override { (*target_)->Warning(utf8Text); }
     bool YesNo(std::string_view utf8Text) override { return (*target_)->YesNo(utf8Text); }
     Answer YesNoCancel(std::string_view utf8Text) override { return (*target_)->YesNoCancel(utf8Text); }
 
 private:
     UserPrompts* const* target_;
-};
-
-// Questions and messages in message boxes, over the main window.
-class MessageBoxPrompts : public UserPrompts {
-public:
-    explicit MessageBoxPrompts(QWidget* owner) : owner_(owner) {}
-    void Message(std::string_view utf8Text) override;
-    bool YesNo(std::string_view utf8Text) override;
-    Answer YesNoCancel(std::string_view utf8Text) override;
-
-private:
-    QWidget* owner_;
 };
 
 class MainWindow : public QMainWindow {
@@ -158,6 +149,7 @@ private:
     ReportCommands* reports_ = nullptr;
     ProcessingCommands* processing_ = nullptr;
     ProposalPanel* proposals_ = nullptr;
+    HelpViewer* help_ = nullptr;  // made on the first F1
     std::function<void(const QString&)> opener_ = [](const QString& path) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };

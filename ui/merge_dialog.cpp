@@ -5,12 +5,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTreeWidget>
 
+#include "ui/message_boxes.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {
@@ -56,7 +56,7 @@ MergeDialog::MergeDialog(const std::vector<std::string>& drives, QWidget* parent
         const int node = item->data(0, kNodeRole).toInt();
         const std::string message = selection_.SetChecked(node, item->checkState(0) == Qt::Checked);
         SyncChecks(nullptr);
-        if (!message.empty()) QMessageBox::warning(this, QStringLiteral("提示"), FromUtf8(message));
+        if (!message.empty()) ShowWarning(this, FromUtf8(message));
     });
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString f = QFileDialog::getExistingDirectory(this, QStringLiteral("请选择保存位置"), folder_->text());
@@ -114,7 +114,7 @@ void MergeDialog::PressMerge() {
     const MergeButtonOutcome outcome =
         PressMergeButton(selection_, folder_->text().toStdString(), perPile_->isChecked());
     if (!outcome.merged) {
-        QMessageBox::warning(this, QStringLiteral("提示"), FromUtf8(outcome.warning));
+        ShowWarning(this, FromUtf8(outcome.warning));
         return;
     }
     report_ = outcome.report;

@@ -26,6 +26,7 @@
 #include "render/point_pictures.hpp"
 #include "ui/analysis_view.hpp"
 #include "ui/match_fit_progress.hpp"
+#include "ui/message_boxes.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {
@@ -169,7 +170,7 @@ void PictureExportDialog::accept() {
     else if (const auto why = CheckPictureSize(Size()); !why.empty())
         problem = FromUtf8(why);
     if (!problem.isEmpty()) {
-        QMessageBox::warning(this, windowTitle(), problem);
+        ShowWarning(this, problem, windowTitle());
         return;
     }
     QDialog::accept();

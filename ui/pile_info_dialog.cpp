@@ -97,7 +97,7 @@ void PileInfoDialog::accept() {
         QDialog::accept();
         return;
     }
-    prompts_.Message(outcome.message);
+    prompts_.Warning(outcome.message);
     QLineEdit* field = outcome.field == PileInfoField::PileNo   ? pileNo_
                        : outcome.field == PileInfoField::Length ? length_
                                                                 : diameter_;

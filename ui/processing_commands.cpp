@@ -3,7 +3,6 @@
 #include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -12,6 +11,7 @@
 #include "base/user_prompts.hpp"
 #include "model/document.hpp"
 #include "ui/analysis_view.hpp"
+#include "ui/message_boxes.hpp"
 #include "ui/project_docks.hpp"
 #include "ui/qt_text.hpp"
 
@@ -100,8 +100,7 @@ bool ProcessingCommands::ChainListShown() const { return !chain_.isHidden(); }
 std::int32_t ProcessingCommands::SelectedChainRow() const { return chain_.SelectedRow(); }
 
 bool ProcessingCommands::AskOkCancel(std::string_view text, std::string_view caption) {
-    return QMessageBox::question(window_, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok | QMessageBox::Cancel) ==
-           QMessageBox::Ok;
+    return ui::AskOkCancel(window_, FromUtf8(text), FromUtf8(caption));
 }
 
 void ProcessingCommands::ChainChanged() { emit changed(); }

@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/integrity_class.hpp"
 #include "model/document.hpp"
@@ -254,6 +256,32 @@ InfoDock::InfoDock(const CTAV_AnalyserDoc& doc, QWidget* parent)
     connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) {
         if (!rebuilding_ && doc_.ValidIndex(row) && row != doc_.currentIndex) emit pointChosen(row);
     });
+    // Del belongs to the table while it has the focus: the window's Del
+    // deletes whole test points, which is not what a key in a table means.
+    table_->installEventFilter(this);
+}
+
+bool InfoDock::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != table_ || (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+        return QDockWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Delete || key->modifiers() != Qt::NoModifier)
+        return QDockWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    ClearCurrentCell();
+    return true;
+}
+
+void InfoDock::ClearCurrentCell() {
+    QTableWidgetItem* cell = table_->currentItem();
+    if (!cell || !(cell->flags() & Qt::ItemIsEditable) || cell->text().isEmpty()) return;
+    // Only the pile type may stand empty (an unlisted type without a name);
+    // a pile number, diameter or date is never blank, so Del leaves them.
+    if (EditableField(cell->column()) != static_cast<int>(PointField::PileType)) return;
+    cell->setText(QString());
 }
 
 void InfoDock::Rebuild() {
@@ -262,6 +290,9 @@ void InfoDock::Rebuild() {
                                   QStringLiteral("检测日期"), QStringLiteral("传感器"),  QStringLiteral("增益"),
                                   QStringLiteral("采样间隔(μs)"), QStringLiteral("采样长度")};
     rebuilding_ = true;
+    // The row follows the current test point; the column stays where the
+    // engineer put it, so that a key pressed next acts on the cell clicked.
+    const int column = std::max(table_->currentColumn(), 0);
     table_->clear();
     table_->setColumnCount(static_cast<int>(headings.size()));
     table_->setHorizontalHeaderLabels(headings);
@@ -291,7 +322,7 @@ void InfoDock::Rebuild() {
         field->setEnabled(any);
         if (!field->hasFocus()) field->setText(FieldText(field == testUnit_ ? doc_.header.testUnit : doc_.header.projectName));
     }
-    if (doc_.ValidIndex(doc_.currentIndex)) table_->selectRow(doc_.currentIndex);
+    if (doc_.ValidIndex(doc_.currentIndex)) table_->setCurrentCell(doc_.currentIndex, column);
     rebuilding_ = false;
     setWindowTitle(QStringLiteral("信息 - %1 / %2").arg(FieldText(doc_.header.projectName), FieldText(doc_.header.testUnit)));
 }

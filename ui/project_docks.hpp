@@ -91,7 +91,13 @@ signals:
     // A row of the table was chosen: that test point becomes current.
     void pointChosen(int index);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Del in the table: empties the current cell where an empty value is an edit the table takes.
+    void ClearCurrentCell();
+
     const CTAV_AnalyserDoc& doc_;
     QLineEdit* testUnit_;
     QLineEdit* projectName_;

@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -16,6 +15,7 @@
 #include <algorithm>
 
 #include "output/report_library_call.hpp"
+#include "ui/message_boxes.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {
@@ -72,7 +72,7 @@ ReportFields ReportInfoDialog::Fields() const {
 
 void ReportInfoDialog::accept() {
     if (!TypedTotalPiles(Fields().totalPiles)) {
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("总桩数应为整数"));
+        ShowWarning(this, QStringLiteral("总桩数应为整数"), windowTitle());
         Field("总桩数")->setFocus();
         return;
     }

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +14,7 @@
 #include "base/atomic_file.hpp"
 #include "render/match_picture.hpp"
 #include "render/picture_drawing.hpp"
+#include "ui/message_boxes.hpp"
 #include "ui/qt_text.hpp"
 
 namespace tav::ui {
@@ -169,7 +169,7 @@ void SignalMatchDialog::AskAndSave() {
                                                       QStringLiteral("位图文件(*.bmp);;JPEG文件(*.jpg);;PNG文件(*.png)"));
     if (path.isEmpty()) return;
     if (const QString problem = SavePicture(path); !problem.isEmpty())
-        QMessageBox::warning(this, QStringLiteral("信号拟合"), problem);
+        ShowWarning(this, problem, QStringLiteral("信号拟合"));
 }
 
 }  // namespace tav::ui
