@@ -88,6 +88,8 @@ int SetPileHead(CTAV_AnalyserDoc& doc, std::int32_t index, std::int32_t position
         prompts.Message(kBadPosition);
         return 0;
     }
+    // A toe flagged at or before the head was never placed: it gives way.
+    if (tp->toeValid == 1 && !ToeSet(*tp)) tp->toeValid = 0;
     std::int32_t head = position;
     if (position >= tp->toeIndex) {
         if (tp->toeValid == 1) {

@@ -22,7 +22,7 @@ constexpr std::int32_t kRecordHeadEdit = 11;
 std::optional<double> PointSpeed(const CTAV_AnalyserDoc& doc, std::int32_t index) {
     if (!doc.ValidIndex(index)) return std::nullopt;
     const TestPoint& tp = doc.points[static_cast<std::size_t>(index)];
-    if (!tp.headValid || !tp.toeValid || tp.toeIndex <= tp.headIndex || tp.headIndex < 0) return std::nullopt;
+    if (!tp.headValid || !ToeSet(tp) || tp.headIndex < 0) return std::nullopt;
     if (IntegrityClass(tp) != 0) return std::nullopt;
     if (!std::isfinite(tp.sampleInterval) || tp.sampleInterval <= 0.0f || !std::isfinite(tp.pileLength) ||
         tp.pileLength <= 0.0f)

@@ -52,7 +52,7 @@ std::int32_t DefaultToe(const TestPoint& tp) {
 std::pair<std::int32_t, std::int32_t> HeadAndToe(const TestPoint& tp) {
     const std::int32_t head =
         (tp.headIndex != 0 && tp.headValid == 1) ? tp.headIndex : FindPileHead(tp.samples.data(), tp.sampleCount());
-    const std::int32_t toe = (tp.toeIndex != 0 && tp.toeValid == 1) ? tp.toeIndex : DefaultToe(tp);
+    const std::int32_t toe = ToeSet(tp) ? tp.toeIndex : DefaultToe(tp);
     return {head, toe};
 }
 

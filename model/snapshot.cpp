@@ -55,14 +55,30 @@ int Paste(CTAV_AnalyserDoc& doc, Snapshot& s) {
     return 1;
 }
 
+// The text with its last byte advanced; an empty text becomes the cycle's first character.
+std::string Advanced(std::string_view text) {
+    std::string t(text);
+    if (t.empty()) return std::string(1, NextPileChar('\0'));
+    t.back() = NextPileChar(t.back());
+    return t;
+}
+
 // The name an inserted pile takes: its own, unless it equals a neighbour's.
+// A new name also steps past every number another pile of the project has,
+// or sorting would later merge the two piles into one.
 std::string InsertedPileName(const CTAV_AnalyserDoc& doc, Index position, std::string_view base) {
     const std::optional<std::string_view> before =
         position > 0 ? std::optional(PileNoAt(doc, position - 1)) : std::nullopt;
     const std::optional<std::string_view> after =
         position < doc.PointCount() ? std::optional(PileNoAt(doc, position)) : std::nullopt;
     if (before != base && after != base) return std::string(base);
-    return NewPileName(before.value_or(""), after.value_or(""), base);
+    std::string name = NewPileName(before.value_or(""), after.value_or(""), base);
+    const auto taken = [&](const std::string& t) { return doc.PileNumberExists(doc.PointCount(), t) == 0; };
+    // The last byte runs through a cycle of 62 characters; when every one of
+    // them is taken the rule's own name stands.
+    std::string t = name;
+    for (int tries = 0; tries <= 62 && taken(t); ++tries) t = Advanced(t);
+    return taken(t) ? name : t;
 }
 
 int InsertOrAppend(CTAV_AnalyserDoc& doc, Snapshot& s, bool append) {
@@ -389,14 +405,6 @@ char NextPileChar(char c) {
 }
 
 namespace {
-
-// The text with its last byte advanced; an empty text becomes the cycle's first character.
-std::string Advanced(std::string_view text) {
-    std::string t(text);
-    if (t.empty()) return std::string(1, NextPileChar('\0'));
-    t.back() = NextPileChar(t.back());
-    return t;
-}
 
 signed char LastByte(std::string_view text) { return text.empty() ? 0 : static_cast<signed char>(text.back()); }
 

@@ -73,6 +73,15 @@ struct TestPoint {
     std::int32_t waveletMarkCount() const { return static_cast<std::int32_t>(waveletMarkPositions.size()); }
 };
 
+// Whether the toe is set: flagged, and after the head. A toe at or before the
+// head marks nothing; the old layouts, and the instrument's files with them,
+// carry no toe and leave it at sample 0 with the flag up. Every reader of the
+// toe (the toe to use, the magnification limit, the pile speed, the display's
+// toe line and scale, placing the head) asks here.
+inline bool ToeSet(const TestPoint& tp) {
+    return tp.toeValid == 1 && tp.toeIndex > 0 && tp.toeIndex > tp.headIndex;
+}
+
 namespace head_layout {
 inline constexpr std::size_t kPileNo = 2;
 inline constexpr std::size_t kPileTypeIndex = kPileNo + 22;

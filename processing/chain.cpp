@@ -21,7 +21,7 @@ TestPoint* Target(CTAV_AnalyserDoc& doc, std::int32_t i) {
 // ---- the engine --------------------------------------------------------------
 
 std::int32_t MagnifyLimitIndex(const TestPoint& tp) {
-    return tp.toeValid != 0 && tp.toeIndex > tp.headIndex ? tp.toeIndex : 0;
+    return ToeSet(tp) ? tp.toeIndex : 0;
 }
 
 void RunStep(TestPoint& tp, const ProcessStep& s) {

@@ -37,8 +37,8 @@ using TargetSet = std::vector<std::int32_t>;
 // unknown codes do nothing.
 void RunStep(TestPoint& tp, const ProcessStep& step);
 
-// The magnification's limit index: the toe when toeValid is set and the toe
-// lies after the head, else 0 (magnify to the end of the record).
+// The magnification's limit index: the toe when it is set (ToeSet), else 0
+// (magnify to the end of the record).
 std::int32_t MagnifyLimitIndex(const TestPoint& tp);
 
 // samples := rawSamples, then the n steps in order (nothing more when n <= 0 or

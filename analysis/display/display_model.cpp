@@ -307,7 +307,7 @@ void WaveDisplayModel::InitPending(DisplayEntry& e) {
         tp.toePending = 0;
     }
     const bool compact = bar.analysisType == kAnalysisTime && bar.timeScope == kScopeAllCompact;
-    if (!compact && tp.scalePending == 1 && tp.toeValid && tp.toeIndex >= 0 && tp.toeIndex < c) {
+    if (!compact && tp.scalePending == 1 && ToeSet(tp) && tp.toeIndex < c) {
         const float s = static_cast<float>(c / (std::max<int>(tp.toeIndex, 100) * 1.2));
         tp.lastParams.displayBlocks[0].hScale = s;
         e.copy.lastParams.displayBlocks[0].hScale = s;
@@ -490,7 +490,7 @@ void WaveDisplayModel::ComputeTexts(DisplayEntry& e) {
     const auto inRange = [&](int pos) { return pos >= 0 && pos < c; };
     if (IsWaveKind(e.kind)) {
         if (tp.headValid == 1 && inRange(tp.headIndex)) e.items.push_back({ItemKind::Head, 0, tp.headIndex, 0, "桩头", {}});
-        if (tp.toeValid == 1 && inRange(tp.toeIndex)) e.items.push_back({ItemKind::Toe, 0, tp.toeIndex, 0, "桩底", {}});
+        if (ToeSet(tp) && inRange(tp.toeIndex)) e.items.push_back({ItemKind::Toe, 0, tp.toeIndex, 0, "桩底", {}});
         for (int d = 0; d < tp.defectCount(); ++d) {
             const auto& m = tp.defects[static_cast<std::size_t>(d)];
             if (!inRange(m.position)) continue;
@@ -698,7 +698,7 @@ void WaveDisplayModel::ApplyToBlocks(int id) {
             in.head = tp.headIndex;
             in.toe = tp.toeIndex;
             in.headValid = tp.headValid == 1;
-            in.toeValid = tp.toeValid == 1;
+            in.toeValid = ToeSet(tp);
             auto& b = tp.lastParams.displayBlocks[static_cast<std::size_t>(bn)];
             const float scaleBefore = b.hScale;
             const int scaleModeBefore = b.hScaleMode;

@@ -173,6 +173,31 @@ TEST_F(DisplayModelTest, PendingToeAndScaleAreInitialisedOnce) {
     EXPECT_EQ(tp.lastParams.displayBlocks[0].hScale, 1.0f);
 }
 
+// A downloaded record: no toe in the instrument's layout, so sample 0 with the
+// flag up. No 桩底 line, no scale fitted to it, and the head can still be placed.
+TEST_F(DisplayModelTest, AToeAtSampleZeroIsNeitherDrawnNorFollowed) {
+    auto& tp = doc.points[1];
+    tp.toeIndex = 0;
+    tp.toeValid = 1;
+    tp.toePending = 1;
+    tp.scalePending = 1;
+    model.Rebuild();
+    const auto hasToe = [&] {
+        for (const auto& item : model.Entries()[0].items)
+            if (item.kind == ItemKind::Toe) return true;
+        return false;
+    };
+    EXPECT_FALSE(hasToe());
+    EXPECT_EQ(tp.lastParams.displayBlocks[0].hScale, 1.0f) << "not fitted to a toe at sample 0";
+
+    RecordingPrompts quiet{true};
+    ASSERT_EQ(SetPileHead(doc, 1, tp.headIndex + 5, kRecomputeWaveSpeed, quiet), 1);
+    EXPECT_TRUE(quiet.messages.empty());
+    EXPECT_EQ(tp.toeValid, 0) << "the toe that gave way is still no toe";
+    model.Rebuild();
+    EXPECT_FALSE(hasToe());
+}
+
 TEST_F(DisplayModelTest, AnnotationTexts) {
     const auto& e = model.Entries()[0];
     EXPECT_EQ(AnnotationLines(doc, e, 31), std::vector<std::string>{"桩号:P1"});

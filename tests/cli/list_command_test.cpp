@@ -52,6 +52,18 @@ TEST(TavtoolList, CopyInOneProjectPasteInAnother) {
         << "insert keeps A2, append renames it away from A2, paste takes the replaced pile's number";
 }
 
+TEST(TavtoolList, InsertedCopiesTakeNoNumberAnotherPileHas) {
+    TempDir dir;
+    const auto a = WriteProject(dir, "a.tav", {"P3", "P4", "P5"});
+    const auto clip = dir.File("clip.bin");
+    const auto out = dir.File("out.tav");
+    const auto r = RunTavtool({"list", a, "-o", out, "--select", "pile:0", "--copy", clip, "--select", "pile:1",
+                               "--insert", clip, "--select", "pile:0", "--append", clip, "--sort", "asc"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Piles(out), (Names{"P3", "P4", "P5", "P6", "P7"}))
+        << "P3 before P4 becomes P6, not the taken P5; P3 after P3 steps past P4 to P6 and becomes P7";
+}
+
 TEST(TavtoolList, RefusalsAndEmptyClipboards) {
     TempDir dir;
     const auto a = WriteProject(dir, "a.tav", {"P1", "P2"});

@@ -140,6 +140,36 @@ TEST_F(ListOps, InsertedPilesAreRenamedAwayFromTheirNeighbours) {
     EXPECT_EQ(Piles(first), (Names{"A9", "B"}));
 }
 
+// A renamed pile must not take a number that a pile further away already
+// has: a later sort would merge the two into one pile.
+TEST_F(ListOps, RenamedPilesSkipNumbersUsedElsewhereInTheProject) {
+    Fill(doc, {"P3", "P4", "P5", "P6"});
+    doc.SelectPile(0);
+    auto clip = CopySelection(doc);
+    doc.SelectPile(1);
+    ASSERT_EQ(PasteCommand(doc, *clip, kSnapInsert), 1);
+    EXPECT_EQ(Piles(doc), (Names{"P3", "P7", "P4", "P5", "P6"})) << "P5 and P6 are taken further down";
+    ASSERT_EQ(SortCommand(doc, true), 1);
+    EXPECT_EQ(doc.PileCount(), 5) << "no two piles merged by the sort";
+
+    // Appending: P1 after P1 advances to P2, which is taken further down.
+    CTAV_AnalyserDoc appended;
+    Fill(appended, {"P1", "Q", "P2", "P3"});
+    appended.SelectPile(0);
+    ASSERT_EQ(PasteCommand(appended, *CopySelection(appended), kSnapAppend), 1);
+    EXPECT_EQ(Piles(appended), (Names{"P1", "P4", "Q", "P2", "P3"}));
+
+    // A held pile that differs from both neighbours keeps its number even
+    // when the project has it elsewhere: only the rule's names move on.
+    CTAV_AnalyserDoc kept;
+    Fill(kept, {"A", "B", "C", "A"});
+    kept.SelectPile(0);
+    clip = CopySelection(kept);
+    kept.SelectPile(2);
+    ASSERT_EQ(PasteCommand(kept, *clip, kSnapInsert), 1);
+    EXPECT_EQ(Piles(kept), (Names{"A", "B", "A", "C", "A"}));
+}
+
 TEST_F(ListOps, AppendingIntoAnEmptyProject) {
     CTAV_AnalyserDoc source;
     Fill(source, {"K", "K"});

@@ -187,6 +187,27 @@ TEST(OldLayout, Version1MapsTheSensorCodeAndHasNoProcessingFields) {
     EXPECT_EQ(TextOf(doc.header.projectName), "site");
 }
 
+// The old layout, and the instrument's downloads with it, carry no toe: the
+// record keeps sample 0 with the flag up, and that must count as no toe.
+TEST(OldLayout, AToeAtOrBeforeTheHeadIsNotSet) {
+    TestPoint tp = LoadOne(2, PulsePoint(512));
+    ASSERT_EQ(tp.headIndex, 40);
+    EXPECT_FALSE(ToeSet(tp));
+    EXPECT_EQ(HeadAndToe(tp).second, DefaultToe(tp)) << "the toe follows from length and speed";
+    EXPECT_EQ(MagnifyLimitIndex(tp), 0);
+
+    tp.toeIndex = 20;  // flagged, but before the head
+    EXPECT_FALSE(ToeSet(tp));
+    EXPECT_EQ(HeadAndToe(tp).second, DefaultToe(tp));
+    tp.toeIndex = 40;  // on the head
+    EXPECT_EQ(HeadAndToe(tp).second, DefaultToe(tp));
+    tp.toeIndex = 41;
+    EXPECT_TRUE(ToeSet(tp));
+    EXPECT_EQ(HeadAndToe(tp).second, 41);
+    tp.toeValid = 0;
+    EXPECT_FALSE(ToeSet(tp));
+}
+
 TEST(OldLayout, RecordFieldsDefectsAndMarks) {
     OldPoint p = PulsePoint(256);
     p.pileNo = "A-12";
