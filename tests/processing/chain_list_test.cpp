@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -563,6 +564,101 @@ TEST(ChainController, EveryPanelPreviewsTheSameCurveAndConfirmsIt) {
             EXPECT_TRUE(Tp(doc, 0).samples == panels.previewed[2]) << what << ": the confirmed step is not the preview";
         }
     }
+}
+
+struct CallbackPanels : StepPanels {
+    std::function<PanelResult(const PanelRequest&, ProcessStep&, StepPreview&)> run;
+    PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) override {
+        return run(request, step, preview);
+    }
+};
+
+// The engineer picks another test point while a docked panel waits.
+TEST(ChainController, APanelFollowsTheCurrentTestPoint) {
+    CTAV_AnalyserDoc doc;
+    AddPoints(doc, 2);
+    FakeView view;
+    CallbackPanels panels;
+    ChainController controller(doc, view, panels);
+    EXPECT_FALSE(controller.FollowCurrentPoint().moved) << "no panel runs";
+
+    Tp(doc, 1).lastParams.smoothPoints = 7;
+    ChainController::Follow follow;
+    panels.run = [&](const PanelRequest& request, ProcessStep& step, StepPreview& preview) {
+        EXPECT_EQ(request.targets, TargetSet{0});
+        step.smoothPoints = 5;
+        preview.Preview(step);
+        EXPECT_NE(Tp(doc, 0).samples, Tp(doc, 0).rawSamples);
+        EXPECT_FALSE(controller.FollowCurrentPoint().moved) << "the same test point: nothing to follow";
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        EXPECT_EQ(controller.PanelTargets(), TargetSet{1});
+        EXPECT_EQ(Tp(doc, 0).samples, Tp(doc, 0).rawSamples) << "the old preview is dropped";
+        EXPECT_EQ(step.smoothPoints, 7) << "the working step starts again from the new test point";
+        step.smoothPoints = 5;  // the panel reads its fields again
+        preview.Preview(step);
+        EXPECT_NE(Tp(doc, 1).samples, Tp(doc, 1).rawSamples) << "the preview shows on the new test point";
+        return PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kSmooth);
+    EXPECT_TRUE(follow.moved);
+    EXPECT_EQ(follow.refusal, std::nullopt);
+    EXPECT_EQ(Tp(doc, 0).stepCount(), 0);
+    ASSERT_EQ(Tp(doc, 1).stepCount(), 1) << "the step lands on the new test point";
+    EXPECT_EQ(Tp(doc, 1).steps[0].smoothPoints, 5);
+    EXPECT_TRUE(controller.PanelTargets().empty());
+
+    // An edited row the new test point does not have: the panel ends, nothing moves.
+    ProcessStep smooth = Step(kOpSmooth);
+    smooth.smoothPoints = 3;
+    Tp(doc, 0).steps = {Step(kOpReverse), smooth};
+    Tp(doc, 1).steps = {Step(kOpReverse), Step(kOpFilter)};
+    ReapplyChain(doc, std::vector<std::int32_t>{0, 1});
+    doc.SelectPoint(0);
+    view.row = 1;
+    panels.run = [&](const PanelRequest&, ProcessStep& step, StepPreview& preview) {
+        step.smoothPoints = 9;
+        preview.Preview(step);
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        EXPECT_EQ(controller.PanelTargets(), TargetSet{0});
+        return follow.refusal ? PanelResult::Cancelled : PanelResult::Confirmed;
+    };
+    const auto before0 = Tp(doc, 0).samples;
+    controller.OnCommand(command_id::kStepEdit);
+    EXPECT_FALSE(follow.moved);
+    EXPECT_EQ(follow.refusal, "当前测点的第2步处理不是“平滑”，无法修改，参数面板已关闭。");
+    EXPECT_EQ(Tp(doc, 0).steps[1].smoothPoints, 3);
+    EXPECT_EQ(Tp(doc, 0).samples, before0) << "the preview on the old test point is dropped";
+    EXPECT_EQ(Tp(doc, 1).steps[1].opType, kOpFilter);
+
+    // An insertion before a row the new test point's chain does not reach.
+    Tp(doc, 1).steps = {Step(kOpReverse)};
+    doc.SelectPoint(0);
+    panels.run = [&](const PanelRequest&, ProcessStep&, StepPreview&) {
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        return follow.refusal ? PanelResult::Cancelled : PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kInsertSmooth);
+    EXPECT_EQ(follow.refusal, "当前测点没有第2步处理，无法在其前插入，参数面板已关闭。");
+    EXPECT_EQ(Tp(doc, 0).stepCount(), 2);
+    EXPECT_EQ(Tp(doc, 1).stepCount(), 1);
+
+    // An edited row the new test point has too: it is edited there.
+    Tp(doc, 1).steps = {Step(kOpFilter), smooth};
+    doc.SelectPoint(0);
+    panels.run = [&](const PanelRequest&, ProcessStep& step, StepPreview&) {
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        step.smoothPoints = 4;
+        return PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kStepEdit);
+    EXPECT_TRUE(follow.moved);
+    EXPECT_EQ(Tp(doc, 0).steps[1].smoothPoints, 3);
+    EXPECT_EQ(Tp(doc, 1).steps[1].smoothPoints, 4);
+    EXPECT_EQ(Tp(doc, 1).steps[0].opType, kOpFilter);
 }
 
 TEST(ChainController, CommandTables) {
