@@ -1,5 +1,6 @@
 #include "processing/chain_controller.hpp"
 
+#include "base/format.hpp"
 #include "processing/operations.hpp"
 
 namespace tav {
@@ -138,20 +139,59 @@ ChainList ChainController::CurrentChainList() const {
     return BuildChainList(doc_, Targets());
 }
 
-bool ChainController::RunPanel(std::int32_t opType, const TargetSet& targets, int editFlag, ProcessStep& step) {
+bool ChainController::RunPanel(std::int32_t opType, TargetSet& targets, int editFlag, ProcessStep& step) {
     if (!HasPanel(opType)) return true;
     PanelRequest request;
     request.opType = opType;
-    request.targets = targets;
     request.editFlag = editFlag;
     request.formLocked = view_.SecondaryDisplayMode();
+    // The preview follows `targets` as FollowCurrentPoint changes them.
     DocumentPreview preview(doc_, targets);
+    running_ = Running{opType, editFlag, &targets, &step};
     for (;;) {
+        request.targets = targets;
         request.form = request.formLocked ? PanelForm::Popup : form_;
         const PanelResult result = panels_.Run(request, step, preview);
-        if (result != PanelResult::SwitchForm) return result == PanelResult::Confirmed;
+        if (result != PanelResult::SwitchForm) {
+            running_.reset();
+            return result == PanelResult::Confirmed;
+        }
         if (!request.formLocked) form_ = form_ == PanelForm::Popup ? PanelForm::Docked : PanelForm::Popup;
     }
+}
+
+ChainController::Follow ChainController::FollowCurrentPoint() {
+    if (!running_ || view_.TargetsReplaced()) return {};
+    TargetSet& targets = *running_->targets;
+    const std::int32_t opType = running_->opType;
+    const std::int32_t row = doc_.stepInsertPos;
+    const bool creating = doc_.stepInsertMode != 1 && doc_.stepInsertMode != 2;
+    TargetSet now = Targets();
+    if (creating && view_.RestrictToFirstTarget() && now.size() > 1) now.resize(1);
+    if (now == targets) return {};
+    if (now.empty()) return {false, "没有选中的测点，参数面板已关闭。"};
+    ProcessStep fresh;
+    fresh.opType = opType;
+    if (!creating) {
+        const ChainList list = BuildChainList(doc_, now);
+        if (doc_.stepInsertMode == 1) {
+            if (!list.Editable(row) || list.rows[static_cast<std::size_t>(row)].opType != opType)
+                return {false, Format("当前测点的第%d步处理不是“%s”，无法修改，参数面板已关闭。", row + 1,
+                                      std::string(OperationName(opType)).c_str())};
+            fresh = list.rows[static_cast<std::size_t>(row)];
+        } else if (!list.ValidRow(row)) {
+            return {false, Format("当前测点没有第%d步处理，无法在其前插入，参数面板已关闭。", row + 1)};
+        }
+    } else {
+        fresh = PrefillNewStep(doc_, now, opType, view_.CursorSample());
+    }
+    // The old targets get their stored chains back, as after a cancelled panel.
+    ReapplyChain(doc_, targets);
+    doc_.ResetDisplayRange(targets);
+    targets = std::move(now);
+    *running_->step = fresh;
+    doc_.Events().RefreshViews();
+    return {true, std::nullopt};
 }
 
 void ChainController::Create(std::int32_t opType) {
@@ -180,12 +220,13 @@ void ChainController::Edit() {
     if (!HasPanel(step.opType)) return;
     doc_.stepInsertMode = 1;
     doc_.stepInsertPos = row;
-    const bool confirmed = RunPanel(step.opType, list.targets, 1, step);
+    TargetSet targets = list.targets;
+    const bool confirmed = RunPanel(step.opType, targets, 1, step);
     if (view_.TargetsReplaced()) {
         view_.ChainChanged();
         return;
     }
-    FinishEditedStep(doc_, list.targets, step, row, confirmed);
+    FinishEditedStep(doc_, targets, step, row, confirmed);
     view_.ChainChanged();
 }
 
@@ -198,12 +239,13 @@ void ChainController::Insert(std::int32_t opType) {
     step.opType = opType;
     doc_.stepInsertMode = 2;
     doc_.stepInsertPos = row;
-    const bool confirmed = RunPanel(opType, list.targets, 0, step);
+    TargetSet targets = list.targets;
+    const bool confirmed = RunPanel(opType, targets, 0, step);
     if (view_.TargetsReplaced()) {
         view_.ChainChanged();
         return;
     }
-    FinishInsertedStep(doc_, list.targets, step, row, confirmed);
+    FinishInsertedStep(doc_, targets, step, row, confirmed);
     view_.ChainChanged();
 }
 

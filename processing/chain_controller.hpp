@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -119,6 +120,23 @@ public:
     TargetSet Targets() const;
     ChainList CurrentChainList() const;
 
+    // A docked panel stays open while the engineer picks another test point.
+    // While a panel runs, this makes it follow the current one: when the
+    // targets the command would now have differ from the panel's, any preview
+    // on the old ones is dropped, the panel's targets become the new ones and
+    // the working step is started afresh for them (the panel then reads its
+    // fields into it again). When the new current test point cannot take the
+    // step (no current one; an edited or insertion row its chain does not
+    // have), nothing moves and the message says why: the panel is to end,
+    // cancelled.
+    struct Follow {
+        bool moved = false;
+        std::optional<std::string> refusal;
+    };
+    Follow FollowCurrentPoint();
+    // The targets of the running panel (empty while none runs).
+    TargetSet PanelTargets() const { return running_ ? *running_->targets : TargetSet{}; }
+
     // The chain list's clear question.
     static constexpr std::string_view kClearQuestion = "确实要清除所有处理过程吗？";
     static constexpr std::string_view kClearCaption = "提示";
@@ -131,11 +149,20 @@ private:
     void Clear(bool ask);
     void UndoLast();
     // Runs the panel until it ends with confirm or cancel; true when confirmed.
-    bool RunPanel(std::int32_t opType, const TargetSet& targets, int editFlag, ProcessStep& step);
+    bool RunPanel(std::int32_t opType, TargetSet& targets, int editFlag, ProcessStep& step);
+
+    // The panel being run: what FollowCurrentPoint re-targets.
+    struct Running {
+        std::int32_t opType = 0;
+        int editFlag = 0;
+        TargetSet* targets = nullptr;
+        ProcessStep* step = nullptr;
+    };
 
     CTAV_AnalyserDoc& doc_;
     ChainView& view_;
     StepPanels& panels_;
+    std::optional<Running> running_;
     Scope scope_ = Scope::CurrentWaveform;
     PanelForm form_ = PanelForm::Popup;
 };

@@ -62,8 +62,12 @@ std::string OutOfRange(std::string_view label, const char* range) {
 }  // namespace
 
 std::optional<float> RotateScaleFor(const ProcessStep& lastParams, int traceHeightPx) {
-    if (traceHeightPx <= 0) return std::nullopt;
-    const float perPixel = (lastParams.viewMax - lastParams.viewMin) / static_cast<float>(traceHeightPx);
+    return RotateScaleFor(TraceFrame{lastParams.viewMin, lastParams.viewMax, traceHeightPx});
+}
+
+std::optional<float> RotateScaleFor(const TraceFrame& trace) {
+    if (trace.heightPx <= 0) return std::nullopt;
+    const float perPixel = (trace.viewMax - trace.viewMin) / static_cast<float>(trace.heightPx);
     if (!std::isfinite(perPixel)) return std::nullopt;
     // nearbyint rounds ties to even under the default rounding mode.
     return static_cast<float>(std::nearbyint(static_cast<double>(perPixel) * 10000.0) / 10000.0);
@@ -105,6 +109,13 @@ OperationPanel::OperationPanel(std::int32_t opType, PanelForm form, int editFlag
       current_(current),
       fields_(panel_->fields.begin(), panel_->fields.end()) {
     texts_.resize(fields_.size());
+    Retarget(current);
+}
+
+void OperationPanel::Retarget(const TestPoint* current) {
+    current_ = current;
+    shownMin_ = current != nullptr ? current->lastParams.viewMin : 0.0f;
+    shownMax_ = current != nullptr ? current->lastParams.viewMax : 0.0f;
 }
 
 bool OperationPanel::HasPanelModel(std::int32_t opType) { return !PanelOf(opType).fields.empty(); }
@@ -415,7 +426,7 @@ std::optional<std::string> OperationPanel::ReadAll(ProcessStep& step, bool confi
 
 void OperationPanel::FitToTrace(ProcessStep& step, std::optional<int> traceHeightPx) const {
     if (panel_->fitToTrace != nullptr && current_ != nullptr && traceHeightPx)
-        panel_->fitToTrace(step, *current_, *traceHeightPx);
+        panel_->fitToTrace(step, TraceFrame{shownMin_, shownMax_, *traceHeightPx});
 }
 
 void OperationPanel::Read(ProcessStep& step, std::optional<int> traceHeightPx) {

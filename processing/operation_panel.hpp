@@ -53,6 +53,7 @@ struct PanelSlider {
 // The rotation's vertical scale: the display range of the test point
 // (viewMax - viewMin of lastParams) per pixel of its trace's drawing
 // rectangle, rounded to 4 decimals (ties to even). Nothing for no height.
+std::optional<float> RotateScaleFor(const TraceFrame& trace);
 std::optional<float> RotateScaleFor(const ProcessStep& lastParams, int traceHeightPx);
 
 // Degrees to the step's radians with the record's single-precision 1/180.
@@ -65,8 +66,15 @@ class OperationPanel {
 public:
     // opType: an operation with a panel (HasPanelModel);
     // current: the first target, whose head, interval and wave speed convert
-    // metres (nullptr: none, metres then give index 0).
+    // metres (nullptr: none, metres then give index 0). Its display range is
+    // taken now, before anything is previewed on it: the rotation's scale
+    // comes from the trace as the engineer saw it when the panel opened.
     OperationPanel(std::int32_t opType, PanelForm form, int editFlag, const TestPoint* current);
+
+    // Another test point became the first target (a docked panel follows the
+    // current one): metres are read on its record from now on, the rotation's
+    // scale from its display range as it stands (without any preview).
+    void Retarget(const TestPoint* current);
 
     static bool HasPanelModel(std::int32_t opType);
 
@@ -131,6 +139,8 @@ private:
     PanelForm form_;
     int editFlag_;
     const TestPoint* current_;
+    float shownMin_ = 0.0f;  // current_'s display range when it became the target
+    float shownMax_ = 0.0f;
     int choice_ = 0;
     std::vector<PanelField> fields_;
     std::vector<std::string> texts_;

@@ -493,8 +493,8 @@ std::optional<std::string> CheckRotate(const PanelReading& r) {
 }
 
 // The ramp is drawn in the trace's own units: its scale follows the height the trace is drawn at.
-void FitRotateToTrace(ProcessStep& s, const TestPoint& current, int traceHeightPx) {
-    if (const auto scale = RotateScaleFor(current.lastParams, traceHeightPx)) s.rotateScale = *scale;
+void FitRotateToTrace(ProcessStep& s, const TraceFrame& trace) {
+    if (const auto scale = RotateScaleFor(trace)) s.rotateScale = *scale;
 }
 
 constexpr PanelDescription kRotatePanel{.title = "波形旋转",

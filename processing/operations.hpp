@@ -122,6 +122,14 @@ struct PanelReading {
     double At(std::string_view key) const;
 };
 
+// The current trace as the panel found it: its display range before anything
+// was previewed on it, and the height it is drawn at.
+struct TraceFrame {
+    float viewMin = 0.0f;
+    float viewMax = 0.0f;
+    int heightPx = 0;
+};
+
 struct PanelDescription {
     std::string_view title{};
     std::span<const PanelField> fields{};
@@ -131,8 +139,9 @@ struct PanelDescription {
     std::optional<std::string> (*check)(const PanelReading&) = nullptr;
     // After every reading (a field that writes a second member).
     void (*afterRead)(ProcessStep&) = nullptr;
-    // Values that follow from the current trace's drawing height.
-    void (*fitToTrace)(ProcessStep&, const TestPoint& current, int traceHeightPx) = nullptr;
+    // Values that follow from the current trace as drawn (never from a preview
+    // of this panel, or each preview would feed on the one before).
+    void (*fitToTrace)(ProcessStep&, const TraceFrame&) = nullptr;
 };
 
 // ---- operations ------------------------------------------------------------------------

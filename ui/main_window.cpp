@@ -138,6 +138,7 @@ MainWindow::MainWindow(AppShell* shell, QWidget* parent) : QMainWindow(parent), 
         UpdateCommandStates();
     });
     connect(view_, &CTAV_AnalyserView::selectionChanged, this, [this] {
+        processing_->FollowCurrentPoint();
         pointList_->Rebuild();
         chain_->Rebuild(Targets());
         info_->Rebuild();
@@ -241,6 +242,7 @@ std::vector<std::int32_t> MainWindow::Targets() const {
 }
 
 void MainWindow::RefreshAll() {
+    processing_->FollowCurrentPoint();  // an open docked strip follows the current test point
     // The open proposals follow the current test point.
     if (proposals_ && proposals_->isVisible() && proposals_->Point() != doc_.currentIndex)
         proposals_->ProposeFor(doc_.currentIndex);

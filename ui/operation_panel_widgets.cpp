@@ -229,6 +229,12 @@ void PanelRun::Preview() {
     if (host_.preview) host_.preview->Preview(*host_.step);
 }
 
+void PanelRun::Reread() {
+    editor_->SyncToModel();
+    model_.Read(*host_.step, host_.traceHeight ? host_.traceHeight() : std::nullopt);
+    editor_->SyncFromModel();
+}
+
 void PanelRun::Confirm() {
     if (Gone()) return;
     editor_->SyncToModel();

@@ -76,6 +76,8 @@ class PanelRun : public QObject {
 public:
     PanelRun(OperationPanel& model, PanelHost host, PanelEditor* editor, QObject* parent = nullptr);
     PanelResult result() const { return result_; }
+    // The model was re-targeted: its fields are read into the working step again.
+    void Reread();
 
 signals:
     void finished(int result);
@@ -115,6 +117,8 @@ public:
     PanelResult Wait();
     // Ends the strip as cancelled (the window closes, the document goes).
     void Cancel();
+    // The strip now works on another test point (see PanelRun::Reread).
+    void Reread() { run_->Reread(); }
 
 private:
     PanelEditor* editor_;

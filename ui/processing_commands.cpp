@@ -78,6 +78,29 @@ void ProcessingCommands::ProjectChanging() {
     CancelOpenPanel();
 }
 
+void ProcessingCommands::FollowCurrentPoint() {
+    // A popup is modal: only the docked strip lets the engineer pick another test point.
+    if (!running_ || !strip_ || model_ == nullptr) return;
+    const ChainController::Follow follow = controller_.FollowCurrentPoint();
+    if (follow.refusal) {
+        prompts_.Message(*follow.refusal);
+        strip_->Cancel();
+        return;
+    }
+    if (!follow.moved) return;
+    const TargetSet targets = controller_.PanelTargets();
+    model_->Retarget(&doc_.points[static_cast<std::size_t>(targets.front())]);
+    NoteTargets(targets);
+    strip_->Reread();
+}
+
+void ProcessingCommands::NoteTargets(const TargetSet& targets) {
+    openedOn_.clear();
+    openedWithCount_ = doc_.PointCount();
+    for (const auto i : targets)
+        if (doc_.ValidIndex(i)) openedOn_.emplace_back(i, doc_.points[static_cast<std::size_t>(i)].rawSamples.data());
+}
+
 bool ProcessingCommands::eventFilter(QObject* watched, QEvent* event) {
     // A window closing while a strip waits must not leave the strip's loop running.
     if (watched == window_ && event->type() == QEvent::Close && running_) CancelOpenPanel();
@@ -130,11 +153,7 @@ PanelResult ProcessingCommands::Run(const PanelRequest& request, ProcessStep& st
             ? &doc_.points[static_cast<std::size_t>(request.targets.front())]
             : nullptr;
     OperationPanel model = OpenPanelModel(carried_, request, current, step);
-    if (openedOn_.empty()) {
-        openedWithCount_ = doc_.PointCount();
-        for (const auto i : request.targets)
-            if (doc_.ValidIndex(i)) openedOn_.emplace_back(i, doc_.points[static_cast<std::size_t>(i)].rawSamples.data());
-    }
+    if (openedOn_.empty()) NoteTargets(request.targets);
 
     // Every change shows at once: the preview, then the view rebuilt from the document.
     class ViewPreview final : public StepPreview {
@@ -159,9 +178,11 @@ PanelResult ProcessingCommands::Run(const PanelRequest& request, ProcessStep& st
     host.targetsIntact = [this] { return !TargetsReplaced(); };
 
     running_ = true;
+    model_ = &model;
     emit changed();
     const PanelResult result =
         request.form == PanelForm::Popup ? RunPopup(model, request, std::move(host)) : RunDocked(model, std::move(host));
+    model_ = nullptr;
     running_ = false;
     if (result == PanelResult::SwitchForm) carried_ = model;
     return result;

@@ -49,6 +49,9 @@ public:
     // The window is about to replace or extend the project's test points (a
     // file opened while a docked strip waits): an open panel ends, its step dropped.
     void ProjectChanging();
+    // The current test point may have changed (the list, the view): an open
+    // docked strip follows it, or ends with a message when it cannot.
+    void FollowCurrentPoint();
 
     // ChainView
     std::vector<std::int32_t> DisplayedPoints() const override;
@@ -74,6 +77,7 @@ private:
     PanelResult RunPopup(OperationPanel& model, const PanelRequest& request, PanelHost host);
     PanelResult RunDocked(OperationPanel& model, PanelHost host);
     std::optional<int> TraceHeight() const;
+    void NoteTargets(const TargetSet& targets);
 
     CTAV_AnalyserDoc& doc_;
     CTAV_AnalyserView& view_;
@@ -83,6 +87,7 @@ private:
     QWidget* window_;
     ChainController controller_;
     std::optional<OperationPanel> carried_;  // across a switch of form
+    OperationPanel* model_ = nullptr;        // of the panel being shown
     QPointer<PopupPanelDialog> popup_;
     QPointer<DockedPanelStrip> strip_;
     bool running_ = false;

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "processing/chain_controller.hpp"
+#include "processing/operations.hpp"
 #include "processing/step_summary.hpp"
 #include "tests/support/project_builder.hpp"
 
@@ -472,6 +475,190 @@ TEST(ChainController, UndoRemovesTheLastRow) {
     f.controller.OnCommand(command_id::kUndoLast);
     ASSERT_EQ(Tp(f.doc, 0).stepCount(), 1);
     EXPECT_EQ(Tp(f.doc, 0).steps[0].opType, kOpIntegrate);
+}
+
+// Drives the real panel model as the window does: each preview reads the
+// fields into the working step and runs it; the confirmation reads them again.
+class ModelPanels : public StepPanels {
+public:
+    ModelPanels(CTAV_AnalyserDoc& doc, int previews) : doc_(doc), previews_(previews) {}
+    std::vector<std::vector<float>> previewed;  // the current test point after each preview
+    std::optional<std::string> refusal;
+    std::vector<PanelForm> forms;
+    bool switchFirst = false;  // open as a popup, switch to the docked strip
+
+    PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) override {
+        if (switchFirst) {
+            switchFirst = false;
+            return PanelResult::SwitchForm;
+        }
+        forms.push_back(request.form);
+        const auto front = static_cast<std::size_t>(request.targets.front());
+        OperationPanel panel(request.opType, request.form, request.editFlag, &doc_.points[front]);
+        panel.Open(step);
+        // Values that make every operation change the trace.
+        for (int k = 0; k < panel.FieldCount(); ++k) {
+            switch (panel.Fields()[static_cast<std::size_t>(k)].kind) {
+                case PanelFieldKind::Angle: panel.SetText(k, "9"); break;
+                case PanelFieldKind::ScaleFactor: panel.SetText(k, "2"); break;
+                case PanelFieldKind::MagnifyFactor: panel.SetText(k, "3"); break;
+                case PanelFieldKind::Millivolts: panel.SetText(k, "0.25"); break;
+                case PanelFieldKind::SmoothPoints: panel.SetText(k, "5"); break;
+                case PanelFieldKind::FilterUpper: panel.SetText(k, "1000"); break;
+                case PanelFieldKind::ShiftLength: panel.SetText(k, "0.5"); break;
+                default: break;
+            }
+        }
+        // The zeroing of one end: before the head, after the toe.
+        if (request.opType == kOpFrontZero) panel.SetText(panel.FieldIndex("position"), "-0.5");
+        if (request.opType == kOpRearZero) panel.SetText(panel.FieldIndex("position"), "13");
+        if (request.opType == kOpLocalScale) panel.SetText(panel.FieldIndex("end"), "5");
+        for (int k = 0; k < previews_; ++k) {
+            panel.Read(step, kTraceHeight);
+            preview.Preview(step);
+            previewed.push_back(doc_.points[front].samples);
+        }
+        refusal = panel.Confirm(step, kTraceHeight);
+        return refusal ? PanelResult::Cancelled : PanelResult::Confirmed;
+    }
+
+private:
+    static constexpr int kTraceHeight = 100;  // a short trace: a steep ramp per pixel
+    CTAV_AnalyserDoc& doc_;
+    int previews_;
+};
+
+// The same fields always preview the same curve, and the confirmed step is the
+// one last previewed: nothing read from the trace may feed on a preview.
+TEST(ChainController, EveryPanelPreviewsTheSameCurveAndConfirmsIt) {
+    const int commands[] = {command_id::kFilter,     command_id::kMagnify,       command_id::kSmooth,
+                            command_id::kRemoveDc,   command_id::kRotate,        command_id::kLinearZero,
+                            command_id::kNonlinearZero, command_id::kFrontZero,  command_id::kRearZero,
+                            command_id::kLocalScale, command_id::kShift};
+    std::vector<std::int32_t> covered;
+    for (const int id : commands) covered.push_back(OperationOfCreateCommand(id));
+    for (const auto& op : Operations()) {
+        if (op.panel == nullptr) continue;
+        EXPECT_NE(std::find(covered.begin(), covered.end(), op.type), covered.end()) << op.type;
+    }
+
+    for (const int id : commands) {
+        for (const PanelForm form : {PanelForm::Popup, PanelForm::Docked}) {
+            CTAV_AnalyserDoc doc;
+            AddPoints(doc, 1);
+            doc.ResetDisplayRange(std::vector<std::int32_t>{0});
+            FakeView view;
+            ModelPanels panels(doc, 3);
+            ChainController controller(doc, view, panels);
+            panels.switchFirst = form == PanelForm::Docked;
+            const std::string what = std::to_string(OperationOfCreateCommand(id)) +
+                                     (form == PanelForm::Popup ? " popup" : " docked");
+            controller.OnCommand(id);
+            ASSERT_EQ(panels.refusal, std::nullopt) << what;
+            ASSERT_EQ(panels.forms, std::vector<PanelForm>{form}) << what;
+            ASSERT_EQ(panels.previewed.size(), 3u) << what;
+            EXPECT_TRUE(panels.previewed[0] != Tp(doc, 0).rawSamples) << what << ": the typed values change the trace";
+            EXPECT_TRUE(panels.previewed[1] == panels.previewed[0]) << what << ": a second preview differs";
+            EXPECT_TRUE(panels.previewed[2] == panels.previewed[0]) << what << ": a third preview differs";
+            ASSERT_EQ(Tp(doc, 0).stepCount(), 1) << what;
+            EXPECT_TRUE(Tp(doc, 0).samples == panels.previewed[2]) << what << ": the confirmed step is not the preview";
+        }
+    }
+}
+
+struct CallbackPanels : StepPanels {
+    std::function<PanelResult(const PanelRequest&, ProcessStep&, StepPreview&)> run;
+    PanelResult Run(const PanelRequest& request, ProcessStep& step, StepPreview& preview) override {
+        return run(request, step, preview);
+    }
+};
+
+// The engineer picks another test point while a docked panel waits.
+TEST(ChainController, APanelFollowsTheCurrentTestPoint) {
+    CTAV_AnalyserDoc doc;
+    AddPoints(doc, 2);
+    FakeView view;
+    CallbackPanels panels;
+    ChainController controller(doc, view, panels);
+    EXPECT_FALSE(controller.FollowCurrentPoint().moved) << "no panel runs";
+
+    Tp(doc, 1).lastParams.smoothPoints = 7;
+    ChainController::Follow follow;
+    panels.run = [&](const PanelRequest& request, ProcessStep& step, StepPreview& preview) {
+        EXPECT_EQ(request.targets, TargetSet{0});
+        step.smoothPoints = 5;
+        preview.Preview(step);
+        EXPECT_NE(Tp(doc, 0).samples, Tp(doc, 0).rawSamples);
+        EXPECT_FALSE(controller.FollowCurrentPoint().moved) << "the same test point: nothing to follow";
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        EXPECT_EQ(controller.PanelTargets(), TargetSet{1});
+        EXPECT_EQ(Tp(doc, 0).samples, Tp(doc, 0).rawSamples) << "the old preview is dropped";
+        EXPECT_EQ(step.smoothPoints, 7) << "the working step starts again from the new test point";
+        step.smoothPoints = 5;  // the panel reads its fields again
+        preview.Preview(step);
+        EXPECT_NE(Tp(doc, 1).samples, Tp(doc, 1).rawSamples) << "the preview shows on the new test point";
+        return PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kSmooth);
+    EXPECT_TRUE(follow.moved);
+    EXPECT_EQ(follow.refusal, std::nullopt);
+    EXPECT_EQ(Tp(doc, 0).stepCount(), 0);
+    ASSERT_EQ(Tp(doc, 1).stepCount(), 1) << "the step lands on the new test point";
+    EXPECT_EQ(Tp(doc, 1).steps[0].smoothPoints, 5);
+    EXPECT_TRUE(controller.PanelTargets().empty());
+
+    // An edited row the new test point does not have: the panel ends, nothing moves.
+    ProcessStep smooth = Step(kOpSmooth);
+    smooth.smoothPoints = 3;
+    Tp(doc, 0).steps = {Step(kOpReverse), smooth};
+    Tp(doc, 1).steps = {Step(kOpReverse), Step(kOpFilter)};
+    ReapplyChain(doc, std::vector<std::int32_t>{0, 1});
+    doc.SelectPoint(0);
+    view.row = 1;
+    panels.run = [&](const PanelRequest&, ProcessStep& step, StepPreview& preview) {
+        step.smoothPoints = 9;
+        preview.Preview(step);
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        EXPECT_EQ(controller.PanelTargets(), TargetSet{0});
+        return follow.refusal ? PanelResult::Cancelled : PanelResult::Confirmed;
+    };
+    const auto before0 = Tp(doc, 0).samples;
+    controller.OnCommand(command_id::kStepEdit);
+    EXPECT_FALSE(follow.moved);
+    EXPECT_EQ(follow.refusal, "当前测点的第2步处理不是“平滑”，无法修改，参数面板已关闭。");
+    EXPECT_EQ(Tp(doc, 0).steps[1].smoothPoints, 3);
+    EXPECT_EQ(Tp(doc, 0).samples, before0) << "the preview on the old test point is dropped";
+    EXPECT_EQ(Tp(doc, 1).steps[1].opType, kOpFilter);
+
+    // An insertion before a row the new test point's chain does not reach.
+    Tp(doc, 1).steps = {Step(kOpReverse)};
+    doc.SelectPoint(0);
+    panels.run = [&](const PanelRequest&, ProcessStep&, StepPreview&) {
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        return follow.refusal ? PanelResult::Cancelled : PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kInsertSmooth);
+    EXPECT_EQ(follow.refusal, "当前测点没有第2步处理，无法在其前插入，参数面板已关闭。");
+    EXPECT_EQ(Tp(doc, 0).stepCount(), 2);
+    EXPECT_EQ(Tp(doc, 1).stepCount(), 1);
+
+    // An edited row the new test point has too: it is edited there.
+    Tp(doc, 1).steps = {Step(kOpFilter), smooth};
+    doc.SelectPoint(0);
+    panels.run = [&](const PanelRequest&, ProcessStep& step, StepPreview&) {
+        doc.SelectPoint(1);
+        follow = controller.FollowCurrentPoint();
+        step.smoothPoints = 4;
+        return PanelResult::Confirmed;
+    };
+    controller.OnCommand(command_id::kStepEdit);
+    EXPECT_TRUE(follow.moved);
+    EXPECT_EQ(Tp(doc, 0).steps[1].smoothPoints, 3);
+    EXPECT_EQ(Tp(doc, 1).steps[1].smoothPoints, 4);
+    EXPECT_EQ(Tp(doc, 1).steps[0].opType, kOpFilter);
 }
 
 TEST(ChainController, CommandTables) {

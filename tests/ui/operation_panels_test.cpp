@@ -10,10 +10,16 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QToolButton>
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 #include "base/atomic_file.hpp"
+#include "model/positions.hpp"
+#include "processing/operations.hpp"
 #include "processing/project_loading.hpp"
 #include "tests/support/project_builder.hpp"
 #include "tests/support/recording_prompts.hpp"
@@ -242,6 +248,163 @@ TEST_F(PanelWindow, AProjectOpenedWhileTheStripWaitsGetsNothing) {
         EXPECT_EQ(Point(i).samples, fresh.points[static_cast<std::size_t>(i)].samples);
     }
     EXPECT_FALSE(window.Document().Modified());
+}
+
+// Values that make each kind of field change the trace, in either form.
+QString ChangingValue(const PanelField& f, std::int32_t opType) {
+    if (opType == kOpFrontZero) return QStringLiteral("-0.5");  // before the head
+    if (opType == kOpRearZero) return QStringLiteral("13");     // after the toe
+    if (opType == kOpLocalScale && f.key == "end") return QStringLiteral("5");
+    switch (f.kind) {
+        case PanelFieldKind::Angle: return QStringLiteral("9");
+        case PanelFieldKind::ScaleFactor: return QStringLiteral("2");
+        case PanelFieldKind::MagnifyFactor: return QStringLiteral("3");
+        case PanelFieldKind::Millivolts: return QStringLiteral("0.25");
+        case PanelFieldKind::SmoothPoints: return QStringLiteral("5");
+        case PanelFieldKind::FilterUpper: return QStringLiteral("1000");
+        case PanelFieldKind::ShiftLength: return QStringLiteral("0.5");
+        default: return {};
+    }
+}
+
+// Every panel, in both forms: 预览 twice gives one curve, and 确定 adds one
+// step that draws it. Long records make the rotation's ramp reach past the
+// display range, which the trace's range must then not feed back into.
+TEST(PanelPreviews, TheSameFieldsPreviewTheSameCurveAndConfirmIt) {
+    TempDir dir;
+    const std::string path = dir.File("long.tav");
+    WriteFileAtomically(path, testing::ProjectImage(testing::MakeHeader("unit", "project"),
+                                                    {testing::WaveformPoint("P1", 4096, 1)}, {}));
+    ui::MainWindow window;
+    testing::RecordingPrompts prompts;
+    window.SetPrompts(&prompts);
+    window.show();
+    ASSERT_TRUE(window.OpenPath(QString::fromStdString(path)));
+    TestPoint& tp = window.Document().points[0];
+
+    std::vector<std::int32_t> covered;
+    for (const PanelForm form : {PanelForm::Popup, PanelForm::Docked}) {
+        for (const auto& c : ui::CommandTable()) {
+            const std::int32_t op = OperationOfCreateCommand(c.id);
+            if (op == 0 || Operation(op).panel == nullptr) continue;
+            covered.push_back(op);
+            const std::string what = std::string(OperationName(op)) + (form == PanelForm::Popup ? " 弹出" : " 停靠");
+            const auto before = tp.samples;
+            std::vector<std::vector<float>> previews;
+            const auto act = [&](ui::PanelEditor& e) {
+                for (const PanelField& f : Operation(op).panel->fields) {
+                    const QString value = ChangingValue(f, op);
+                    if (!value.isEmpty()) Type(e, std::string(f.key).c_str(), value);
+                }
+                for (int k = 0; k < 2; ++k) {
+                    Click(e, "previewButton");
+                    previews.push_back(tp.samples);
+                }
+                Click(e, "okButton");
+            };
+            WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+                const bool docked = window.Processing()->OpenStrip() != nullptr;
+                if (docked == (form == PanelForm::Docked)) return act(e);
+                Click(e, "switchButton");
+                WhenPanelOpens(window, act);
+            });
+            window.Action(c.id)->trigger();
+            EXPECT_TRUE(prompts.messages.empty()) << what << ": " << (prompts.messages.empty() ? "" : prompts.messages[0]);
+            ASSERT_EQ(previews.size(), 2u) << what;
+            EXPECT_TRUE(previews[0] != before) << what << ": the typed values change nothing";
+            EXPECT_TRUE(previews[1] == previews[0]) << what << ": the second preview differs from the first";
+            ASSERT_EQ(tp.stepCount(), 1) << what;
+            EXPECT_TRUE(tp.samples == previews[1]) << what << ": the confirmed step is not the one previewed";
+            window.Action(command_id::kUndoLast)->trigger();
+            ASSERT_EQ(tp.stepCount(), 0) << what;
+            prompts.messages.clear();
+        }
+    }
+    for (const auto& op : Operations()) {
+        if (op.panel == nullptr) continue;
+        EXPECT_NE(std::find(covered.begin(), covered.end(), op.type), covered.end()) << op.type;
+    }
+}
+
+QTreeWidgetItem* ListItemOfPoint(ui::MainWindow& window, int index) {
+    auto* tree = window.findChild<ui::PointListDock*>()->Tree();
+    for (QTreeWidgetItemIterator it(tree); *it; ++it)
+        if ((*it)->data(0, Qt::UserRole).toInt() == index) return *it;
+    ADD_FAILURE() << "no list entry for test point " << index;
+    return nullptr;
+}
+
+// Opens the command's panel as a docked strip and runs `act` in it.
+void InStrip(ui::MainWindow& window, int command, std::function<void(ui::PanelEditor&)> act) {
+    WhenPanelOpens(window, [&window, act](ui::PanelEditor& popup) {
+        Click(popup, "switchButton");
+        WhenPanelOpens(window, act);
+    });
+    window.Action(command)->trigger();
+}
+
+TEST_F(PanelWindow, ADockedStripFollowsTheTestPointPickedInTheList) {
+    Point(1).headIndex = 80;  // the same metres are another sample there
+    const std::int32_t onFirst = DepthToSample(Point(0), 1.0f, false);
+    const std::int32_t onSecond = DepthToSample(Point(1), 1.0f, false);
+    ASSERT_NE(onFirst, onSecond);
+    const auto stored0 = Point(0).samples;
+    const auto stored1 = Point(1).samples;
+    bool previewedFirst = false, previewedSecond = false, firstRestored = false;
+    InStrip(window, command_id::kRemoveDc, [&](ui::PanelEditor& strip) {
+        Click(strip, "choice1");
+        Type(strip, "start", "1");
+        Click(strip, "previewButton");
+        previewedFirst = Point(0).samples != stored0;
+        window.findChild<ui::PointListDock*>()->Tree()->setCurrentItem(ListItemOfPoint(window, 1));
+        EXPECT_EQ(window.Document().currentIndex, 1);
+        EXPECT_EQ(window.Processing()->OpenStrip(), strip.parentWidget()) << "the strip stays open";
+        firstRestored = Point(0).samples == stored0;
+        Click(strip, "previewButton");
+        previewedSecond = Point(1).samples != stored1;
+        Click(strip, "okButton");
+    });
+    EXPECT_TRUE(previewedFirst);
+    EXPECT_TRUE(firstRestored) << "the preview on the test point left behind is dropped";
+    EXPECT_TRUE(previewedSecond) << "预览 shows on the test point now current";
+    EXPECT_EQ(Point(0).stepCount(), 0);
+    EXPECT_EQ(Point(0).samples, stored0);
+    ASSERT_EQ(Point(1).stepCount(), 1) << "确定 puts the step on the test point now current";
+    EXPECT_EQ(Point(1).steps[0].dcStart, onSecond) << "metres read on the new record";
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(PanelWindow, ADockedStripClosesWhenThePickedTestPointCannotTakeTheEdit) {
+    WhenPanelOpens(window, [&](ui::PanelEditor& e) {
+        Type(e, "points", "5");
+        Click(e, "okButton");
+    });
+    window.Action(command_id::kSmooth)->trigger();
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    const auto stored0 = Point(0).samples;
+    window.findChild<ui::ChainDock*>()->List()->setCurrentRow(0);
+    auto leftOpen = std::make_shared<bool>(false);
+    InStrip(window, command_id::kStepEdit, [&](ui::PanelEditor& strip) {
+        Type(strip, "points", "9");
+        Click(strip, "previewButton");
+        window.findChild<ui::PointListDock*>()->Tree()->setCurrentItem(ListItemOfPoint(window, 1));
+        // A strip that stays open is ended here, so that the test fails rather than waits.
+        ui::ProcessingCommands* processing = window.Processing();
+        QTimer::singleShot(300, processing, [processing, leftOpen] {
+            if (processing->OpenStrip() == nullptr) return;
+            *leftOpen = true;
+            processing->CancelOpenPanel();
+        });
+    });
+    EXPECT_FALSE(*leftOpen) << "the strip stayed open on a test point without the edited step";
+    EXPECT_EQ(window.Processing()->OpenStrip(), nullptr);
+    EXPECT_FALSE(window.Processing()->PanelOpen());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0], "当前测点的第1步处理不是“平滑”，无法修改，参数面板已关闭。");
+    ASSERT_EQ(Point(0).stepCount(), 1);
+    EXPECT_EQ(Point(0).steps[0].smoothPoints, 5) << "the edit went nowhere";
+    EXPECT_EQ(Point(0).samples, stored0);
+    EXPECT_EQ(Point(1).stepCount(), 0);
 }
 
 // The whole round on the demo project: a band-pass through the popup with a
